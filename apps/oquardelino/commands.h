@@ -1,0 +1,19 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace oq::app {
+
+// Exit statuses shared by every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitRunFailed = 1;   // the command ran but its work did not succeed
+inline constexpr int kExitUsage = 2;       // bad arguments, or a database that cannot be opened
+
+// Each command registers itself as a subcommand of `app`; when it runs it stores its exit status
+// in `exitStatus`.
+void AddDemoCommand(CLI::App& app, int& exitStatus);
+void AddCopyCommand(CLI::App& app, int& exitStatus);
+void AddDialogCommand(CLI::App& app, int& exitStatus);
+void AddSettingCommand(CLI::App& app, int& exitStatus);
+
+}  // namespace oq::app

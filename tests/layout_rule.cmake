@@ -1,0 +1,16 @@
+# Fails when engine/ or dialog/ include a toolkit or database header.
+file(GLOB_RECURSE sources ${ROOT}/src/engine/*.h ${ROOT}/src/engine/*.cpp
+                          ${ROOT}/src/dialog/*.h ${ROOT}/src/dialog/*.cpp)
+set(bad "")
+foreach(source IN LISTS sources)
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include")
+  foreach(line IN LISTS includes)
+    if(line MATCHES "<Q[A-Za-z]+|sqlite3|pqxx|libpq|connectors/|platform/")
+      list(APPEND bad "${source}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" message)
+  message(FATAL_ERROR "engine/ and dialog/ must not include these:\n${message}")
+endif()
