@@ -4,7 +4,8 @@
 
 namespace oq {
 
-// The boxes of frmMAIN that the copy runs read and write. The dialog model implements it; a view
+// The boxes of frmMAIN that the copy runs read and write: Text1 (the new interno number),
+// txtCopias (the number of copies) and txtLOG (the log). The dialog model implements it; a view
 // bound to the model shows every change as it happens.
 class CopyForm {
  public:
@@ -13,11 +14,11 @@ class CopyForm {
   CopyForm& operator=(const CopyForm&) = delete;
   virtual ~CopyForm() = default;
 
-  virtual std::string Text1() const = 0;  // the new interno number, as typed
-  virtual std::string txtCopias() const = 0;
-  virtual void set_txtCopias(const std::string& text) = 0;
-  virtual std::string txtLOG() const = 0;
-  virtual void set_txtLOG(const std::string& text) = 0;
+  virtual std::string get_Text1() const = 0;  // as typed: no trimming, no case change
+  virtual std::string get_txtCopias() const = 0;
+  virtual void let_txtCopias(const std::string& text) = 0;
+  virtual std::string get_txtLOG() const = 0;
+  virtual void let_txtLOG(const std::string& text) = 0;
 };
 
 }  // namespace oq
