@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev libgl-dev
   libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-dejavu-core fonts-wine
+  fonts-dejavu-core fonts-wine fonts-liberation2
   python3-matplotlib
 )
 
