@@ -1,0 +1,9 @@
+#include "engine/failure_text.h"
+
+namespace oq {
+
+std::string NumberDashDescription(const Failure& failure) {
+  return std::to_string(failure.number()) + " - " + failure.description();
+}
+
+}  // namespace oq
