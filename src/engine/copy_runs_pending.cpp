@@ -3,7 +3,6 @@
 #include "engine/copy_runs.h"
 
 namespace oq {
-void lpCopiar(CopyContext&) {}
 void lpCopiar_ConLAPI(CopyContext&) {}
 void lpCopiar_sinLAPI(CopyContext&) {}
 }  // namespace oq
