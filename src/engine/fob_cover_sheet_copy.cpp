@@ -1,0 +1,80 @@
+#include "engine/fob_cover_sheet_copy.h"
+
+#include <optional>
+
+#include "engine/conversions.h"
+#include "engine/copy_statements.h"
+#include "engine/failure_text.h"
+#include "engine/filtered_item_copy.h"
+#include "engine/platform_port.h"
+#include "engine/session_objects.h"
+#include "engine/sql_text.h"
+#include "host/basGLOBAL.h"
+#include "host/failure.h"
+
+namespace oq {
+
+namespace {
+
+// A numeric field as a number. Some drivers hand exact decimals over as text; such a text is
+// still the number it reads as. Null is 94, anything else that is not a number 13.
+double NumberOf(const Variant& value) {
+  if (!value.isString()) return value.toDouble();
+  const std::optional<double> number = filtered::WholeNumber(value.asString());
+  if (!number) throw err::runtime(err::kTypeMismatch);
+  return *number;
+}
+
+}  // namespace
+
+bool AgregarCaratulaRecalculandoFOB(CopyContext& ctx, const std::string& p_NRO,
+                                    const std::string& p_NWNRO) {
+  bool result = false;
+  // One record-set variable serves both queries and is released, unclosed, when the step ends.
+  Variant recordset;
+  try {
+    const std::shared_ptr<HostConnection> internos = InternosConnection();
+    internos->put_sql(InvoiceCopyStatement(p_NRO, p_NWNRO));
+    internos->ejecutar();
+
+    internos->put_sql(
+        CoverSheetCopyStatement(p_NRO, p_NWNRO, basGLOBAL::State().fechaActual, false));
+    if (filtered::GreaterThanZero(internos->ejecutar())) {
+      ctx.platform.SaveSetting("TRELVO", "PROCESOS", p_NWNRO, "SI");
+      result = true;
+    }
+
+    // The total follows whatever items the new number holds now, including any an earlier
+    // attempt left there, since the items are copied before the cover sheet.
+    const std::string ofNewNumber = " where interno = '" + sql::Escape(p_NWNRO) + "'";
+    internos->put_sql("select count(interno) as cantidadDeSubitemsCargados from subitems" +
+                      ofNewNumber);
+    internos->crearrs(recordset);
+    const Variant count =
+        filtered::RequireRecordset(recordset).Fields("cantidadDeSubitemsCargados").Value();
+    if (filtered::GreaterThanZero(count)) {
+      internos->put_sql("select sum(fob) as total from subitems" + ofNewNumber);
+      internos->crearrs(recordset);
+      const Variant total = filtered::RequireRecordset(recordset).Fields("total").Value();
+      // The statement needs "." whatever the regional settings write.
+      const std::string fob =
+          rt::Replace(rt::Format00_00(NumberOf(total), ctx.platform.DecimalSeparator()), ",", ".");
+      internos->put_sql("update caratula set fobdivisas = " + fob + ofNewNumber);
+      internos->ejecutar();
+    } else {
+      internos->put_sql("update caratula set fobdivisas = 0 " + ofNewNumber);
+      internos->ejecutar();
+      ctx.platform.MsgBox(
+          "No se encontraron Subitems que cumplan la condición especificada. La carátula tendrá "
+          "valor 0 de FOB",
+          vbInformation);
+    }
+  } catch (const Failure& failure) {
+    ctx.platform.MsgBox(NumberDashDescription(failure) + kTwoLineBreaks +
+                            "Seccion oQUARDELINO.frmMAIN.AgregarInterno",
+                        vbCritical);
+  }
+  return result;
+}
+
+}  // namespace oq
