@@ -1,0 +1,86 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "host/host_connection.h"
+#include "host/variant.h"
+
+struct sqlite3;
+
+namespace oq::sqlite {
+
+// Every error the SQLite engine reports becomes a Failure with this number, the engine's own
+// message (sqlite3_errmsg) as description and source kSource. The number is the generic
+// "unspecified error" code that database drivers report, so hosts see one stable value whatever
+// SQLite's internal result code was.
+inline constexpr std::int32_t kSqliteErrorNumber = -2147467259;
+inline constexpr const char* kSource = "SQLite";
+
+// How a database file is opened.
+struct OpenOptions {
+  // Create the file (and an empty database) when it does not exist; otherwise a missing file is
+  // a Failure.
+  bool createIfMissing = false;
+  // How long a statement waits for another connection's lock before it fails with "database is
+  // locked". Two programs copying into one database then take turns instead of failing.
+  std::chrono::milliseconds busyTimeout{30000};
+  // PRAGMA journal_mode: WAL lets readers and a writer work side by side and commits without a
+  // sync per statement. DELETE, TRUNCATE, PERSIST, MEMORY, WAL or OFF.
+  std::string journalMode = "WAL";
+  // PRAGMA synchronous: NORMAL is safe against program crashes in WAL mode; FULL (or EXTRA) also
+  // survives power loss at the price of a sync per commit. OFF, NORMAL, FULL or EXTRA.
+  std::string synchronous = "NORMAL";
+};
+
+// A host connection over one SQLite database file. Statements run in autocommit mode, one at a
+// time, exactly as given except that `left(x, n)` calls are rewritten for SQLite (see
+// left_translation.h). Used from one thread at a time; distinct connections may be used from
+// distinct threads.
+class SqliteConnection : public HostConnection {
+ public:
+  // Opens `path` with `options`. Throws Failure (kSqliteErrorNumber, source "SQLite") when the
+  // file cannot be opened, is missing and may not be created, or refuses the pragmas; an invalid
+  // journal mode or synchronous level is a Failure too.
+  static std::shared_ptr<SqliteConnection> Open(const std::string& path,
+                                                const OpenOptions& options = {});
+
+  // Only Open creates connections; the key keeps the constructor usable by std::make_shared.
+  class Key {
+    friend class SqliteConnection;
+    Key() = default;
+  };
+  SqliteConnection(Key key, sqlite3* db, std::string path);
+  ~SqliteConnection() override;
+
+  void put_sql(const std::string& text) override;
+
+  // Runs every statement in the text, in order. The record set left in `recordset` is an
+  // in-memory snapshot of the rows of the last statement that returns columns (an empty record
+  // set when none does), fully read before this returns. Result: Boolean true (-1) exactly when
+  // that record set has a row. INTEGER values come back as Long when they fit in 32 bits, else
+  // LongLong; REAL as Double; TEXT and BLOB as String; NULL as Null. On failure `recordset` is
+  // left as it was.
+  Variant crearrs(Variant& recordset) override;
+
+  // Runs every statement in the text, in order, and returns the number of rows that the
+  // INSERT, UPDATE and DELETE statements among them changed (rows changed by triggers not
+  // counted), as a Long (LongLong beyond 32 bits). Rows a query returns are discarded.
+  Variant ejecutar() override;
+
+  // The statement text as it was set (before translation).
+  const std::string& sql() const { return sql_; }
+  const std::string& path() const { return path_; }
+
+ private:
+  [[noreturn]] void ThrowEngineError() const;
+  void ExecPragma(const std::string& pragma);
+
+  sqlite3* db_;
+  std::string path_;
+  std::string sql_;
+};
+
+}  // namespace oq::sqlite
