@@ -5,6 +5,7 @@
 #include "host/basGLOBAL.h"
 #include "host/class_identity.h"
 #include "host/component_registry.h"
+#include "host/dispatch.h"
 
 namespace oq {
 
@@ -49,6 +50,12 @@ std::int32_t cMAIN::get_pLenMaxInterno() const { return basGLOBAL::State().maxLe
 
 void cMAIN::put_pLenMaxInterno(std::int32_t lLenMaxInterno) {
   basGLOBAL::State().maxLength = lLenMaxInterno;
+}
+
+DispId cMAIN::GetIDsOfNames(const std::string& name) const { return dispatch::GetIDsOfNames(name); }
+
+Variant cMAIN::Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args) {
+  return dispatch::Invoke(*this, id, kind, args);
 }
 
 }  // namespace oq

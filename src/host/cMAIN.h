@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "host/automation_object.h"
 #include "host/object.h"
 #include "host/variant.h"
 
@@ -11,7 +12,9 @@ namespace oq {
 // The component's one public class. Every member acts at once on this thread's session state
 // (basGLOBAL); the instance itself holds nothing, so all instances of a thread share one state.
 // No member traps errors: a failure goes back to the caller as a thrown Failure.
-class cMAIN : public Object {
+// The members are reached directly (the interface's function table) or by dispatch id and name
+// through AutomationObject (see host/dispatch.h for the table and the conversion rules).
+class cMAIN : public AutomationObject {
  public:
   cMAIN();
   ~cMAIN() override;
@@ -35,7 +38,11 @@ class cMAIN : public Object {
   std::int32_t get_pLenMaxInterno() const;
   void put_pLenMaxInterno(std::int32_t lLenMaxInterno);
 
-  // How many cMAIN objects are alive in the process (for the unload check).
+  // Automation dispatch over the members above (host/dispatch.h).
+  DispId GetIDsOfNames(const std::string& name) const override;
+  Variant Invoke(DispId id, InvokeKind kind, std::vector<Variant>& args) override;
+
+  // How many cMAIN objects of this module are alive (for the unload check).
   static long LiveObjects();
 };
 

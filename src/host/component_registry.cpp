@@ -4,8 +4,11 @@
 #include <cctype>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "host/failure.h"
+#include "host/server_loader.h"
+#include "host/server_registry.h"
 
 namespace oq {
 
@@ -55,11 +58,37 @@ ObjectRef ComponentRegistry::create(const std::string& progId) const {
     auto it = impl().factories.find(Folded(progId));
     if (it != impl().factories.end()) factory = it->second;
   }
+  // The factory runs outside the lock: it may itself create components by name.
   if (factory) {
     if (ObjectRef object = factory()) return object;
+    throw Failure(
+        err::kCannotCreateObject,
+        "ActiveX component can't create object: the factory of '" + progId + "' created nothing");
   }
-  throw Failure(err::kCannotCreateObject,
-                "ActiveX component can't create object: '" + progId + "' is not registered");
+
+  // Not served in this process: the per-user registry names the class and its library.
+  std::optional<RegisteredClass> registered;
+  try {
+    const ServerRegistry registry;
+    if (std::optional<std::string> classId = registry.ClassIdOf(progId)) {
+      registered = registry.FindClass(*classId);
+      if (!registered) {
+        throw Failure(err::kCannotCreateObject, "ActiveX component can't create object: '" +
+                                                    progId + "' names class " + *classId +
+                                                    ", which is not registered");
+      }
+    }
+  } catch (const Failure& failure) {
+    // A caller of CreateObject expects 429 whatever kept the component from being found.
+    if (failure.number() == err::kCannotCreateObject) throw;
+    throw Failure(err::kCannotCreateObject, "ActiveX component can't create object: '" + progId +
+                                                "': " + failure.description());
+  }
+  if (!registered) {
+    throw Failure(err::kCannotCreateObject,
+                  "ActiveX component can't create object: '" + progId + "' is not registered");
+  }
+  return CreateFromLibrary(registered->libraryPath, registered->classId);
 }
 
 ObjectRef CreateObject(const std::string& progId) {

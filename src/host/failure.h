@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace oq {
 
@@ -31,10 +32,12 @@ class Failure : public std::runtime_error {
 namespace err {
 inline constexpr std::int32_t kOverflow = 6;
 inline constexpr std::int32_t kTypeMismatch = 13;
+inline constexpr std::int32_t kPathFileAccess = 75;
 inline constexpr std::int32_t kObjectNotSet = 91;
 inline constexpr std::int32_t kInvalidUseOfNull = 94;
 inline constexpr std::int32_t kCannotCreateObject = 429;
 inline constexpr std::int32_t kMemberNotSupported = 438;
+inline constexpr std::int32_t kWrongArgumentCount = 450;
 inline constexpr std::int32_t kPropertyWriteOnly = 451;  // "Property let procedure not defined..."
 inline constexpr std::int32_t kItemNotFound = 3265;      // record-set field name unknown
 inline constexpr std::int32_t kNoCurrentRecord = 3021;   // record set at BOF or EOF
