@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what the build needs, builds with warnings as errors and runs every test.
+# Installs what the build needs, builds with warnings as errors, starts a throwaway PostgreSQL
+# server and runs every test against SQLite and that server. The server and its folder are removed
+# at the end, whether the tests pass, fail or are interrupted.
 # Usage: scripts/test.sh [preset]   (dev by default; also release, asan)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,4 +10,11 @@ preset="${1:-dev}"
 scripts/install-deps.sh
 cmake --preset "$preset"
 cmake --build --preset "$preset" -j "$(nproc)"
+
+pg_dir="$(mktemp -d "${TMPDIR:-/tmp}/oq-pg.XXXXXX")"
+trap 'scripts/pg-server.sh stop "$pg_dir"' EXIT
+trap 'exit 130' INT TERM
+scripts/pg-server.sh start "$pg_dir"
+eval "$(scripts/pg-server.sh env "$pg_dir")"
+
 ctest --preset "$preset" -j "$(nproc)"

@@ -1,0 +1,121 @@
+#include "connectors/postgres/postgres_connection.h"
+
+#include <pqxx/connection>
+#include <pqxx/errorhandler>
+#include <pqxx/except>
+#include <pqxx/nontransaction>
+
+#include "connectors/postgres/bracket_names.h"
+#include "connectors/postgres/postgres_recordset.h"
+
+namespace oq::postgres {
+
+namespace {
+
+std::string FirstLine(std::string_view text) {
+  text = text.substr(0, text.find('\n'));
+  while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.remove_suffix(1);
+  return std::string(text);
+}
+
+// The text after a leading "SEVERITY:  " label, as libpq writes its messages.
+std::string_view WithoutLabel(std::string_view line) {
+  const std::size_t colon = line.find(":  ");
+  if (colon != std::string_view::npos && colon <= 8) line.remove_prefix(colon + 3);
+  return line;
+}
+
+// The server's message as a user reads it: the primary line, and the detail line when there is
+// one (for instance which key a unique index already holds). The position marker lines libpq adds
+// ("LINE 1: ..." and a caret) only make sense in a fixed-width terminal, so they are dropped.
+std::string ServerMessage(std::string_view what) {
+  std::string message(WithoutLabel(FirstLine(what)));
+  const std::size_t detail = what.find("\nDETAIL:  ");
+  if (detail != std::string_view::npos) {
+    message += " (" + std::string(WithoutLabel(FirstLine(what.substr(detail + 1)))) + ")";
+  }
+  return message;
+}
+
+Failure PostgresFailure(std::string description) {
+  return Failure(kPostgresError, std::move(description), kPostgresSource);
+}
+
+}  // namespace
+
+bool IsPostgresUrl(std::string_view text) {
+  return text.starts_with("postgresql://") || text.starts_with("postgres://");
+}
+
+// The libpq session and what must live exactly as long as it. Members are destroyed in reverse
+// order, so the notice handler is gone before the connection it is registered with.
+struct PostgresConnection::Session {
+  explicit Session(const std::string& text) : connection(text), quiet(connection) {
+    connection.set_client_encoding("UTF8");
+  }
+  pqxx::connection connection;
+  pqxx::quiet_errorhandler quiet;
+};
+
+PostgresConnection::PostgresConnection(std::string connectionText)
+    : connectionText_(std::move(connectionText)) {
+  try {
+    session_ = std::make_unique<Session>(connectionText_);
+  } catch (const std::exception& e) {
+    throw PostgresFailure("Cannot connect to the PostgreSQL server: " + FirstLine(e.what()));
+  }
+}
+
+PostgresConnection::~PostgresConnection() = default;
+
+void PostgresConnection::put_sql(const std::string& text) { sql_ = text; }
+
+bool PostgresConnection::IsOpen() const { return session_ && session_->connection.is_open(); }
+
+pqxx::result PostgresConnection::Execute() {
+  if (!IsOpen()) {
+    session_.reset();
+    try {
+      session_ = std::make_unique<Session>(connectionText_);
+    } catch (const std::exception& e) {
+      throw PostgresFailure("Cannot connect to the PostgreSQL server: " + FirstLine(e.what()));
+    }
+  }
+  const std::string statement = TranslateBracketNames(sql_);
+  try {
+    // A nontransaction runs the statement in autocommit: what it writes stays, whatever follows.
+    pqxx::nontransaction work(session_->connection);
+    pqxx::result rows = work.exec(statement);
+    work.commit();
+    return rows;
+  } catch (const pqxx::broken_connection& e) {
+    session_.reset();
+    throw PostgresFailure("Connection to the PostgreSQL server lost: " + FirstLine(e.what()));
+  } catch (const pqxx::sql_error& e) {
+    // A session ended by the server (an administrator's termination, a shutdown) arrives as an
+    // error of the statement that was running; the session is unusable afterwards all the same.
+    if (!session_->connection.is_open()) {
+      session_.reset();
+      throw PostgresFailure("Connection to the PostgreSQL server lost: " + ServerMessage(e.what()));
+    }
+    throw PostgresFailure(ServerMessage(e.what()));
+  } catch (const std::exception& e) {
+    if (session_ && !session_->connection.is_open()) session_.reset();
+    throw PostgresFailure(FirstLine(e.what()));
+  }
+}
+
+Variant PostgresConnection::crearrs(Variant& recordset) {
+  auto rows = std::make_shared<PostgresRecordset>(Execute());
+  const bool hasRows = !rows->Eof();
+  recordset = Variant::Object(std::move(rows));
+  return Variant::Boolean(hasRows);
+}
+
+Variant PostgresConnection::ejecutar() {
+  const pqxx::result result = Execute();
+  const auto count = result.affected_rows();
+  return Variant::Long(count > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<std::int32_t>(count));
+}
+
+}  // namespace oq::postgres

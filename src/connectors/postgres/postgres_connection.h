@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <pqxx/result>
+#include <string>
+#include <string_view>
+
+#include "host/failure.h"
+#include "host/host_connection.h"
+
+namespace oq::postgres {
+
+// Every failure of this connection carries this number (0x80004005, as database drivers report
+// their errors) and the source "PostgreSQL"; the description tells what happened:
+// - a statement the server refused: the server's message (its first line), followed by its
+//   detail line in parentheses when the server sent one;
+// - the connection lost: "Connection to the PostgreSQL server lost: " and libpq's reason;
+// - no connection could be made: "Cannot connect to the PostgreSQL server: " and libpq's reason.
+inline constexpr std::int32_t kPostgresError = err::kDatabaseError;
+inline constexpr const char* kPostgresSource = "PostgreSQL";
+
+// True for the texts libpq takes as connection URIs: "postgresql://..." and "postgres://...".
+bool IsPostgresUrl(std::string_view text);
+
+// The host connection to a PostgreSQL server. Each statement runs on its own, in autocommit,
+// exactly as set through put_sql except that bracketed names ([001]) outside literals become
+// quoted identifiers ("001"); see bracket_names.h. Server notices are not printed.
+//
+// When the server ends the session (a restart, an administrator's termination, a network
+// failure), the statement running fails with the "lost" failure at once; the next statement
+// opens a new session with the same connection text, so a run can simply be repeated once the
+// server is back. Nothing is retried on its own. One thread at a time.
+class PostgresConnection : public HostConnection {
+ public:
+  // Connects with `connectionText`: a URI ("postgresql://user@host:port/db?options"), a
+  // "key=value" list, or "" for the defaults and the PGHOST, PGPORT, PGUSER, PGDATABASE,
+  // PGPASSWORD... environment variables, as libpq reads them. Throws Failure (kPostgresError)
+  // when no session can be opened.
+  explicit PostgresConnection(std::string connectionText);
+  ~PostgresConnection() override;
+
+  void put_sql(const std::string& text) override;
+  // The record set left in `recordset` is a PostgresRecordset, a snapshot that does not need the
+  // connection afterwards. On failure `recordset` is left as it was.
+  Variant crearrs(Variant& recordset) override;
+  // Returns the count the server reports for the statement (0 for statements without one).
+  Variant ejecutar() override;
+
+  // True while a session with the server is open (false after it was lost, until the next
+  // statement reopens it).
+  bool IsOpen() const;
+
+ private:
+  struct Session;
+
+  // Runs the statement set through put_sql on the open session, reopening it first if it was
+  // lost. Converts every driver error to a Failure.
+  pqxx::result Execute();
+
+  std::string connectionText_;
+  std::string sql_;
+  std::unique_ptr<Session> session_;
+};
+
+}  // namespace oq::postgres

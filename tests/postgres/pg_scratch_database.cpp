@@ -1,0 +1,55 @@
+#include "pg_scratch_database.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "connectors/postgres/postgres_connection.h"
+
+namespace oq::testing {
+
+std::optional<std::string> TestServerUrl() {
+  const char* url = std::getenv("OQ_TEST_PG_URL");
+  if (url == nullptr || *url == '\0') return std::nullopt;
+  return std::string(url);
+}
+
+bool RunningInCi() {
+  const char* ci = std::getenv("CI");
+  if (ci == nullptr) return false;
+  const std::string value(ci);
+  return !value.empty() && value != "false" && value != "0";
+}
+
+std::string WithDatabase(const std::string& url, const std::string& database) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t authorityStart = scheme == std::string::npos ? 0 : scheme + 3;
+  const std::size_t pathStart = url.find_first_of("/?", authorityStart);
+  if (pathStart == std::string::npos) return url + "/" + database;
+  const std::size_t query = url.find('?', pathStart);
+  const std::string rest = query == std::string::npos ? "" : url.substr(query);
+  return url.substr(0, pathStart) + "/" + database + rest;
+}
+
+ScratchDatabase::ScratchDatabase(std::string serverUrl) : serverUrl_(std::move(serverUrl)) {
+  // Unique across the test processes that ctest runs side by side, and across fixtures of one.
+  static std::atomic<int> counter{0};
+  name_ = "oq_test_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
+  url_ = WithDatabase(serverUrl_, name_);
+  postgres::PostgresConnection admin(serverUrl_);
+  admin.put_sql("create database " + name_);
+  admin.ejecutar();
+}
+
+ScratchDatabase::~ScratchDatabase() {
+  try {
+    postgres::PostgresConnection admin(serverUrl_);
+    admin.put_sql("drop database if exists " + name_ + " with (force)");
+    admin.ejecutar();
+  } catch (...) {
+    // A database left behind disappears with the throwaway server; a destructor must not throw.
+  }
+}
+
+}  // namespace oq::testing

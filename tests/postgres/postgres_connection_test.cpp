@@ -1,0 +1,165 @@
+#include "connectors/postgres/postgres_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "host/recordset.h"
+#include "pg_scratch_database.h"
+
+namespace oq::postgres {
+namespace {
+
+using std::chrono::steady_clock;
+
+class PostgresConnectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OQ_REQUIRE_TEST_SERVER();
+    database_ = std::make_unique<testing::ScratchDatabase>(*testing::TestServerUrl());
+    connection_ = std::make_unique<PostgresConnection>(database_->url());
+  }
+
+  static Variant Execute(PostgresConnection& connection, const std::string& statement) {
+    connection.put_sql(statement);
+    return connection.ejecutar();
+  }
+  Variant Execute(const std::string& statement) { return Execute(*connection_, statement); }
+
+  static Variant Query(PostgresConnection& connection, const std::string& statement,
+                       const std::string& field) {
+    Variant recordset;
+    connection.put_sql(statement);
+    connection.crearrs(recordset);
+    auto rows = std::dynamic_pointer_cast<Recordset>(recordset.asObject());
+    return rows->Fields(field).Value();
+  }
+
+  // The failure the statement raises; fails the test when it raises none.
+  Failure FailureOf(const std::string& statement) {
+    try {
+      Execute(statement);
+    } catch (const Failure& f) {
+      return f;
+    }
+    ADD_FAILURE() << "no failure from: " << statement;
+    return Failure(0, "");
+  }
+
+  std::unique_ptr<testing::ScratchDatabase> database_;
+  std::unique_ptr<PostgresConnection> connection_;
+};
+
+TEST_F(PostgresConnectionTest, CrearrsAnswersMinusOneExactlyWhenThereIsARow) {
+  Execute("create table caratula (interno text)");
+  Variant recordset = Variant::String("previous value");
+
+  connection_->put_sql("select interno from caratula where interno = 'A'");
+  const Variant none = connection_->crearrs(recordset);
+  EXPECT_EQ(none, Variant::Boolean(false));
+  ASSERT_TRUE(recordset.isObject());
+  EXPECT_TRUE(std::dynamic_pointer_cast<Recordset>(recordset.asObject())->Eof());
+
+  Execute("insert into caratula values ('A')");
+  connection_->put_sql("select interno from caratula where interno = 'A'");
+  const Variant some = connection_->crearrs(recordset);
+  EXPECT_EQ(some, Variant::Boolean(true));
+  EXPECT_EQ(some.toInt64(), -1);
+  EXPECT_EQ(std::dynamic_pointer_cast<Recordset>(recordset.asObject())->Fields("INTERNO").Value(),
+            Variant::String("A"));
+}
+
+TEST_F(PostgresConnectionTest, EjecutarReturnsTheRowsAffected) {
+  EXPECT_EQ(Execute("create table facturas (interno text, orden integer)"), Variant::Long(0));
+  EXPECT_EQ(Execute("insert into facturas values ('A', 1), ('A', 2), ('B', 1)"), Variant::Long(3));
+  EXPECT_EQ(Execute("insert into facturas (interno, orden) select 'C', orden from facturas "
+                    "where interno = 'A' order by orden"),
+            Variant::Long(2));
+  EXPECT_EQ(Execute("update facturas set orden = 9 where interno = 'none'"), Variant::Long(0));
+}
+
+TEST_F(PostgresConnectionTest, EachStatementCommitsOnItsOwn) {
+  Execute("create table subitems (id serial primary key, interno text)");
+  Execute("insert into subitems (interno) values ('A')");
+  EXPECT_THROW(Execute("insert into subitems (interno, nope) values ('B', 1)"), Failure);
+
+  // Another session sees the first insert at once: no transaction was left open around it.
+  PostgresConnection other(database_->url());
+  EXPECT_EQ(Query(other, "select count(*) as n from subitems", "n"), Variant::Long(1));
+}
+
+TEST_F(PostgresConnectionTest, BracketedNamesReachTheServerAsQuotedNames) {
+  Execute("create table ncm (\"001\" text, \"002\" text, \"059\" text)");
+  Execute("insert into ncm values ('8471.30.12', '100', '*'), ('8471.30.12', '200', '')");
+  EXPECT_EQ(Query(*connection_,
+                  "select [001] as total,[002] from ncm where (left('8471.30.12.100',10) = "
+                  "[001] and substring('8471.30.12.100',12,3) = [002] and [059] = '*')",
+                  "total"),
+            Variant::String("8471.30.12"));
+  EXPECT_EQ(Query(*connection_, "select '[001]' as literal", "literal"), Variant::String("[001]"));
+}
+
+TEST_F(PostgresConnectionTest, RefusedStatementFailsWithTheServersMessage) {
+  const Failure missing = FailureOf("select * from nope");
+  EXPECT_EQ(missing.number(), kPostgresError);
+  EXPECT_EQ(missing.source(), "PostgreSQL");
+  EXPECT_EQ(missing.description(), "relation \"nope\" does not exist");
+
+  Execute("create table caratula (interno text primary key)");
+  Execute("insert into caratula values ('A')");
+  EXPECT_EQ(FailureOf("insert into caratula values ('A')").description(),
+            "duplicate key value violates unique constraint \"caratula_pkey\" "
+            "(Key (interno)=(A) already exists.)");
+
+  // The session carries on after a refusal.
+  EXPECT_EQ(Execute("insert into caratula values ('B')"), Variant::Long(1));
+}
+
+TEST_F(PostgresConnectionTest, LostConnectionFailsAtOnceAndTheNextStatementReconnects) {
+  const Variant pid = Query(*connection_, "select pg_backend_pid() as pid", "pid");
+  PostgresConnection admin(database_->url());
+
+  // The server ends the session while a statement is running: the statement must fail as soon as
+  // that happens, not when its 30 seconds are over.
+  std::thread killer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Execute(admin, "select pg_terminate_backend(" + std::to_string(pid.toInt64()) + ")");
+  });
+  const auto start = steady_clock::now();
+  const Failure lost = FailureOf("select pg_sleep(30)");
+  killer.join();
+  EXPECT_LT(steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(lost.number(), kPostgresError);
+  EXPECT_TRUE(lost.description().starts_with("Connection to the PostgreSQL server lost: "))
+      << lost.description();
+  EXPECT_FALSE(connection_->IsOpen());
+
+  EXPECT_EQ(Query(*connection_, "select 42 as answer", "answer"), Variant::Long(42));
+  EXPECT_TRUE(connection_->IsOpen());
+}
+
+TEST_F(PostgresConnectionTest, UnreachableDatabaseFailsToConnect) {
+  try {
+    PostgresConnection nowhere(testing::WithDatabase(database_->url(), "no_such_database"));
+    FAIL() << "connected to a database that does not exist";
+  } catch (const Failure& f) {
+    EXPECT_EQ(f.number(), kPostgresError);
+    EXPECT_TRUE(f.description().starts_with("Cannot connect to the PostgreSQL server: "));
+    EXPECT_NE(f.description().find("no_such_database"), std::string::npos) << f.description();
+  }
+}
+
+TEST(PostgresUrlTest, KnowsTheUriSchemesAndRewritesTheDatabase) {
+  EXPECT_TRUE(IsPostgresUrl("postgresql://host/db"));
+  EXPECT_TRUE(IsPostgresUrl("postgres:///db"));
+  EXPECT_FALSE(IsPostgresUrl("sqlite:/tmp/x.db"));
+  EXPECT_EQ(testing::WithDatabase("postgresql:///postgres?host=/tmp/s&user=u", "x"),
+            "postgresql:///x?host=/tmp/s&user=u");
+  EXPECT_EQ(testing::WithDatabase("postgresql://u@h:5/postgres", "x"), "postgresql://u@h:5/x");
+  EXPECT_EQ(testing::WithDatabase("postgresql://h", "x"), "postgresql://h/x");
+}
+
+}  // namespace
+}  // namespace oq::postgres
