@@ -1,0 +1,221 @@
+#include "test_database.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+
+#include "demo/demo_schema.h"
+#include "engine/conversions.h"
+#include "engine/table_layouts.h"
+#include "host/recordset.h"
+
+namespace oq::test {
+
+namespace {
+
+std::filesystem::path MakeTempFolder() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "oq-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temp folder");
+  return pattern;
+}
+
+// A value of the declared type of a column, different for each column and seed.
+Variant SampleValue(demo::ColumnType type, std::size_t index, int seed) {
+  const int n = static_cast<int>(index) + seed;
+  switch (type.kind) {
+    case demo::ColumnKind::kText: {
+      std::string text = "v" + std::to_string(seed) + "." + std::to_string(index);
+      if (type.size > 0 && text.size() > static_cast<std::size_t>(type.size)) {
+        text = text.substr(text.size() - static_cast<std::size_t>(type.size));
+      }
+      return Variant::String(text);
+    }
+    case demo::ColumnKind::kNumber: {
+      const int digitsBefore = type.size - type.scale;
+      const double limit = digitsBefore >= 3 ? 100 : std::pow(10, digitsBefore);
+      const double whole = std::fmod(n, limit - 1);
+      return Variant::Double(type.scale > 0 ? whole + 0.25 : whole);
+    }
+    case demo::ColumnKind::kInteger:
+      return Variant::Long(n);
+    case demo::ColumnKind::kDate: {
+      const int day = 1 + n % 28;
+      return Variant::String("2021-0" + std::to_string(1 + n % 9) + (day < 10 ? "-0" : "-") +
+                             std::to_string(day));
+    }
+  }
+  return Variant::Null();
+}
+
+std::optional<double> AsNumber(const Variant& value) {
+  if (value.isNumeric()) return value.toDouble();
+  if (!value.isString()) return std::nullopt;
+  const std::string& text = value.asString();
+  double number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return number;
+}
+
+}  // namespace
+
+std::string SqlLiteral(const Variant& value) {
+  if (value.isNull() || value.isEmpty()) return "NULL";
+  if (value.isString()) return "'" + rt::Replace(value.asString(), "'", "''") + "'";
+  if (value.kind() == Variant::Kind::kBoolean) return value.asBoolean() ? "1" : "0";
+  return rt::NumberToText(value.toDouble(), ".");
+}
+
+bool SameValue(const Variant& a, const Variant& b) {
+  if (a.isNull() || b.isNull()) return a.isNull() && b.isNull();
+  if (a.isString() && b.isString() && a.asString() == b.asString()) return true;
+  const std::optional<double> x = AsNumber(a);
+  const std::optional<double> y = AsNumber(b);
+  if (!x || !y) return false;
+  return std::fabs(*x - *y) <= 1e-9 * std::max({1.0, std::fabs(*x), std::fabs(*y)});
+}
+
+std::string Describe(const Variant& value) {
+  if (value.isNull()) return "Null";
+  if (value.isEmpty()) return "Empty";
+  if (value.isString()) return "'" + value.asString() + "'";
+  if (value.isObject()) return "<object>";
+  return rt::NumberToText(value.toDouble(), ".");
+}
+
+TestDatabase::TestDatabase(std::shared_ptr<TestBackend> backend)
+    : backend_(std::move(backend)), folder_(MakeTempFolder()) {
+  databases_ = backend_->Create(folder_);
+}
+
+TestDatabase::~TestDatabase() {
+  std::function<void()> cleanup = std::move(databases_.cleanup);
+  databases_ = {};
+  if (cleanup) cleanup();
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+RowValues TestDatabase::SampleCaratula(int seed) {
+  RowValues values;
+  for (std::size_t i = 0; i < layout::kCaratulaColumnCount; ++i) {
+    const std::string name(layout::kCaratula[i]);
+    if (i == layout::kCaratulaInterno) continue;
+    values[name] = SampleValue(demo::CaratulaColumnType(i), i, seed);
+  }
+  for (const char* name : {"fobcoddivisas", "ONCCACortes", "DATOCOMPRADOR"}) {
+    values[name] = Variant::Null();
+  }
+  return values;
+}
+
+RowValues TestDatabase::SampleSubitem(int seed) {
+  RowValues values;
+  for (std::size_t i = 1; i < layout::kSubitemsColumnCount; ++i) {
+    values[std::string(layout::kSubitems[i])] = SampleValue(demo::SubitemsColumnType(i), i, seed);
+  }
+  return values;
+}
+
+namespace {
+std::string InsertStatement(const std::string& table, const std::string& interno,
+                            const RowValues& values) {
+  std::string columns = "interno";
+  std::string literals = SqlLiteral(Variant::String(interno));
+  for (const auto& [name, value] : values) {
+    if (name == "interno") continue;
+    columns += ", " + name;
+    literals += ", " + SqlLiteral(value);
+  }
+  return "insert into " + table + " (" + columns + ") values (" + literals + ")";
+}
+}  // namespace
+
+void TestDatabase::InsertCaratula(const std::string& interno, const RowValues& values) {
+  Execute(InsertStatement("caratula", interno, values));
+}
+
+void TestDatabase::InsertFactura(const std::string& interno, int orden,
+                                 const std::string& factura) {
+  Execute(
+      InsertStatement("facturas", interno,
+                      {{"orden", Variant::Long(orden)}, {"factura", Variant::String(factura)}}));
+}
+
+void TestDatabase::InsertSubitem(const std::string& interno, const RowValues& values) {
+  Execute(InsertStatement("subitems", interno, values));
+}
+
+void TestDatabase::InsertNcm(const std::string& position, const std::string& suffix,
+                             const Variant& mark) {
+  const Dialect dialect = backend_->dialect();
+  ncm()->put_sql("insert into ncm (" + demo::QuotedName("001", dialect) + ", " +
+                 demo::QuotedName("002", dialect) + ", " + demo::QuotedName("059", dialect) +
+                 ") values (" + SqlLiteral(Variant::String(position)) + ", " +
+                 SqlLiteral(Variant::String(suffix)) + ", " + SqlLiteral(mark) + ")");
+  ncm()->ejecutar();
+}
+
+void TestDatabase::InsertInterno(const std::string& interno, int seed, int invoices, int items) {
+  InsertCaratula(interno, SampleCaratula(seed));
+  for (int orden = 1; orden <= invoices; ++orden) {
+    InsertFactura(interno, orden, "F" + std::to_string(seed) + "-" + std::to_string(orden));
+  }
+  for (int item = 0; item < items; ++item) InsertSubitem(interno, SampleSubitem(seed * 100 + item));
+}
+
+std::optional<std::vector<Variant>> TestDatabase::CaratulaRow(const std::string& interno) const {
+  std::vector<std::string> columns(layout::kCaratula.begin(), layout::kCaratula.end());
+  const auto rows = Query(
+      "select * from caratula where interno = " + SqlLiteral(Variant::String(interno)), columns);
+  if (rows.empty()) return std::nullopt;
+  return rows.front();
+}
+
+std::vector<std::vector<Variant>> TestDatabase::SubitemRows(const std::string& interno) const {
+  std::vector<std::string> columns = {"id"};
+  columns.insert(columns.end(), layout::kSubitems.begin(), layout::kSubitems.end());
+  return Query("select * from subitems where interno = " + SqlLiteral(Variant::String(interno)) +
+                   " order by id",
+               columns);
+}
+
+std::vector<std::vector<Variant>> TestDatabase::FacturaRows(const std::string& interno) const {
+  return Query("select orden, factura from facturas where interno = " +
+                   SqlLiteral(Variant::String(interno)) + " order by orden, factura",
+               {"orden", "factura"});
+}
+
+long TestDatabase::Count(const std::string& table, const std::string& interno) const {
+  const auto rows = Query("select count(*) as n from " + table +
+                              " where interno = " + SqlLiteral(Variant::String(interno)),
+                          {"n"});
+  return static_cast<long>(rows.at(0).at(0).toInt64());
+}
+
+std::vector<std::vector<Variant>> TestDatabase::Query(
+    const std::string& sql, const std::vector<std::string>& columns) const {
+  internos()->put_sql(sql);
+  Variant holder;
+  internos()->crearrs(holder);
+  auto recordset = std::dynamic_pointer_cast<Recordset>(holder.asObject());
+  if (!recordset) throw std::runtime_error("crearrs left no record set");
+  std::vector<std::vector<Variant>> rows;
+  for (; !recordset->Eof(); recordset->MoveNext()) {
+    std::vector<Variant> row;
+    for (const std::string& column : columns) row.push_back(recordset->Fields(column).Value());
+    rows.push_back(std::move(row));
+  }
+  recordset->Close();
+  return rows;
+}
+
+void TestDatabase::Execute(const std::string& sql) const {
+  internos()->put_sql(sql);
+  internos()->ejecutar();
+}
+
+}  // namespace oq::test
