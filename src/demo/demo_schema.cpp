@@ -21,35 +21,36 @@ constexpr ColumnType kWeight = Number(18, 3);
 constexpr ColumnType kFlag = Text(1);
 
 // In the order of layout::kCaratula.
-constexpr ColumnType kCaratulaTypes[] =
-    {
-        Text(4),   Text(3),  Text(3),      Text(11), Text(11),
-        Text(10),                                  // idsubreg .. idvendedor
-        kAmount,   Text(3),  kRate,                // fob
-        kAmount,   Text(3),  kRate,                // flete
-        kAmount,   Text(3),  Number(7, 4), kRate,  // seguro
-        kAmount,   kAmount,  kAmount,              // valoraprorratear .. ajustededucir
-        Text(3),   Text(3),  Text(3),      Text(20), Integer(),
-        Text(10),  kFlag,                                       // .. facilidadpago
-        Integer(),                                              // facturas (how many)
-        Text(20),  Text(20), Text(20),     Text(20), Text(20),  // factura1 .. factura5
-        Text(20),  Text(20), Text(20),     Text(20), Text(20),  // factura6 .. factura10
-        Date(),    kRate,    Text(2),      Text(11), Text(60),
-        Text(10),  Text(3),  Text(5),  // fecha .. puertoemb
-        Text(40),                      // interno
-        Text(60),  Text(30), Text(3),      Text(20), kWeight,
-        Text(100),  // MARCABUL .. BULDES
-        Text(2),   kFlag,    Text(3),      kFlag,    Text(3),
-        kFlag,     kFlag,    kWeight,      kFlag,    kFlag,  // DC...
-        Date(),                                              // fechaembarque
-        Text(20),  Text(20), Text(20),     Text(20), Text(20),
-        Text(20),  Text(20), Text(20),  // ONCCA...
-        Text(20),  Text(20), kFlag,     // .. ONCCAHabilitado
-        Date(),    Text(2),  Text(2),      Text(20), Text(100),
-        Text(20),  // fechaalta .. NROTRANSINTER
-        kAmount,   kAmount,  Date(),       Date(),   kFlag,
-        Text(250),  // gastos .. DJAI description
-        Text(40),   // identificador_externo
+constexpr ColumnType
+    kCaratulaTypes[] =
+        {
+            Text(4),   Text(3),  Text(3),      Text(11), Text(11),
+            Text(10),                                  // idsubreg .. idvendedor
+            kAmount,   Text(3),  kRate,                // fob
+            kAmount,   Text(3),  kRate,                // flete
+            kAmount,   Text(3),  Number(7, 4), kRate,  // seguro
+            kAmount,   kAmount,  kAmount,              // valoraprorratear .. ajustededucir
+            Text(3),   Text(3),  Text(3),      Text(20), Integer(),
+            Text(10),  kFlag,                                       // .. facilidadpago
+            Integer(),                                              // facturas (how many)
+            Text(20),  Text(20), Text(20),     Text(20), Text(20),  // factura1 .. factura5
+            Text(20),  Text(20), Text(20),     Text(20), Text(20),  // factura6 .. factura10
+            Date(),    kRate,    Text(2),      Text(11), Text(60),
+            Text(10),  Text(3),  Text(5),  // fecha .. puertoemb
+            Text(40),                      // interno
+            Text(60),  Text(30), Text(3),      Text(20), kWeight,
+            Text(100),  // MARCABUL .. BULDES
+            Text(2),   kFlag,    Text(3),      kFlag,    Text(3),
+            kFlag,     kFlag,    kWeight,      kFlag,    kFlag,  // DC...
+            Date(),                                              // fechaembarque
+            Text(20),  Text(20), Text(20),     Text(20), Text(20),
+            Text(20),  Text(20), Text(20),  // ONCCA...
+            Text(20),  Text(20), kFlag,     // .. ONCCAHabilitado
+            Date(),    Text(2),  Text(2),      Text(20), Text(100),
+            Text(20),  // fechaalta .. NROTRANSINTER
+            kAmount,   kAmount,  Date(),       Date(),   kFlag,
+            Text(250),  // gastos .. DJAI description
+            Text(40),   // identificador_externo
 };
 
 // In the order of layout::kSubitems. SBTREI is a text in many hosts, hence EsNumero on it.
