@@ -1,4 +1,4 @@
-#include "pg_scratch_database.h"
+#include "pg_test_server.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 
 #include "connectors/postgres/postgres_connection.h"
 
-namespace oq::testing {
+namespace oq::test {
 
 std::optional<std::string> TestServerUrl() {
   const char* url = std::getenv("OQ_TEST_PG_URL");
@@ -52,4 +52,4 @@ ScratchDatabase::~ScratchDatabase() {
   }
 }
 
-}  // namespace oq::testing
+}  // namespace oq::test

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-namespace oq::testing {
+namespace oq::test {
 
 // Where the throwaway test server is: the connection URL in OQ_TEST_PG_URL (set by
 // scripts/test.sh), of a maintenance database on that server. Empty when it is not set.
@@ -35,14 +35,14 @@ class ScratchDatabase {
   std::string url_;
 };
 
-}  // namespace oq::testing
+}  // namespace oq::test
 
 // In a fixture's SetUp or a test body: skips the test when no test server is configured, or fails
 // it under CI, where the server is part of the job.
 #define OQ_REQUIRE_TEST_SERVER()                                                            \
   do {                                                                                      \
-    if (!::oq::testing::TestServerUrl()) {                                                  \
-      if (::oq::testing::RunningInCi()) {                                                   \
+    if (!::oq::test::TestServerUrl()) {                                                     \
+      if (::oq::test::RunningInCi()) {                                                      \
         GTEST_FAIL() << "OQ_TEST_PG_URL is not set: the PostgreSQL test server is missing"; \
       }                                                                                     \
       GTEST_SKIP() << "no PostgreSQL test server (OQ_TEST_PG_URL unset; scripts/test.sh "   \

@@ -15,6 +15,12 @@ void RecordingPlatform::SaveSetting(const std::string& appName, const std::strin
   settings_[{appName, section, key}] = value;
 }
 
+void RecordingPlatform::clear() {
+  messages_.clear();
+  pointers_.clear();
+  settings_.clear();
+}
+
 std::optional<std::string> RecordingPlatform::procesosSetting(const std::string& key) const {
   const auto found = settings_.find({"TRELVO", "PROCESOS", key});
   if (found == settings_.end()) return std::nullopt;

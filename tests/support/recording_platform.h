@@ -41,6 +41,8 @@ class RecordingPlatform : public PlatformPort {
   const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<int>& pointers() const { return pointers_; }
   const std::map<SettingKey, std::string>& settings() const { return settings_; }
+  // Forgets what was recorded (messages, pointers, settings); keeps the separator and failures.
+  void clear();
   // The value stored under TRELVO / PROCESOS / `key`, if any.
   std::optional<std::string> procesosSetting(const std::string& key) const;
 

@@ -1,0 +1,219 @@
+#include "engine/filtered_item_copy.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "connectors/components/format_main.h"
+#include "connectors/components/host_components.h"
+#include "engine/session_objects.h"
+#include "engine/table_layouts.h"
+#include "host/basGLOBAL.h"
+#include "host/component_registry.h"
+#include "support/recording_connection.h"
+#include "support/recording_platform.h"
+#include "support/session.h"
+#include "support/test_database.h"
+#include "support/test_form.h"
+
+namespace oq::test {
+namespace {
+
+using ItemCopy = bool (*)(CopyContext&, const std::string&, const std::string&);
+
+class FilteredItemCopyTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> {
+ protected:
+  void SetUp() override {
+    db_ = std::make_unique<TestDatabase>(GetParam());
+    SetUpSession({db_->internos(), db_->ncm(), "'2024-05-17'", "A", MakeDataAccessManager(), 0});
+    // The real component, counted, to see how often a call creates it.
+    ComponentRegistry::instance().add("cFORMAT.Main", [this] {
+      ++formatsCreated_;
+      return std::make_shared<components::FormatMain>();
+    });
+  }
+  void TearDown() override {
+    components::RegisterHostComponents();  // drop the counting factory, which points at this test
+    basGLOBAL::Reset();
+  }
+
+  // An item of the source: the number columns not given are 1, every other column not given Null.
+  void AddItem(const std::string& ncm, RowValues values = {}) {
+    for (const char* number : {"Cantidad", "Preciounitario", "valorrelacionestadistica",
+                               "insumostemp", "insumosacons", "valorderesp", "FOB"}) {
+      values.try_emplace(number, Variant::Long(1));
+    }
+    for (std::size_t i = 1; i < layout::kSubitemsColumnCount; ++i) {
+      values.try_emplace(std::string(layout::kSubitems[i]), Variant::Null());
+    }
+    values["ncm"] = Variant::String(ncm);
+    db_->InsertSubitem("A", values);
+  }
+  std::vector<std::string> Descriptions(const std::string& interno) {
+    std::vector<std::string> texts;
+    for (const auto& row : db_->SubitemRows(interno)) texts.push_back(row[12].asString());
+    return texts;
+  }
+
+  std::unique_ptr<TestDatabase> db_;
+  TestForm form_;
+  RecordingPlatform platform_;
+  CopyContext ctx_{form_, platform_};
+  int formatsCreated_ = 0;
+};
+
+TEST_P(FilteredItemCopyTest, EachVariantKeepsTheItemsOfItsMark) {
+  struct Case {
+    const char* ncm;
+    std::vector<Variant> marks;  // the ncm rows of the item's position and suffix
+    const char* keptBy;          // "con", "sin" or ""
+  };
+  const std::vector<Case> cases = {
+      {"1111111111 001", {Variant::String("*")}, "con"},
+      {"2222222222 002", {Variant::String("")}, "sin"},
+      {"3333333333 003", {Variant::Null()}, ""},
+      {"4444444444 004", {Variant::String("X")}, ""},
+      {"5555555555 005", {}, ""},
+      {"6666666666 006", {Variant::String("*"), Variant::String("*")}, "con"},
+      {"8471.30.00 008", {Variant::String("")}, "sin"},  // a position that is no number
+      {"0000000000 009", {Variant::String("*")}, ""},    // reads as 0, which is not above 0
+  };
+  std::vector<std::string> con, sin;
+  for (const Case& c : cases) {
+    AddItem(c.ncm, {{"descripcion", Variant::String(c.ncm)}});
+    for (const Variant& mark : c.marks) db_->InsertNcm(std::string(c.ncm, 10), c.ncm + 11, mark);
+    if (std::string(c.keptBy) == "con") con.push_back(c.ncm);
+    if (std::string(c.keptBy) == "sin") sin.push_back(c.ncm);
+  }
+  db_->InsertNcm("7777777777", "007", Variant::String("*"));  // position without its suffix
+  AddItem("7777777777 070", {{"descripcion", Variant::String("other suffix")}});
+
+  EXPECT_TRUE(AgregarSubitems_ConLAPI(ctx_, "A", "C"));
+  EXPECT_TRUE(AgregarSubitems_sinLAPI(ctx_, "A", "S"));
+  EXPECT_EQ(Descriptions("C"), con);
+  EXPECT_EQ(Descriptions("S"), sin);
+  EXPECT_TRUE(platform_.messages().empty());
+  EXPECT_EQ(formatsCreated_, 2);  // once per call, however many items
+}
+
+TEST_P(FilteredItemCopyTest, WritesTextsNumbersAndEsNumeroValuesAsLiterals) {
+  platform_.setDecimalSeparator(",");
+  db_->InsertNcm("1111111111", "001", Variant::String("*"));
+  AddItem("1111111111 001", {{"descripcion", Variant::String("CABLE 3' USB")},
+                             {"Cantidad", Variant::Double(1.5)},
+                             {"FOB", Variant::Double(1234.75)},
+                             {"KGBRUTO", Variant::Double(2.25)},
+                             {"SBTREI", Variant::String("12,5")},
+                             {"IdPais", Variant::String("200")}});
+  ASSERT_TRUE(AgregarSubitems_ConLAPI(ctx_, "A", "C"));
+  const auto rows = db_->SubitemRows("C");
+  ASSERT_EQ(rows.size(), 1u);
+  const std::vector<Variant>& row = rows[0];  // id, then the 33 columns
+  EXPECT_EQ(row[1].asString(), "C");
+  EXPECT_EQ(row[12].asString(), "CABLE 3' USB");
+  EXPECT_EQ(row[10].asString(), "200");
+  EXPECT_EQ(row[13].asString(), "");  // Null text: an empty text, never NULL
+  EXPECT_EQ(row[24].asString(), "");
+  EXPECT_TRUE(SameValue(row[6], Variant::Double(1.5)));
+  EXPECT_TRUE(SameValue(row[27], Variant::Double(1234.75)));
+  EXPECT_TRUE(SameValue(row[25], Variant::Long(0)));  // EsNumero of a Null
+  EXPECT_TRUE(SameValue(row[26], Variant::Double(2.25)));
+  EXPECT_TRUE(SameValue(row[28], Variant::Double(12.5)));
+}
+
+TEST_P(FilteredItemCopyTest, NullNumberInAKeptItemEndsTheCall) {
+  db_->InsertNcm("1111111111", "001", Variant::String(""));
+  db_->InsertNcm("2222222222", "002", Variant::String("*"));
+  AddItem("2222222222 002", {{"descripcion", Variant::String("skipped")},
+                             {"FOB", Variant::Null()}});  // skipped: its Null is never read
+  AddItem("1111111111 001", {{"descripcion", Variant::String("first")}});
+  AddItem("1111111111 001",
+          {{"descripcion", Variant::String("broken")}, {"valorderesp", Variant::Null()}});
+  AddItem("1111111111 001", {{"descripcion", Variant::String("after")}});
+
+  EXPECT_FALSE(AgregarSubitems_sinLAPI(ctx_, "A", "S"));
+  EXPECT_EQ(Descriptions("S"), std::vector<std::string>{"first"});
+  ASSERT_EQ(platform_.messages().size(), 1u);
+  EXPECT_EQ(platform_.messages()[0],
+            (ShownMessage{0,
+                          "Error 94 (Invalid use of Null) in procedure AgregarSubitems_sinLAPI "
+                          "of Formulario frmMAIN"}));
+}
+
+TEST_P(FilteredItemCopyTest, SourceWithoutItemsGivesFalseQuietly) {
+  EXPECT_FALSE(AgregarSubitems_ConLAPI(ctx_, "A", "C"));
+  EXPECT_FALSE(AgregarSubitems_sinLAPI(ctx_, "A", "S"));
+  EXPECT_TRUE(platform_.messages().empty());
+  EXPECT_EQ(formatsCreated_, 0);
+  EXPECT_EQ(db_->Count("subitems", "C") + db_->Count("subitems", "S"), 0);
+}
+
+TEST_P(FilteredItemCopyTest, SendsTheStatementsOfEachVariant) {
+  auto internos = std::make_shared<RecordingConnection>(db_->internos());
+  auto ncm = std::make_shared<RecordingConnection>(db_->ncm());
+  basGLOBAL::State().internos = internos;
+  basGLOBAL::State().ncm = ncm;
+  db_->InsertNcm("1111111111", "001", Variant::String("*"));
+  db_->InsertNcm("2222222222", "002", Variant::String(""));
+  AddItem("1111111111 001");
+  AddItem("2222222222 002");
+  AddItem("9999'99999 001");
+
+  const std::string columns =
+      "IdCatalogo,IDARTICULO,ncm,IdUnidad,Cantidad,Preciounitario, "
+      "Estadistica,valorrelacionestadistica,IdPais,EstadoMerc,descripcion, "
+      "Biendeuso,codprorrateo,insumostemp,insumosacons,cancelaciones, "
+      "cancCantidad,cancnroitem,cancnrosubitem,deresp,valorderesp,SUFIJOS, ";
+  const std::string values = "',1,1, '',1,'','','', '','',1,1,'', '','','','',1,'', ";
+  struct Case {
+    ItemCopy copy;
+    std::string query, lookupOpening, lookupClosing, insert;
+  };
+  const Case cases[] = {
+      {&AgregarSubitems_ConLAPI,
+       "lapi , KGNETO, KGBRUTO, FOB, SBTREI, ITFILLER, descripcion_maria,  idpaisproc, certorig, "
+       "naladisa ",
+       "select [001] as total,[002] from ncm where (left('", " = [002] and [059] = '*')",
+       "lapi,KGNETO,KGBRUTO,FOB,SBTREI,ITFILLER, descripcion_maria, idpaisproc, certorig, "
+       "naladisa) values ('N','','','1111111111 001','"},
+      {&AgregarSubitems_sinLAPI,
+       "lapi , KGNETO, KGBRUTO, FOB, SBTREI, ITFILLER, descripcion_maria,idpaisproc , certorig, "
+       "naladisa ",
+       "select [001] as total ,[002] from ncm where (left('", " = [002] and [059] = '')",
+       "lapi,KGNETO,KGBRUTO,FOB,SBTREI,ITFILLER, descripcion_maria,idpaisproc , certorig, "
+       "naladisa) values ('N','','','2222222222 002','"},
+  };
+  for (const Case& c : cases) {
+    const std::size_t before = internos->statements().size();
+    const std::size_t lookupsBefore = ncm->statements().size();
+    ASSERT_TRUE(c.copy(ctx_, "A", "N"));
+    std::vector<std::string> lookups;
+    for (const char* code : {"1111111111 001", "2222222222 002", "9999''99999 001"}) {
+      const std::string mid = SessionDataAccessManager()->getMidFormatbyEntity(
+          "INTERNOS", "'" + std::string(code) + "'", "12", "3");
+      lookups.push_back(c.lookupOpening + code + "',10) = [001] and " + mid + c.lookupClosing);
+    }
+    std::vector<std::string> sent, sentLookups;
+    for (std::size_t i = before; i < internos->statements().size(); ++i) {
+      sent.push_back(internos->statements()[i].sql);
+    }
+    for (std::size_t i = lookupsBefore; i < ncm->statements().size(); ++i) {
+      sentLookups.push_back(ncm->statements()[i].sql);
+    }
+    EXPECT_EQ(sent,
+              (std::vector<std::string>{
+                  "select " + columns + c.query + "from subitems where interno = 'A' order by id",
+                  "insert into subitems (interno," + columns + c.insert + values +
+                      "'',0,0,1,0,'','','','','')"}));
+    EXPECT_EQ(sentLookups, lookups);
+    db_->Execute("delete from subitems where interno = 'N'");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FilteredItemCopyTest, testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+
+}  // namespace
+}  // namespace oq::test
