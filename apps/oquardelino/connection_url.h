@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "connectors/components/dialect.h"
+#include "host/host_connection.h"
+
+namespace oq::app {
+
+// Database URLs the program accepts:
+//   sqlite:PATH                  a SQLite file (also sqlite://PATH, and sqlite:///ABSOLUTE)
+//   sqlite:PATH?journal_mode=DELETE&synchronous=FULL&busy_timeout=5000
+// The query options are those of sqlite::OpenOptions (busy_timeout in milliseconds); the defaults
+// are WAL, NORMAL and 30 s. A new scheme is one more entry in the scheme table of the .cpp.
+
+// Opens the database `url` names. With `createIfMissing` false a missing database file is an
+// error, so that a copy never creates an empty database. Throws std::invalid_argument for a URL
+// of an unknown scheme or with unknown or bad options, std::runtime_error for a missing file,
+// and oq::Failure when the engine refuses to open the database.
+std::shared_ptr<HostConnection> OpenConnection(const std::string& url, bool createIfMissing);
+
+// The SQL dialect of the database `url` names. Throws std::invalid_argument for an unknown
+// scheme.
+Dialect DialectOf(const std::string& url);
+
+// "sqlite:" followed by the path.
+std::string SqliteUrl(const std::filesystem::path& path);
+
+}  // namespace oq::app
