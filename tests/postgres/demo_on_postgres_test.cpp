@@ -8,7 +8,7 @@
 #include "demo/demo_ncm.h"
 #include "demo/demo_schema.h"
 #include "host/recordset.h"
-#include "pg_scratch_database.h"
+#include "support/pg_test_server.h"
 
 namespace oq::postgres {
 namespace {
@@ -17,7 +17,7 @@ class DemoOnPostgresTest : public ::testing::Test {
  protected:
   void SetUp() override {
     OQ_REQUIRE_TEST_SERVER();
-    database_ = std::make_unique<testing::ScratchDatabase>(*testing::TestServerUrl());
+    database_ = std::make_unique<test::ScratchDatabase>(*test::TestServerUrl());
     connection_ = std::make_unique<PostgresConnection>(database_->url());
   }
 
@@ -28,7 +28,7 @@ class DemoOnPostgresTest : public ::testing::Test {
     return std::dynamic_pointer_cast<Recordset>(recordset.asObject())->Fields(field).Value();
   }
 
-  std::unique_ptr<testing::ScratchDatabase> database_;
+  std::unique_ptr<test::ScratchDatabase> database_;
   std::unique_ptr<PostgresConnection> connection_;
 };
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "host/recordset.h"
-#include "pg_scratch_database.h"
+#include "support/pg_test_server.h"
 
 namespace oq::postgres {
 namespace {
@@ -18,7 +18,7 @@ class PostgresConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
     OQ_REQUIRE_TEST_SERVER();
-    database_ = std::make_unique<testing::ScratchDatabase>(*testing::TestServerUrl());
+    database_ = std::make_unique<test::ScratchDatabase>(*test::TestServerUrl());
     connection_ = std::make_unique<PostgresConnection>(database_->url());
   }
 
@@ -48,7 +48,7 @@ class PostgresConnectionTest : public ::testing::Test {
     return Failure(0, "");
   }
 
-  std::unique_ptr<testing::ScratchDatabase> database_;
+  std::unique_ptr<test::ScratchDatabase> database_;
   std::unique_ptr<PostgresConnection> connection_;
 };
 
@@ -142,7 +142,7 @@ TEST_F(PostgresConnectionTest, LostConnectionFailsAtOnceAndTheNextStatementRecon
 
 TEST_F(PostgresConnectionTest, UnreachableDatabaseFailsToConnect) {
   try {
-    PostgresConnection nowhere(testing::WithDatabase(database_->url(), "no_such_database"));
+    PostgresConnection nowhere(test::WithDatabase(database_->url(), "no_such_database"));
     FAIL() << "connected to a database that does not exist";
   } catch (const Failure& f) {
     EXPECT_EQ(f.number(), kPostgresError);
@@ -155,10 +155,10 @@ TEST(PostgresUrlTest, KnowsTheUriSchemesAndRewritesTheDatabase) {
   EXPECT_TRUE(IsPostgresUrl("postgresql://host/db"));
   EXPECT_TRUE(IsPostgresUrl("postgres:///db"));
   EXPECT_FALSE(IsPostgresUrl("sqlite:/tmp/x.db"));
-  EXPECT_EQ(testing::WithDatabase("postgresql:///postgres?host=/tmp/s&user=u", "x"),
+  EXPECT_EQ(test::WithDatabase("postgresql:///postgres?host=/tmp/s&user=u", "x"),
             "postgresql:///x?host=/tmp/s&user=u");
-  EXPECT_EQ(testing::WithDatabase("postgresql://u@h:5/postgres", "x"), "postgresql://u@h:5/x");
-  EXPECT_EQ(testing::WithDatabase("postgresql://h", "x"), "postgresql://h/x");
+  EXPECT_EQ(test::WithDatabase("postgresql://u@h:5/postgres", "x"), "postgresql://u@h:5/x");
+  EXPECT_EQ(test::WithDatabase("postgresql://h", "x"), "postgresql://h/x");
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include "connectors/postgres/postgres_connection.h"
 #include "host/failure.h"
-#include "pg_scratch_database.h"
+#include "support/pg_test_server.h"
 
 namespace oq::postgres {
 namespace {
@@ -16,7 +16,7 @@ class PostgresRecordsetTest : public ::testing::Test {
  protected:
   void SetUp() override {
     OQ_REQUIRE_TEST_SERVER();
-    connection_ = std::make_unique<PostgresConnection>(*testing::TestServerUrl());
+    connection_ = std::make_unique<PostgresConnection>(*test::TestServerUrl());
   }
 
   std::shared_ptr<Recordset> Open(const std::string& statement) {
