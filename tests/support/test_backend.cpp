@@ -39,6 +39,10 @@ std::vector<std::shared_ptr<TestBackend>> AvailableBackends() {
   return registry.backends;
 }
 
+void PrintTo(const std::shared_ptr<TestBackend>& backend, std::ostream* os) {
+  *os << (backend ? backend->name() : "no backend");
+}
+
 std::string BackendParamName(const testing::TestParamInfo<std::shared_ptr<TestBackend>>& info) {
   return info.param->name();
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,9 @@ class BackendRegistrar {
 
 // The backends this machine can run, SQLite first.
 std::vector<std::shared_ptr<TestBackend>> AvailableBackends();
+
+// Prints a backend parameter by its name in test output.
+void PrintTo(const std::shared_ptr<TestBackend>& backend, std::ostream* os);
 
 // The test-name suffix of a backend parameter.
 std::string BackendParamName(const testing::TestParamInfo<std::shared_ptr<TestBackend>>& info);
