@@ -89,6 +89,18 @@ std::optional<Call> ParseTwoArguments(std::string_view sql, std::size_t open) {
   return std::nullopt;
 }
 
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  // A line comment inside the argument needs the line break that ends it.
+  if (text.find("--") != std::string_view::npos) return text;
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
 bool IsLeftAt(std::string_view sql, std::size_t i) {
   static constexpr std::string_view kWord = "left";
   if (i + kWord.size() > sql.size()) return false;
@@ -112,9 +124,9 @@ std::string TranslateLeftCalls(std::string_view sql) {
       if (open < sql.size() && sql[open] == '(') {
         if (auto call = ParseTwoArguments(sql, open)) {
           out += "substr(";
-          out += TranslateLeftCalls(call->first);
+          out += TranslateLeftCalls(Trimmed(call->first));
           out += ", 1, ";
-          out += TranslateLeftCalls(call->second);
+          out += TranslateLeftCalls(Trimmed(call->second));
           out += ')';
           i = call->end;
           continue;
