@@ -9,7 +9,7 @@
 #include "host/component_registry.h"
 #include "host/data_access_manager.h"
 #include "host/failure.h"
-#include "scoped_registry.h"
+#include "test_support.h"
 
 namespace oq {
 namespace {
@@ -60,25 +60,19 @@ TEST_F(cMAINTest, InstancesOfOneThreadShareOneState) {
   std::string number = "B-7";
   first.put_Numero_Interno(number);
   number[0] = 'Z';  // the state keeps its own copy
-  auto connection = std::make_shared<Connection>();
-  second.setConexionAInternos(connection);
-
   EXPECT_EQ(second.get_pLenMaxInterno(), 25);
   EXPECT_EQ(basGLOBAL::State().numeroInterno, "B-7");
-  EXPECT_EQ(basGLOBAL::State().internos, connection);
-}
 
-TEST_F(cMAINTest, ObjectItemsHoldCountedReferences) {
-  cMAIN object;
-  auto first = std::make_shared<Connection>();
-  std::weak_ptr<Connection> watch = first;
-  object.setConexionANcm(first);
-  first.reset();
-  EXPECT_FALSE(watch.expired()) << "the session keeps the host's object alive";
-  object.setConexionANcm(std::make_shared<Connection>());
+  // Object items hold counted references: the host's object lives while the session holds it.
+  auto connection = std::make_shared<Connection>();
+  std::weak_ptr<Connection> watch = connection;
+  first.setConexionAInternos(connection);
+  connection.reset();
+  EXPECT_FALSE(watch.expired());
+  second.setConexionAInternos(std::make_shared<Connection>());
   EXPECT_TRUE(watch.expired()) << "storing another object releases the previous one";
-  object.setConexionANcm(nullptr);
-  EXPECT_EQ(basGLOBAL::State().ncm, nullptr);
+  second.setConexionAInternos(nullptr);
+  EXPECT_EQ(basGLOBAL::State().internos, nullptr);
 }
 
 TEST_F(cMAINTest, AnotherThreadSeesItsOwnInitialState) {
@@ -87,20 +81,15 @@ TEST_F(cMAINTest, AnotherThreadSeesItsOwnInitialState) {
   here.put_Numero_Interno("A-1");
   here.setConexionAInternos(std::make_shared<Connection>());
 
-  std::int32_t seenLength = -1;
-  std::string seenNumber = "unset";
-  bool seenConnection = true;
+  bool initial = false;
   std::thread other([&] {
     cMAIN there;
-    seenLength = there.get_pLenMaxInterno();
-    seenNumber = basGLOBAL::State().numeroInterno;
-    seenConnection = basGLOBAL::State().internos != nullptr;
+    const auto& state = basGLOBAL::State();
+    initial = there.get_pLenMaxInterno() == 0 && state.numeroInterno.empty() && !state.internos;
     there.put_pLenMaxInterno(99);
   });
   other.join();
-  EXPECT_EQ(seenLength, 0);
-  EXPECT_EQ(seenNumber, "");
-  EXPECT_FALSE(seenConnection);
+  EXPECT_TRUE(initial);
   EXPECT_EQ(here.get_pLenMaxInterno(), 30);
 }
 
@@ -124,13 +113,7 @@ TEST_F(cMAINTest, DataAccessManagerKeptWhenTheRegisteredOneCannotBeCreated) {
   auto earlier = std::make_shared<Manager>();
   basGLOBAL::State().dataAccessManager = earlier;
   Variant p_DAM = Variant::Object(std::make_shared<Manager>());
-  try {
-    cMAIN().GetDataAccessManager(p_DAM);
-    FAIL() << "expected a failure";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), 429);
-    EXPECT_NE(failure.description().find("DataAccessManager.DAMMain"), std::string::npos);
-  }
+  EXPECT_EQ(FailureNumber([&] { cMAIN().GetDataAccessManager(p_DAM); }), 429);
   EXPECT_EQ(basGLOBAL::State().dataAccessManager, earlier);
 }
 
@@ -154,12 +137,7 @@ TEST_F(cMAINTest, MostrarCreatesTheFormOnceAndShowsItEachTime) {
 
 TEST_F(cMAINTest, MostrarWithoutFormsFailsAndCreatesNothing) {
   SetMainFormFactory(nullptr);
-  try {
-    cMAIN().Mostrar();
-    FAIL() << "expected a failure";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), 429);
-  }
+  EXPECT_EQ(FailureNumber([] { cMAIN().Mostrar(); }), 429);
   EXPECT_EQ(basGLOBAL::State().dialog, nullptr);
 }
 

@@ -11,7 +11,7 @@
 #include "host/failure.h"
 #include "host/server_loader.h"
 #include "host/server_registry.h"
-#include "scoped_registry.h"
+#include "test_support.h"
 
 namespace oq {
 namespace {
@@ -42,12 +42,7 @@ class ServerLibraryTest : public ::testing::Test {
   }
   std::int32_t FailureOf(AutomationObject& object, const char* name, InvokeKind kind,
                          std::vector<Variant> args) {
-    try {
-      object.Invoke(object.GetIDsOfNames(name), kind, args);
-    } catch (const Failure& failure) {
-      return failure.number();
-    }
-    return 0;
+    return FailureNumber([&] { object.Invoke(object.GetIDsOfNames(name), kind, args); });
   }
 
   ScopedRegistry scope_;

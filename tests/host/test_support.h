@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "host/failure.h"
+
 // Sets (or, given null, removes) an environment variable for the scope's life.
 class ScopedVariable {
  public:
@@ -54,3 +56,14 @@ class ScopedRegistry {
   std::filesystem::path folder_;
   ScopedVariable variable_;
 };
+
+// The number of the Failure that `call` throws, or 0 when it throws none.
+template <typename Call>
+std::int32_t FailureNumber(Call call) {
+  try {
+    call();
+  } catch (const oq::Failure& failure) {
+    return failure.number();
+  }
+  return 0;
+}
