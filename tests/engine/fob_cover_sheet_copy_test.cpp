@@ -1,0 +1,120 @@
+#include "engine/fob_cover_sheet_copy.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/table_layouts.h"
+#include "host/basGLOBAL.h"
+#include "support/recording_connection.h"
+#include "support/recording_platform.h"
+#include "support/session.h"
+#include "support/test_database.h"
+#include "support/test_form.h"
+
+namespace oq::test {
+namespace {
+
+constexpr const char* kZeroFob =
+    "No se encontraron Subitems que cumplan la condición especificada. La carátula tendrá valor 0 "
+    "de FOB";
+
+class FobCoverSheetCopyTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> {
+ protected:
+  void SetUp() override {
+    db_ = std::make_unique<TestDatabase>(GetParam());
+    internos_ = std::make_shared<RecordingConnection>(db_->internos());
+    SetUpSession({internos_, db_->ncm(), "'2024-05-17'", "A", nullptr, 0});
+    RowValues sheet = TestDatabase::SampleCaratula(1);
+    sheet["fobdivisas"] = Variant::Double(99.5);
+    sheet["identificador_externo"] = Variant::String("EXT-1");
+    db_->InsertCaratula("A", sheet);
+    db_->InsertFactura("A", 1, "F-1");
+    db_->InsertSubitem("A", TestDatabase::SampleSubitem(1));  // the source's items never count
+  }
+  void TearDown() override { basGLOBAL::Reset(); }
+
+  void AddItemsToNew(const std::vector<Variant>& fobs) {
+    for (const Variant& fob : fobs) {
+      RowValues item = TestDatabase::SampleSubitem(2);
+      item["FOB"] = fob;
+      db_->InsertSubitem("N", item);
+    }
+  }
+  Variant NewFob() { return db_->CaratulaRow("N").value()[layout::kCaratulaFob]; }
+  std::string LastStatement() { return internos_->statements().back().sql; }
+
+  std::unique_ptr<TestDatabase> db_;
+  std::shared_ptr<RecordingConnection> internos_;
+  TestForm form_;
+  RecordingPlatform platform_;
+  CopyContext ctx_{form_, platform_};
+};
+
+TEST_P(FobCoverSheetCopyTest, SetsTheSumOfTheNewInternosItems) {
+  struct Case {
+    std::vector<double> fobs;
+    const char* separator;
+    const char* text;
+  };
+  const Case cases[] = {
+      {{5.5}, ".", "05.50"},   {{1234.567}, ",", "1234.57"}, {{1.25, 1.25}, ",", "02.50"},
+      {{0.125}, ".", "00.13"}, {{-3.0}, ".", "-03.00"},      {{0.001}, ".", "00.00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    db_->Execute("delete from subitems where interno = 'N'");
+    db_->Execute("delete from caratula where interno = 'N'");
+    std::vector<Variant> fobs;
+    for (double fob : c.fobs) fobs.push_back(Variant::Double(fob));
+    AddItemsToNew(fobs);
+    platform_.setDecimalSeparator(c.separator);
+
+    EXPECT_TRUE(AgregarCaratulaRecalculandoFOB(ctx_, "A", "N"));
+    EXPECT_EQ(LastStatement(),
+              std::string("update caratula set fobdivisas = ") + c.text + " where interno = 'N'");
+    EXPECT_TRUE(SameValue(NewFob(), Variant::String(c.text)));
+  }
+  EXPECT_TRUE(platform_.messages().empty());
+  EXPECT_EQ(platform_.procesosSetting("N"), "SI");
+}
+
+TEST_P(FobCoverSheetCopyTest, NoItemsGiveZeroAndTheNotice) {
+  EXPECT_TRUE(AgregarCaratulaRecalculandoFOB(ctx_, "A", "N"));
+  EXPECT_EQ(LastStatement(), "update caratula set fobdivisas = 0  where interno = 'N'");
+  EXPECT_TRUE(SameValue(NewFob(), Variant::Long(0)));
+  EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{{64, kZeroFob}}));
+
+  const std::vector<Variant> sheet = db_->CaratulaRow("N").value();
+  EXPECT_EQ(sheet.back().asString(), "");  // identificador_externo is the table's, not the source's
+  EXPECT_TRUE(SameValue(sheet[layout::kCaratulaFecha], Variant::String("2024-05-17")));
+  EXPECT_EQ(db_->FacturaRows("N").size(), 1u);
+}
+
+TEST_P(FobCoverSheetCopyTest, SourceWithoutCoverSheetCopiesInvoicesOnly) {
+  db_->InsertFactura("B", 1, "F-B");
+  AddItemsToNew({Variant::Double(7.0)});
+  EXPECT_FALSE(AgregarCaratulaRecalculandoFOB(ctx_, "B", "N"));
+  EXPECT_EQ(db_->FacturaRows("N").size(), 1u);
+  EXPECT_FALSE(db_->CaratulaRow("N").has_value());
+  EXPECT_FALSE(platform_.procesosSetting("N").has_value());
+  EXPECT_EQ(LastStatement(), "update caratula set fobdivisas = 07.00 where interno = 'N'");
+}
+
+TEST_P(FobCoverSheetCopyTest, NullSumIsReportedAndKeepsTheSourcesFob) {
+  AddItemsToNew({Variant::Null(), Variant::Null()});
+  EXPECT_TRUE(AgregarCaratulaRecalculandoFOB(ctx_, "A", "N"));
+  EXPECT_EQ(
+      platform_.messages(),
+      (std::vector<ShownMessage>{
+          {16, "94 - Invalid use of Null\r\n\r\nSeccion oQUARDELINO.frmMAIN.AgregarInterno"}}));
+  EXPECT_TRUE(SameValue(NewFob(), Variant::Double(99.5)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, FobCoverSheetCopyTest, testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+
+}  // namespace
+}  // namespace oq::test
