@@ -6,6 +6,9 @@
 #include <string_view>
 
 #include "connectors/sqlite/sqlite_connection.h"
+#ifdef OQ_HAVE_POSTGRES
+#include "connectors/postgres/postgres_connection.h"
+#endif
 
 namespace oq::app {
 
@@ -71,9 +74,26 @@ std::shared_ptr<HostConnection> OpenSqlite(const std::string& rest, bool createI
   return sqlite::SqliteConnection::Open(path, options);
 }
 
+#ifdef OQ_HAVE_POSTGRES
+// libpq reads the whole URI (user, host, port, database, ?options) and falls back on the PGHOST,
+// PGPORT, PGUSER, PGDATABASE... variables for what it leaves out. The database must exist: the
+// program creates tables, never databases.
+std::shared_ptr<HostConnection> OpenPostgres(const std::string& rest, bool /*createIfMissing*/) {
+  return std::make_shared<postgres::PostgresConnection>("postgresql://" + rest);
+}
+#endif
+
+#ifdef OQ_HAVE_POSTGRES
+constexpr std::array<Scheme, 3> kSchemes = {{
+    {"sqlite:", Dialect::kSqlite, &OpenSqlite},
+    {"postgresql://", Dialect::kPostgres, &OpenPostgres},
+    {"postgres://", Dialect::kPostgres, &OpenPostgres},
+}};
+#else
 constexpr std::array<Scheme, 1> kSchemes = {{
     {"sqlite:", Dialect::kSqlite, &OpenSqlite},
 }};
+#endif
 
 const Scheme& SchemeOf(const std::string& url) {
   for (const Scheme& scheme : kSchemes) {

@@ -12,8 +12,12 @@ namespace oq::app {
 // Database URLs the program accepts:
 //   sqlite:PATH                  a SQLite file (also sqlite://PATH, and sqlite:///ABSOLUTE)
 //   sqlite:PATH?journal_mode=DELETE&synchronous=FULL&busy_timeout=5000
-// The query options are those of sqlite::OpenOptions (busy_timeout in milliseconds); the defaults
-// are WAL, NORMAL and 30 s. A new scheme is one more entry in the scheme table of the .cpp.
+//   postgresql://[user@][host][:port][/database][?host=/socket/folder&...]
+//                                a PostgreSQL database (also postgres://), read by libpq; what the
+//                                URL leaves out comes from PGHOST, PGPORT, PGUSER, PGDATABASE...
+// The SQLite query options are those of sqlite::OpenOptions (busy_timeout in milliseconds); the
+// defaults are WAL, NORMAL and 30 s. A new scheme is one more entry in the scheme table of the
+// .cpp.
 
 // Opens the database `url` names. With `createIfMissing` false a missing database file is an
 // error, so that a copy never creates an empty database. Throws std::invalid_argument for a URL
