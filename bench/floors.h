@@ -1,0 +1,52 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "raw_sqlite.h"
+
+namespace oq::bench {
+
+// The two database files one measurement works on.
+struct DatabasePaths {
+  std::filesystem::path internos;
+  std::filesystem::path ncm;
+};
+
+// One statement a copy run sent through a host connection, as the run set it in `sql`.
+struct SentStatement {
+  enum class Target { kInternos, kNcm };
+  enum class Kind { kQuery, kExec };  // crearrs or ejecutar
+  Target target;
+  Kind kind;
+  std::string sql;
+};
+using StatementLog = std::vector<SentStatement>;
+
+// The statements as SQLite receives them: the connection rewrites left(x, n) calls, and the
+// floor must not be charged with that rewriting.
+StatementLog AsSqliteReceivesThem(const StatementLog& log);
+
+// The statements that write rows (ejecutar on the internos connection): for a full copy, the
+// invoice, cover-sheet and item copies of each copy, without the existence check.
+StatementLog WritesOnly(const StatementLog& log);
+
+// The floor: opens both databases with `settings` (not timed), then runs `log` in order straight
+// through the C API (queries read every column of every row) and returns the seconds taken.
+double Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log);
+
+// What a person would write by hand for a filtered copy: one INSERT ... SELECT ... JOIN ncm for
+// the kept items (the NCM database attached, not timed), the invoice and cover-sheet copies, and
+// one UPDATE for the FOB total. Returns the seconds taken.
+double HandWrittenFilteredCopy(const DatabasePaths& paths, const SqliteSettings& settings,
+                               bool withLicence, const std::string& newNumber);
+
+// The items stored under `interno`, and the sum of their FOB, read with the library's defaults.
+struct CopiedItems {
+  long long count = 0;
+  double fob = 0;
+};
+CopiedItems ItemsOf(const std::filesystem::path& internos, const std::string& interno);
+
+}  // namespace oq::bench

@@ -1,0 +1,155 @@
+#include "report.h"
+
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+#include "timing.h"
+
+namespace oq::bench {
+
+namespace {
+
+std::string Fixed(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+std::string Cell(const std::string& text, int width) {
+  return text.size() >= static_cast<std::size_t>(width)
+             ? text
+             : std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
+}
+
+std::string Ratio(double value, double floor) {
+  return value > 0 && floor > 0 ? Fixed(value / floor, 2) : "-";
+}
+
+double Min(const std::vector<double>& samples) {
+  double best = samples.empty() ? 0 : samples.front();
+  for (double s : samples) best = s < best ? s : best;
+  return best;
+}
+
+double Max(const std::vector<double>& samples) {
+  double worst = 0;
+  for (double s : samples) worst = s > worst ? s : worst;
+  return worst;
+}
+
+std::ofstream OpenCsv(const std::filesystem::path& file) {
+  std::ofstream out(file);
+  if (!out) throw std::runtime_error("cannot write " + file.string());
+  return out;
+}
+
+}  // namespace
+
+double Timing::Median() const { return bench::Median(samples); }
+
+double Timing::ItemsPerSecond() const {
+  const double m = Median();
+  return m > 0 ? static_cast<double>(items) / m : 0;
+}
+
+long MemoryFigure::PeakKb() const {
+  long peak = peakFullKb > peakConKb ? peakFullKb : peakConKb;
+  return peak > peakSinKb ? peak : peakSinKb;
+}
+
+double MemoryFigure::BytesPerItem() const {
+  return n > 0 ? (PeakKb() - baselineKb) * 1024.0 / n : 0;
+}
+
+double SettingsFigure::MicrosecondsPerStatement() const {
+  return pairs > 0 ? bench::Median(samples) * 1e6 / (2.0 * pairs) : 0;
+}
+
+double SettingsFigure::PairsPerSecond() const {
+  const double m = bench::Median(samples);
+  return m > 0 ? pairs / m : 0;
+}
+
+double Report::MedianOf(const std::string& scenario, const std::string& implementation,
+                        int n) const {
+  for (const Timing& t : timings) {
+    if (t.scenario == scenario && t.implementation == implementation && t.n == n) return t.Median();
+  }
+  return 0;
+}
+
+void PrintReport(std::ostream& out, const Report& report) {
+  std::set<std::string> seen;
+  std::vector<std::string> scenarios;
+  for (const Timing& t : report.timings) {
+    if (seen.insert(t.scenario).second) scenarios.push_back(t.scenario);
+  }
+  out << "\nTimes are medians of the repetitions (reps); ratio = run / floor.\n";
+  out << Cell("scenario", 9) << Cell("N", 8) << Cell("reps", 5) << Cell("items", 9)
+      << Cell("run ms", 11) << Cell("floor ms", 11) << Cell("ratio", 7) << Cell("set-based ms", 14)
+      << Cell("run/set", 9) << Cell("run items/s", 13) << "\n";
+  for (const std::string& scenario : scenarios) {
+    for (const Timing& t : report.timings) {
+      if (t.scenario != scenario || t.implementation != kRun) continue;
+      const double run = t.Median();
+      const double floor = report.MedianOf(scenario, kFloor, t.n);
+      const double set = report.MedianOf(scenario, kSetBased, t.n);
+      out << Cell(scenario, 9) << Cell(std::to_string(t.n), 8)
+          << Cell(std::to_string(t.samples.size()), 5) << Cell(std::to_string(t.items), 9)
+          << Cell(Fixed(run * 1e3, 2), 11) << Cell(floor > 0 ? Fixed(floor * 1e3, 2) : "-", 11)
+          << Cell(Ratio(run, floor), 7) << Cell(set > 0 ? Fixed(set * 1e3, 2) : "-", 14)
+          << Cell(Ratio(run, set), 9) << Cell(Fixed(t.ItemsPerSecond(), 0), 13) << "\n";
+    }
+  }
+  if (!report.memory.empty()) {
+    out << "\nPeak resident set per N (one child process per N):\n"
+        << Cell("N", 8) << Cell("base KB", 10) << Cell("full KB", 10) << Cell("con KB", 10)
+        << Cell("sin KB", 10) << Cell("bytes/item", 12) << "\n";
+    for (const MemoryFigure& m : report.memory) {
+      out << Cell(std::to_string(m.n), 8) << Cell(std::to_string(m.baselineKb), 10)
+          << Cell(std::to_string(m.peakFullKb), 10) << Cell(std::to_string(m.peakConKb), 10)
+          << Cell(std::to_string(m.peakSinKb), 10) << Cell(Fixed(m.BytesPerItem(), 0), 12) << "\n";
+    }
+  }
+  if (!report.settings.empty()) {
+    out << "\nOne autocommit lookup + one insert, per setting:\n"
+        << Cell("journal", 9) << Cell("sync", 8) << Cell("pairs", 7) << Cell("us/stmt", 10)
+        << Cell("pairs/s", 10) << "\n";
+    for (const SettingsFigure& s : report.settings) {
+      out << Cell(s.journalMode, 9) << Cell(s.synchronous, 8) << Cell(std::to_string(s.pairs), 7)
+          << Cell(Fixed(s.MicrosecondsPerStatement(), 1), 10)
+          << Cell(Fixed(s.PairsPerSecond(), 0), 10) << "\n";
+    }
+  }
+}
+
+void WriteCsv(const std::filesystem::path& folder, const Report& report) {
+  std::filesystem::create_directories(folder);
+  std::ofstream timings = OpenCsv(folder / "timings.csv");
+  timings << "scenario,implementation,n,repetitions,items,median_s,min_s,max_s,items_per_s,"
+             "ratio_to_floor\n";
+  for (const Timing& t : report.timings) {
+    const double floor = report.MedianOf(t.scenario, kFloor, t.n);
+    timings << t.scenario << ',' << t.implementation << ',' << t.n << ',' << t.samples.size() << ','
+            << t.items << ',' << Fixed(t.Median(), 6) << ',' << Fixed(Min(t.samples), 6) << ','
+            << Fixed(Max(t.samples), 6) << ',' << Fixed(t.ItemsPerSecond(), 1) << ','
+            << (floor > 0 ? Fixed(t.Median() / floor, 4) : "") << '\n';
+  }
+  std::ofstream memory = OpenCsv(folder / "memory.csv");
+  memory << "n,baseline_kb,peak_full_kb,peak_con_kb,peak_sin_kb,bytes_per_item\n";
+  for (const MemoryFigure& m : report.memory) {
+    memory << m.n << ',' << m.baselineKb << ',' << m.peakFullKb << ',' << m.peakConKb << ','
+           << m.peakSinKb << ',' << Fixed(m.BytesPerItem(), 1) << '\n';
+  }
+  std::ofstream settings = OpenCsv(folder / "settings.csv");
+  settings << "journal_mode,synchronous,pairs,median_s,us_per_statement,pairs_per_s\n";
+  for (const SettingsFigure& s : report.settings) {
+    settings << s.journalMode << ',' << s.synchronous << ',' << s.pairs << ','
+             << Fixed(Median(s.samples), 6) << ',' << Fixed(s.MicrosecondsPerStatement(), 2) << ','
+             << Fixed(s.PairsPerSecond(), 1) << '\n';
+  }
+}
+
+}  // namespace oq::bench

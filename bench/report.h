@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace oq::bench {
+
+// Implementations compared within one scenario.
+inline constexpr const char* kRun = "run";             // through cMAIN and the copy run
+inline constexpr const char* kFloor = "floor";         // the same statements through the C API
+inline constexpr const char* kSetBased = "set-based";  // one INSERT ... SELECT ... JOIN ncm
+
+// The timings of one implementation of one scenario at one N.
+struct Timing {
+  std::string scenario;         // "full x1", "full x9", "con LAPI", "sin LAPI"
+  std::string implementation;   // kRun, kFloor, kSetBased
+  int n = 0;                    // items of the source interno
+  std::int64_t items = 0;       // items written by one repetition (the kept ones when filtered)
+  std::vector<double> samples;  // seconds, one per repetition
+  double Median() const;
+  double ItemsPerSecond() const;
+};
+
+// Peak resident set of a child process that ran each scenario once on a source of n items.
+struct MemoryFigure {
+  int n = 0;
+  long baselineKb = 0;  // resident set with the databases open, before the first run
+  long peakFullKb = 0;  // peak during one full copy (resident-set peak reset before each run)
+  long peakConKb = 0;
+  long peakSinKb = 0;
+  long PeakKb() const;
+  // Growth of the peak over the baseline, per source item.
+  double BytesPerItem() const;
+};
+
+// The cost of one autocommit tariff lookup plus one single-row insert under one setting.
+struct SettingsFigure {
+  std::string journalMode;
+  std::string synchronous;
+  int pairs = 0;
+  std::vector<double> samples;              // seconds for `pairs` pairs
+  double MicrosecondsPerStatement() const;  // two statements per pair
+  double PairsPerSecond() const;
+};
+
+struct Report {
+  std::vector<Timing> timings;
+  std::vector<MemoryFigure> memory;
+  std::vector<SettingsFigure> settings;
+  // The median of `scenario`/`implementation` at `n`, or 0 when not measured.
+  double MedianOf(const std::string& scenario, const std::string& implementation, int n) const;
+};
+
+// The tables of times, items per second and ratios, as the terminal shows them.
+void PrintReport(std::ostream& out, const Report& report);
+// Writes timings.csv, memory.csv and settings.csv into `folder` (created if needed).
+void WriteCsv(const std::filesystem::path& folder, const Report& report);
+
+}  // namespace oq::bench

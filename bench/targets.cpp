@@ -1,0 +1,138 @@
+#include "targets.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "scenarios.h"
+
+namespace oq::bench {
+
+namespace {
+
+constexpr double kFullRatio = 1.2;
+constexpr double kFilteredRatio = 1.15;
+constexpr double kKeptPerSecond = 15000;
+constexpr double kLinearFactor = 12;
+constexpr double kBytesPerItem = 2048;
+
+std::string Format(const char* pattern, double a, double b = 0) {
+  char text[160];
+  std::snprintf(text, sizeof text, pattern, a, b);
+  return text;
+}
+
+const Timing* Find(const Report& report, const std::string& scenario, const char* impl, int n) {
+  for (const Timing& t : report.timings) {
+    if (t.scenario == scenario && t.implementation == impl && t.n == n) return &t;
+  }
+  return nullptr;
+}
+
+TargetCheck FullCopyCheck(const Report& report) {
+  TargetCheck check{"full copy <= 1.2 x floor at every N", "", false, true};
+  double worst = 0;
+  std::string where;
+  for (const Timing& t : report.timings) {
+    if ((t.scenario != kFullOne && t.scenario != kFullNine) ||
+        t.implementation != std::string(kRun))
+      continue;
+    const double floor = report.MedianOf(t.scenario, kFloor, t.n);
+    if (floor <= 0) continue;
+    const double ratio = t.Median() / floor;
+    check.measured = true;
+    check.met = check.met && ratio <= kFullRatio;
+    if (ratio > worst) {
+      worst = ratio;
+      where = t.scenario + " at N=" + std::to_string(t.n);
+    }
+  }
+  check.figure = Format("worst %.2f x", worst) + " (" + where + ")";
+  return check;
+}
+
+void FilteredChecks(const Report& report, const char* scenario, std::vector<TargetCheck>& out) {
+  const std::string name = scenario;
+  const Timing* run10k = Find(report, name, kRun, 10000);
+  const Timing* floor10k = Find(report, name, kFloor, 10000);
+  const Timing* run100k = Find(report, name, kRun, 100000);
+
+  TargetCheck ratio{name + ": run <= 1.15 x replayed floor at 10,000", "not measured", false,
+                    false};
+  if (run10k && floor10k) {
+    const double r = run10k->Median() / floor10k->Median();
+    ratio = {ratio.target, Format("%.2f x", r), true, r <= kFilteredRatio};
+  }
+  out.push_back(ratio);
+
+  TargetCheck speed{name + ": >= 15,000 kept items/s (10,000 and 100,000)", "not measured", false,
+                    false};
+  if (run10k) {
+    double slowest = run10k->ItemsPerSecond();
+    if (run100k && run100k->ItemsPerSecond() < slowest) slowest = run100k->ItemsPerSecond();
+    speed = {speed.target,
+             Format("%.0f /s at 10,000", run10k->ItemsPerSecond()) +
+                 (run100k ? Format(", %.0f /s at 100,000", run100k->ItemsPerSecond()) : ""),
+             true, slowest >= kKeptPerSecond};
+  }
+  out.push_back(speed);
+
+  TargetCheck linear{name + ": time at 100,000 <= 12 x time at 10,000", "not measured", false,
+                     false};
+  if (run10k && run100k) {
+    const double factor = run100k->Median() / run10k->Median();
+    linear = {linear.target, Format("%.2f x", factor), true, factor <= kLinearFactor};
+  }
+  out.push_back(linear);
+}
+
+TargetCheck MemoryCheck(const Report& report) {
+  TargetCheck check{"peak resident set grows <= ~2 KB per source item", "not measured", false,
+                    false};
+  if (report.memory.size() < 2) return check;
+  const MemoryFigure& small = report.memory[report.memory.size() - 2];
+  const MemoryFigure& large = report.memory.back();
+  const double slope =
+      (large.PeakKb() - small.PeakKb()) * 1024.0 / static_cast<double>(large.n - small.n);
+  check.figure =
+      Format("%.0f bytes/item between N=%.0f", slope, small.n) +
+      " and N=" + std::to_string(large.n) +
+      Format(" (%.0f bytes/item over the baseline at the largest N)", large.BytesPerItem());
+  check.measured = true;
+  check.met = slope <= kBytesPerItem && large.BytesPerItem() <= kBytesPerItem * 1.1;
+  return check;
+}
+
+}  // namespace
+
+std::vector<TargetCheck> CheckTargets(const Report& report) {
+  std::vector<TargetCheck> checks{FullCopyCheck(report)};
+  FilteredChecks(report, kConLapi, checks);
+  FilteredChecks(report, kSinLapi, checks);
+  checks.push_back(MemoryCheck(report));
+  return checks;
+}
+
+void PrintTargets(std::ostream& out, const std::vector<TargetCheck>& checks) {
+  out << "\nTargets:\n";
+  for (const TargetCheck& c : checks) {
+    out << "  ["
+        << (!c.measured ? "----"
+            : c.met     ? " met"
+                        : "MISS")
+        << "] " << c.target << ": " << c.figure << "\n";
+  }
+}
+
+void WriteTargetsCsv(const std::filesystem::path& folder, const std::vector<TargetCheck>& checks) {
+  std::ofstream out(folder / "targets.csv");
+  out << "target,figure,status\n";
+  for (const TargetCheck& c : checks) {
+    out << '"' << c.target << "\",\"" << c.figure << "\","
+        << (!c.measured ? "not measured"
+            : c.met     ? "met"
+                        : "missed")
+        << '\n';
+  }
+}
+
+}  // namespace oq::bench

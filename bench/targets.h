@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "report.h"
+
+namespace oq::bench {
+
+// One target of the benchmark and the figure measured against it.
+struct TargetCheck {
+  std::string target;  // what is promised, in words
+  std::string figure;  // what was measured, in words
+  bool measured = false;
+  bool met = false;
+};
+
+// Checks the report against the targets: full copy within 1.2 times its floor at every N; each
+// filtered copy within 1.15 times its replayed floor at 10,000 items, at least 15,000 kept items
+// per second, and at 100,000 items within 12 times its 10,000 figure; peak resident set growing by
+// at most about 2 KB per source item. A target whose sizes were not measured is reported so.
+std::vector<TargetCheck> CheckTargets(const Report& report);
+
+void PrintTargets(std::ostream& out, const std::vector<TargetCheck>& checks);
+// targets.csv in `folder`.
+void WriteTargetsCsv(const std::filesystem::path& folder, const std::vector<TargetCheck>& checks);
+
+}  // namespace oq::bench
