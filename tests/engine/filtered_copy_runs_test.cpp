@@ -50,7 +50,10 @@ TEST_P(FilteredCopyRunsTest, EachRunMakesOneCopyWithItsItemsAndTheirFob) {
   AddItem("1111111111 001", 2.5);
   AddItem("2222222222 002", 4.0);
   AddItem("1111111111 001", 3.0);
-  const std::string longNumber(45, 'N');  // no length limit of their own
+  // The runs have no length limit of their own; a server that enforces the declared width of
+  // interno (40) would refuse the longer number itself.
+  const std::string longNumber =
+      GetParam()->dialect() == Dialect::kSqlite ? std::string(45, 'N') : std::string(40, 'N');
   struct Case {
     void (*run)(CopyContext&);
     std::string number;
