@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "connection_url.h"
 #include "demo/demo_data.h"
+#include "demo/demo_databases.h"
 #include "demo/demo_files.h"
 
 namespace oq::app {
@@ -16,7 +17,35 @@ namespace {
 struct DemoOptions {
   std::string dir;
   bool force = false;
+  std::string internosUrl;  // both set, or neither
+  std::string ncmUrl;
 };
+
+void PrintDemoInternos() {
+  std::cout << "Internos in the demo:\n";
+  for (const demo::DemoInterno& interno : demo::DemoInternos()) {
+    std::cout << "  " << interno.numero << "  " << interno.shows << "\n";
+  }
+}
+
+// The demo tables in databases the user names by URL, such as a PostgreSQL server's: each is
+// written in the dialect of its own engine.
+int RunDemoInDatabases(const DemoOptions& options) {
+  try {
+    auto internos = OpenConnection(options.internosUrl, true);
+    auto ncm = OpenConnection(options.ncmUrl, true);
+    demo::CreateDemoDatabases(*internos, DialectOf(options.internosUrl), *ncm,
+                              DialectOf(options.ncmUrl), options.force);
+    std::cout << "Demo tables written:\n"
+              << "  internos: " << options.internosUrl << "\n"
+              << "  ncm:      " << options.ncmUrl << "\n";
+    PrintDemoInternos();
+    return kExitOk;
+  } catch (const std::exception& e) {
+    std::cerr << "oquardelino demo: " << e.what() << "\n";
+    return kExitUsage;
+  }
+}
 
 int RunDemo(const DemoOptions& options) {
   try {
@@ -54,8 +83,26 @@ void AddDemoCommand(CLI::App& app, int& exitStatus) {
                    "Folder for the two files (default: $XDG_DATA_HOME/oquardelino or "
                    "~/.local/share/oquardelino)")
       ->type_name("DIR");
-  command->add_flag("--force", options->force, "Replace demo databases that already exist");
-  command->callback([options, &exitStatus] { exitStatus = RunDemo(*options); });
+  command->add_flag(
+      "--force", options->force,
+      "Replace demo databases (with --internos/--ncm: demo tables) that already exist");
+  CLI::Option* internos =
+      command
+          ->add_option("--internos", options->internosUrl,
+                       "Write the demo tables caratula, facturas and subitems into this existing "
+                       "database instead (sqlite:PATH or postgresql://...)")
+          ->type_name("URL");
+  CLI::Option* ncm = command
+                         ->add_option("--ncm", options->ncmUrl,
+                                      "Write the demo table ncm into this existing database")
+                         ->type_name("URL");
+  internos->needs(ncm);
+  ncm->needs(internos);
+  internos->excludes("--dir");
+  ncm->excludes("--dir");
+  command->callback([options, &exitStatus] {
+    exitStatus = options->internosUrl.empty() ? RunDemo(*options) : RunDemoInDatabases(*options);
+  });
 }
 
 }  // namespace oq::app

@@ -5,6 +5,7 @@
 #include "connectors/components/dam_main.h"
 #include "connectors/postgres/postgres_connection.h"
 #include "demo/demo_data.h"
+#include "demo/demo_databases.h"
 #include "demo/demo_ncm.h"
 #include "demo/demo_schema.h"
 #include "host/recordset.h"
@@ -35,10 +36,14 @@ class DemoOnPostgresTest : public ::testing::Test {
 // The demo schema uses unquoted names, so the statements of the copy steps find them whatever
 // case they write them in, and the tariff lookup as the item copy builds it finds its rows.
 TEST_F(DemoOnPostgresTest, SchemaAndDataServeTheCopyStatements) {
-  demo::CreateInternosSchema(*connection_, Dialect::kPostgres);
-  demo::FillInternosDemo(*connection_, Dialect::kPostgres);
-  demo::CreateNcmSchema(*connection_, Dialect::kPostgres);
-  demo::FillNcmDemo(*connection_, Dialect::kPostgres);
+  // Both databases in one here; run twice, the second time replacing the tables.
+  demo::CreateDemoDatabases(*connection_, Dialect::kPostgres, *connection_, Dialect::kPostgres,
+                            false);
+  EXPECT_THROW(demo::CreateDemoDatabases(*connection_, Dialect::kPostgres, *connection_,
+                                         Dialect::kPostgres, false),
+               Failure);
+  demo::CreateDemoDatabases(*connection_, Dialect::kPostgres, *connection_, Dialect::kPostgres,
+                            true);
 
   const auto& first = demo::DemoInternos().front();
   const std::string where = " where interno = '" + std::string(first.numero) + "'";
