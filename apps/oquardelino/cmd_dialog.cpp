@@ -1,14 +1,199 @@
-// Placeholder until the command is built: it registers the name so the program links.
-#include <iostream>
+// oquardelino dialog: a host that shows the copy dialog. It opens the databases (by default the
+// demo databases, created when missing), hands them to cMAIN with the other session values and
+// calls Mostrar, which returns when the user presses ESC. With --screenshot it draws the dialog
+// as it looks after start-up into a PNG instead, with no display needed.
+#include <time.h>
 
+#include <QApplication>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app_paths.h"
 #include "commands.h"
+#include "connection_url.h"
+#include "connectors/components/host_components.h"
+#include "demo/demo_data.h"
+#include "demo/demo_files.h"
+#include "dialog/frmMAIN.h"
+#include "host/basGLOBAL.h"
+#include "host/cMAIN.h"
+#include "host/class_identity.h"
+#include "host/component_registry.h"
+#include "host/failure.h"
+#include "platform/qt/qt_forms.h"
+#include "platform/qt/qt_platform_port.h"
+#include "platform/qt/screenshot.h"
 
 namespace oq::app {
-void AddDialogCommand(CLI::App& app, int& exitStatus) {
-  CLI::App* command = app.add_subcommand("dialog", "(not available yet)");
-  command->callback([&exitStatus] {
-    std::cerr << "oquardelino: 'dialog' is not available in this build\n";
-    exitStatus = kExitUsage;
-  });
+
+namespace {
+
+struct DialogOptions {
+  std::string internos;
+  std::string ncm;
+  std::string source;
+  std::optional<std::string> date;
+  std::optional<int> maxLength;
+  std::string screenshot;
+};
+
+std::string TodayLiteral() {
+  const time_t now = ::time(nullptr);
+  tm local{};
+  ::localtime_r(&now, &local);
+  char text[16];
+  ::strftime(text, sizeof text, "'%Y-%m-%d'", &local);
+  return text;
 }
+
+bool Set(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && value[0] != '\0';
+}
+
+// A window needs a display: an X or Wayland session, or a Qt platform of its own that is not one
+// of the invisible ones.
+bool HasDisplay() {
+  if (Set("QT_QPA_PLATFORM")) {
+    const std::string platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform.starts_with("offscreen") || platform.starts_with("minimal")) return false;
+    if (!platform.starts_with("xcb") && !platform.starts_with("wayland")) return true;
+  }
+  return Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+}
+
+// Fills in the demo databases (creating them when missing) and the demo's first interno for what
+// the command line leaves out.
+void UseDemoWhereUnset(DialogOptions& options) {
+  if (!options.internos.empty()) {
+    if (options.ncm.empty()) options.ncm = options.internos;
+    return;
+  }
+  const std::filesystem::path internos = DefaultInternosPath();
+  const std::filesystem::path ncm = DefaultNcmPath();
+  if (!std::filesystem::exists(internos) || !std::filesystem::exists(ncm)) {
+    std::cerr << "oquardelino dialog: creating the demo databases in "
+              << DefaultDataFolder().string() << "\n";
+    demo::CreateDemoFiles(
+        DefaultDataFolder(), /*overwrite=*/true,
+        [](const std::filesystem::path& path) { return OpenConnection(SqliteUrl(path), true); });
+  }
+  options.internos = SqliteUrl(internos);
+  if (options.ncm.empty()) options.ncm = SqliteUrl(ncm);
+  if (options.source.empty()) options.source = std::string(demo::DemoInternos().front().numero);
+}
+
+void PrintHeadlessAlternative(const DialogOptions& options) {
+  std::cerr << "oquardelino dialog: there is no display to open the copy dialog on (DISPLAY and "
+               "WAYLAND_DISPLAY are not set).\n"
+            << "Make the same copy without a window, for instance:\n"
+            << "  oquardelino copy --internos '" << options.internos << "' --ncm '" << options.ncm
+            << "' --source '" << options.source << "' --new '" << options.source
+            << "-COPIA' --copies 1 --option todos\n"
+            << "or draw the dialog into a picture: oquardelino dialog --screenshot dialog.png\n";
+}
+
+// Hands the session values to cMAIN, as a host does before Mostrar.
+void SetUpSession(cMAIN& main, const DialogOptions& options) {
+  main.setConexionAInternos(OpenConnection(options.internos, false));
+  main.setConexionANcm(OpenConnection(options.ncm, false));
+  Variant dam = Variant::Object(CreateObject(std::string(identity::kDataAccessManagerProgId)));
+  main.GetDataAccessManager(dam);
+  main.setFechaActualDeInternos(options.date ? *options.date : TodayLiteral());
+  main.put_Numero_Interno(options.source);
+  if (options.maxLength) main.put_pLenMaxInterno(*options.maxLength);
+}
+
+int RunDialog(DialogOptions options) {
+  const bool screenshot = !options.screenshot.empty();
+  try {
+    UseDemoWhereUnset(options);
+    if (options.source.empty()) {
+      std::cerr << "oquardelino dialog: --source is needed with --internos\n";
+      return kExitUsage;
+    }
+    components::RegisterHostComponents(
+        {{"INTERNOS", DialectOf(options.internos)}, {"NCM", DialectOf(options.ncm)}});
+  } catch (const std::exception& e) {
+    std::cerr << "oquardelino dialog: " << e.what() << "\n";
+    return kExitUsage;
+  }
+  if (!screenshot && !HasDisplay()) {
+    PrintHeadlessAlternative(options);
+    return kExitRunFailed;
+  }
+  // The picture is drawn the same way everywhere, with or without a display.
+  if (screenshot) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+  static int argc = 1;
+  static char name[] = "oquardelino";
+  static char* argv[] = {name, nullptr};
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("oQUARDELINO"));
+  QApplication::setStyle(QStringLiteral("Fusion"));
+
+  int status = kExitOk;
+  try {
+    cMAIN main;
+    SetUpSession(main, options);
+    if (screenshot) {
+      frmMAIN form(std::make_shared<qt::QtPlatformPort>(), nullptr);
+      form.Load();
+      qt::SaveScreenshot(form, options.screenshot);
+      std::cout << "Wrote " << options.screenshot << " (348 x 322 pixels)\n";
+    } else {
+      qt::InstallQtMainForm();
+      main.Mostrar();
+    }
+  } catch (const Failure& failure) {
+    std::cerr << "oquardelino dialog: " << failure.number() << " - " << failure.description()
+              << " (" << failure.source() << ")\n";
+    status = kExitRunFailed;
+  } catch (const std::exception& e) {
+    std::cerr << "oquardelino dialog: " << e.what() << "\n";
+    status = kExitUsage;
+  }
+  // The session holds the connections and the form: release them while Qt is still up.
+  SetMainFormFactory({});
+  basGLOBAL::Reset();
+  return status;
+}
+
+}  // namespace
+
+void AddDialogCommand(CLI::App& app, int& exitStatus) {
+  auto options = std::make_shared<DialogOptions>();
+  CLI::App* command = app.add_subcommand(
+      "dialog", "Open the copy dialog (F11 copies, ESC closes) on the demo or a named database");
+  command
+      ->add_option("--internos", options->internos,
+                   "Database of internos, e.g. sqlite:PATH (default: the demo database, created "
+                   "when missing)")
+      ->type_name("URL");
+  command->add_option("--ncm", options->ncm, "NCM database (default: the --internos URL)")
+      ->type_name("URL");
+  command
+      ->add_option("--source", options->source,
+                   "The interno to copy (default with the demo: its first interno)")
+      ->type_name("NUMBER");
+  command
+      ->add_option("--date", options->date,
+                   "The date text, an SQL expression written into fecha and fechaalta "
+                   "(default: today as 'YYYY-MM-DD')")
+      ->type_name("SQL");
+  command->add_option("--max-length", options->maxLength, "The session's pLenMaxInterno")
+      ->type_name("N");
+  command
+      ->add_option("--screenshot", options->screenshot,
+                   "Draw the dialog as it looks after start-up into this PNG (348 x 322) and "
+                   "exit; needs no display")
+      ->type_name("FILE.png");
+  command->callback([options, &exitStatus] { exitStatus = RunDialog(*options); });
+}
+
 }  // namespace oq::app

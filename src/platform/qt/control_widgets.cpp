@@ -63,7 +63,8 @@ void ApplyColours(const ControlLayout& layout, QWidget* widget) {
   if (layout.back.kind != Colour::Kind::kTransparent) {
     const QColor back = ToQColor(layout.back);
     palette.setColor(QPalette::Window, back);
-    palette.setColor(QPalette::Base, back);  // a disabled box keeps its background
+    palette.setColor(QPalette::Button, back);  // the background role of option buttons
+    palette.setColor(QPalette::Base, back);    // a disabled box keeps its background
     widget->setAutoFillBackground(layout.kind != ControlKind::kTextBox);
   }
   widget->setPalette(palette);

@@ -23,15 +23,14 @@ namespace {
 // whole, and the user may still shorten it.
 class TypingLimit : public QValidator {
  public:
-  TypingLimit(const TextBox& box, QLineEdit* line) : QValidator(line), box_(box), line_(line) {}
+  TypingLimit(const TextBox& box, QLineEdit* line) : QValidator(line), box_(box) {}
   State validate(QString& input, int& /*pos*/) const override {
-    return box_.AcceptsEdit(line_->text().toStdString(), input.toStdString()) ? Acceptable
-                                                                              : Invalid;
+    // The form's box still holds the text from before this edit; the line edit already has the new.
+    return box_.AcceptsEdit(box_.text(), input.toStdString()) ? Acceptable : Invalid;
   }
 
  private:
   const TextBox& box_;
-  QLineEdit* line_;
 };
 
 }  // namespace

@@ -1,0 +1,85 @@
+// The window as drawn from the layout: size, frame and the layout's colours where it puts them.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <QRect>
+
+#include "dialog/frmMAIN_layout.h"
+#include "host/basGLOBAL.h"
+#include "platform/qt/control_widgets.h"
+#include "platform/qt/form_window.h"
+#include "platform/qt/screenshot.h"
+#include "support/recording_platform.h"
+
+namespace oq::qt {
+namespace {
+
+class ScreenshotTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    basGLOBAL::Reset();
+    basGLOBAL::State().numeroInterno = "4711";
+    form_.Load();
+  }
+  void TearDown() override { basGLOBAL::Reset(); }
+
+  // The rectangle of a control in client pixels.
+  QRect RectOf(const char* name) {
+    const ControlLayout& l = form_.FindControl(name)->layout();
+    return QRect(Pixels(l.left), Pixels(l.top), Pixels(l.width), Pixels(l.height));
+  }
+  static int Count(const QImage& image, const QRect& area, const std::function<bool(QColor)>& is) {
+    int count = 0;
+    const QRect inside = area.intersected(image.rect());
+    for (int y = inside.top(); y <= inside.bottom(); ++y) {
+      for (int x = inside.left(); x <= inside.right(); ++x) count += is(image.pixelColor(x, y));
+    }
+    return count;
+  }
+
+  frmMAIN form_{std::make_shared<test::RecordingPlatform>(), nullptr};
+};
+
+TEST_F(ScreenshotTest, TheClientAreaHasTheLayoutsColoursWhereItPutsThem) {
+  const QImage shot = GrabClientArea(form_);
+  ASSERT_EQ(shot.size(), QSize(348, 322));
+  const std::vector<std::tuple<const char*, QPoint, QColor>> spots = {
+      {"form background", {5, 100}, QColor(224, 224, 224)},
+      {"header band", {346, 40}, QColor(255, 255, 255)},
+      {"option panel", {300, 195}, QColor(255, 254, 213)},
+      {"opTodos, right of its caption", {226, 146}, QColor(255, 254, 213)},
+      {"key hint", {48, 298}, QColor(192, 192, 192)},
+      {"log box", {60, 250}, QColor(255, 255, 255)},
+  };
+  for (const auto& [what, at, colour] : spots) {
+    EXPECT_EQ(shot.pixelColor(at), colour) << what;
+  }
+  // Coloured text where the layout colours it: blue version, dark-blue source number.
+  const auto near = [](QColor want) {
+    return [want](QColor c) {
+      return std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) +
+                 std::abs(c.blue() - want.blue()) <
+             60;
+    };
+  };
+  EXPECT_GT(Count(shot, RectOf("version"), near(QColor(0, 0, 255))), 5);
+  EXPECT_GT(Count(shot, RectOf("lbInterno"), near(QColor(9, 31, 183))), 5);
+  EXPECT_GT(Count(shot, RectOf("Label4"), near(QColor(0, 0, 0))), 20);
+  // The picture draws something other than the white band behind it.
+  EXPECT_GT(Count(shot, RectOf("Image1"), [](QColor c) { return c != QColor(Qt::white); }), 300);
+}
+
+TEST_F(ScreenshotTest, TheWindowHasAOnePixelFrameAroundTheClientArea) {
+  FormWindow window(form_);
+  const QImage image = window.grab().toImage();
+  ASSERT_EQ(image.size(), QSize(350, 324));
+  for (QPoint corner : {QPoint(0, 0), QPoint(349, 0), QPoint(0, 323), QPoint(349, 323),
+                        QPoint(175, 0), QPoint(0, 160), QPoint(349, 160), QPoint(175, 323)}) {
+    EXPECT_EQ(image.pixelColor(corner), QColor(0, 0, 0)) << corner.x() << "," << corner.y();
+  }
+  EXPECT_EQ(image.pixelColor(1, 1), QColor(255, 255, 255));  // the header band overhangs
+}
+
+}  // namespace
+}  // namespace oq::qt
