@@ -41,6 +41,17 @@ Failure PostgresFailure(std::string description) {
   return Failure(kPostgresError, std::move(description), kPostgresSource);
 }
 
+// When the server ends the session during a statement, libpqxx discards the server's farewell
+// and reports that it could not read the session's client encoding any more, which would only
+// mislead a user; libpq's own reasons ("server closed the connection unexpectedly") are kept.
+Failure LostFailure(const std::string& reason) {
+  std::string description = "Connection to the PostgreSQL server lost";
+  if (!reason.empty() && !reason.starts_with("Could not obtain client encoding")) {
+    description += ": " + reason;
+  }
+  return PostgresFailure(description);
+}
+
 }  // namespace
 
 bool IsPostgresUrl(std::string_view text) {
@@ -90,13 +101,13 @@ pqxx::result PostgresConnection::Execute() {
     return rows;
   } catch (const pqxx::broken_connection& e) {
     session_.reset();
-    throw PostgresFailure("Connection to the PostgreSQL server lost: " + FirstLine(e.what()));
+    throw LostFailure(FirstLine(e.what()));
   } catch (const pqxx::sql_error& e) {
     // A session ended by the server (an administrator's termination, a shutdown) arrives as an
     // error of the statement that was running; the session is unusable afterwards all the same.
     if (!session_->connection.is_open()) {
       session_.reset();
-      throw PostgresFailure("Connection to the PostgreSQL server lost: " + ServerMessage(e.what()));
+      throw LostFailure(ServerMessage(e.what()));
     }
     throw PostgresFailure(ServerMessage(e.what()));
   } catch (const std::exception& e) {

@@ -15,7 +15,8 @@ namespace oq::postgres {
 // their errors) and the source "PostgreSQL"; the description tells what happened:
 // - a statement the server refused: the server's message (its first line), followed by its
 //   detail line in parentheses when the server sent one;
-// - the connection lost: "Connection to the PostgreSQL server lost: " and libpq's reason;
+// - the connection lost: "Connection to the PostgreSQL server lost", then ": " and libpq's
+//   reason when it gives one;
 // - no connection could be made: "Cannot connect to the PostgreSQL server: " and libpq's reason.
 inline constexpr std::int32_t kPostgresError = err::kDatabaseError;
 inline constexpr const char* kPostgresSource = "PostgreSQL";
