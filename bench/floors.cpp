@@ -15,6 +15,15 @@ StatementLog AsSqliteReceivesThem(const StatementLog& log) {
   return translated;
 }
 
+double RewriteSeconds(const StatementLog& log) {
+  std::size_t sink = 0;
+  Stopwatch clock;
+  for (const SentStatement& statement : log)
+    sink += sqlite::TranslateLeftCalls(statement.sql).size();
+  const double seconds = clock.Seconds();
+  return sink > 0 ? seconds : 0;
+}
+
 StatementLog WritesOnly(const StatementLog& log) {
   StatementLog writes;
   for (const SentStatement& statement : log) {

@@ -28,6 +28,9 @@ using StatementLog = std::vector<SentStatement>;
 // floor must not be charged with that rewriting.
 StatementLog AsSqliteReceivesThem(const StatementLog& log);
 
+// Seconds the connector takes to rewrite the left(x, n) calls of every statement of `log`.
+double RewriteSeconds(const StatementLog& log);
+
 // The statements that write rows (ejecutar on the internos connection): for a full copy, the
 // invoice, cover-sheet and item copies of each copy, without the existence check.
 StatementLog WritesOnly(const StatementLog& log);

@@ -89,18 +89,20 @@ void PrintReport(std::ostream& out, const Report& report) {
   out << "\nTimes are medians of the repetitions (reps); ratio = run / floor.\n";
   out << Cell("scenario", 9) << Cell("N", 8) << Cell("reps", 5) << Cell("items", 9)
       << Cell("run ms", 11) << Cell("floor ms", 11) << Cell("ratio", 7) << Cell("set-based ms", 14)
-      << Cell("run/set", 9) << Cell("run items/s", 13) << "\n";
+      << Cell("run/set", 9) << Cell("run items/s", 13) << Cell("rewrite ms", 12) << "\n";
   for (const std::string& scenario : scenarios) {
     for (const Timing& t : report.timings) {
       if (t.scenario != scenario || t.implementation != kRun) continue;
       const double run = t.Median();
       const double floor = report.MedianOf(scenario, kFloor, t.n);
       const double set = report.MedianOf(scenario, kSetBased, t.n);
+      const double rewrite = report.MedianOf(scenario, kRewrite, t.n);
       out << Cell(scenario, 9) << Cell(std::to_string(t.n), 8)
           << Cell(std::to_string(t.samples.size()), 5) << Cell(std::to_string(t.items), 9)
           << Cell(Fixed(run * 1e3, 2), 11) << Cell(floor > 0 ? Fixed(floor * 1e3, 2) : "-", 11)
           << Cell(Ratio(run, floor), 7) << Cell(set > 0 ? Fixed(set * 1e3, 2) : "-", 14)
-          << Cell(Ratio(run, set), 9) << Cell(Fixed(t.ItemsPerSecond(), 0), 13) << "\n";
+          << Cell(Ratio(run, set), 9) << Cell(Fixed(t.ItemsPerSecond(), 0), 13)
+          << Cell(rewrite > 0 ? Fixed(rewrite * 1e3, 2) : "-", 12) << "\n";
     }
   }
   if (!report.memory.empty()) {

@@ -1,0 +1,121 @@
+// Tests of the benchmark's own machinery: the median, the builder's mix of marks, the agreement
+// of the run, its replay and the set-based copy on a real database, and the target checks.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "bench_db.h"
+#include "raw_sqlite.h"
+#include "scenarios.h"
+#include "targets.h"
+#include "timing.h"
+#include "workspace.h"
+
+namespace oq::bench {
+namespace {
+
+TEST(MedianTest, OddEvenAndEmpty) {
+  struct Case {
+    std::vector<double> samples;
+    double median;
+  };
+  const Case cases[] = {{{}, 0}, {{3}, 3}, {{5, 1, 3}, 3}, {{4, 1, 3, 2}, 2.5}, {{9, 1, 1}, 1}};
+  for (const Case& c : cases) EXPECT_DOUBLE_EQ(Median(c.samples), c.median);
+}
+
+class BenchDatabaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "oq-bench-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::filesystem::path folder_;
+};
+
+TEST_F(BenchDatabaseTest, TemplatesHoldTheSourceAndTheMixOfMarks) {
+  const Workspace space(folder_);
+  space.BuildTemplates({2000});
+  RawDb db(space.Internos(2000), SqliteSettings{"", ""});
+  EXPECT_EQ(db.ScalarInt("select count(*) from caratula"), 1);
+  EXPECT_EQ(db.ScalarInt("select count(*) from facturas"), 3);
+  EXPECT_EQ(db.ScalarInt(std::string("select count(*) from subitems where interno = '") +
+                         kSourceInterno + "'"),
+            2000);
+  db.Exec("attach database '" + space.Ncm().string() + "' as n");
+  EXPECT_EQ(db.ScalarInt("select count(*) from n.ncm"), kNcmRows);
+  EXPECT_EQ(db.ScalarInt("select count(*) from (select 1 from n.ncm group by [001], [002])"),
+            kNcmRows);
+  auto share = [&db](const std::string& mark) {
+    return db.ScalarInt(
+               "select count(*) from subitems s join n.ncm c on c.[001] = "
+               "substr(s.ncm, 1, 10) and c.[002] = substr(s.ncm, 12, 3) and " +
+               mark) /
+           20.0;
+  };
+  EXPECT_NEAR(share("c.[059] = '*'"), kMarkedPercent * 0.95, 4);
+  EXPECT_NEAR(share("c.[059] = ''"), kUnmarkedPercent * 0.95, 4);
+  EXPECT_NEAR(share("c.[059] is null"), kNullMarkPercent * 0.95, 2);
+  EXPECT_NEAR(share("1"), 100 - kMissingPercent, 2);
+}
+
+TEST_F(BenchDatabaseTest, RunReplayAndSetBasedCopyKeepTheSameItems) {
+  const Workspace space(folder_);
+  space.BuildTemplates({300});
+  const SqliteSettings settings;
+  // MeasureFilteredCopy refuses to time copies that disagree; here it must accept them.
+  for (bool withLicence : {true, false}) {
+    const std::vector<Timing> timings = MeasureFilteredCopy(space, 300, withLicence, 1, settings);
+    ASSERT_EQ(timings.size(), 4u);
+    EXPECT_GT(timings[0].items, 60);
+    EXPECT_LT(timings[0].items, 240);
+    for (const Timing& t : timings) EXPECT_GT(t.Median(), 0) << t.implementation;
+  }
+  const std::vector<Timing> full = MeasureFullCopy(space, 300, 3, 1, settings);
+  ASSERT_EQ(full.size(), 2u);
+  EXPECT_EQ(full[0].items, 900);
+}
+
+Report WithRatios(double fullRatio, double filteredRatio, double keptPerSecond, double growth,
+                  long bytesPerItem) {
+  Report report;
+  auto add = [&report](const char* scenario, const char* impl, int n, std::int64_t items,
+                       double seconds) {
+    report.timings.push_back({scenario, impl, n, items, {seconds}});
+  };
+  for (int n : {10000, 100000}) {
+    add(kFullOne, kRun, n, n, fullRatio);
+    add(kFullOne, kFloor, n, n, 1.0);
+    const double run = n == 10000 ? 10000 / keptPerSecond : growth * 10000 / keptPerSecond;
+    for (const char* scenario : {kConLapi, kSinLapi}) {
+      add(scenario, kRun, n, n == 10000 ? 10000 : 100000, run);
+      add(scenario, kFloor, n, n == 10000 ? 10000 : 100000, run / filteredRatio);
+    }
+  }
+  report.memory.push_back({10000, 5000, 5000 + 10000 * bytesPerItem / 1024, 6000, 6000});
+  report.memory.push_back({100000, 5000, 5000 + 100000 * bytesPerItem / 1024, 6000, 6000});
+  return report;
+}
+
+TEST(TargetsTest, EachTargetMetJustInsideAndMissedJustOutside) {
+  // Order of the checks: full, then per variant ratio, speed, linearity, then memory.
+  const std::vector<TargetCheck> inside = CheckTargets(WithRatios(1.19, 1.14, 15100, 11.9, 2000));
+  ASSERT_EQ(inside.size(), 8u);
+  for (const TargetCheck& c : inside) EXPECT_TRUE(c.measured && c.met) << c.target << c.figure;
+
+  const std::vector<TargetCheck> outside = CheckTargets(WithRatios(1.21, 1.16, 14900, 12.1, 2300));
+  for (const TargetCheck& c : outside) EXPECT_TRUE(c.measured && !c.met) << c.target << c.figure;
+}
+
+TEST(TargetsTest, SizesNotMeasuredAreSaidSo) {
+  Report report;
+  report.timings.push_back({kConLapi, kRun, 1000, 500, {0.1}});
+  const std::vector<TargetCheck> checks = CheckTargets(report);
+  for (const TargetCheck& c : checks) EXPECT_FALSE(c.measured) << c.target;
+}
+
+}  // namespace
+}  // namespace oq::bench

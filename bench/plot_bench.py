@@ -1,0 +1,93 @@
+#!/usr/bin/python3
+"""Draws docs/bench.png from the CSV files oq_bench writes: cost against N on log scales.
+
+Usage: plot_bench.py RESULTS_FOLDER OUTPUT_PNG [MACHINE_TEXT]
+"""
+import csv
+import sys
+from collections import defaultdict
+
+import matplotlib
+
+matplotlib.use("Agg")
+import matplotlib.pyplot as plt  # noqa: E402
+
+STYLE = {"run": ("-", "o"), "floor": ("--", "s"), "set-based": (":", "^")}
+COLOURS = {"full x1": "tab:blue", "full x9": "tab:purple",
+           "con LAPI": "tab:red", "sin LAPI": "tab:green"}
+
+
+def read(path):
+    with open(path, newline="") as f:
+        return list(csv.DictReader(f))
+
+
+def series(rows):
+    """(scenario, implementation) -> sorted [(n, median seconds)]."""
+    out = defaultdict(list)
+    for r in rows:
+        out[(r["scenario"], r["implementation"])].append((int(r["n"]), float(r["median_s"])))
+    return {k: sorted(v) for k, v in out.items()}
+
+
+def draw_times(ax, data, scenarios, title):
+    for (scenario, impl), points in sorted(data.items()):
+        if scenario not in scenarios or impl not in STYLE:
+            continue
+        line, marker = STYLE[impl]
+        xs, ys = zip(*points)
+        ax.plot(xs, ys, line, marker=marker, color=COLOURS.get(scenario, "black"),
+                label=f"{scenario} {impl}")
+    ax.set_xscale("log")
+    ax.set_yscale("log")
+    ax.set_xlabel("items in the source interno (N)")
+    ax.set_ylabel("seconds (median)")
+    ax.set_title(title)
+    ax.grid(True, which="both", alpha=0.3)
+    ax.legend(fontsize=7)
+
+
+def draw_memory(ax, rows):
+    ns = [int(r["n"]) for r in rows]
+    base = [int(r["baseline_kb"]) / 1024 for r in rows]
+    for key, label, colour in (("peak_full_kb", "full copy", "tab:blue"),
+                               ("peak_con_kb", "con LAPI", "tab:red"),
+                               ("peak_sin_kb", "sin LAPI", "tab:green")):
+        ax.plot(ns, [int(r[key]) / 1024 for r in rows], "-o", color=colour, label=label)
+    ax.plot(ns, base, ":", color="grey", label="before the runs")
+    ax.plot(ns, [b + 2 * n / 1024 for b, n in zip(base, ns)], "--", color="black",
+            label="2 KB per item over the baseline")
+    ax.set_xscale("log")
+    ax.set_yscale("log")
+    ax.set_xlabel("items in the source interno (N)")
+    ax.set_ylabel("peak resident set (MB)")
+    ax.set_title("Peak memory of one run")
+    ax.grid(True, which="both", alpha=0.3)
+    ax.legend(fontsize=7)
+
+
+def main():
+    if len(sys.argv) < 3:
+        sys.exit(__doc__)
+    folder, output = sys.argv[1], sys.argv[2]
+    machine = sys.argv[3] if len(sys.argv) > 3 else ""
+    data = series(read(f"{folder}/timings.csv"))
+    memory = read(f"{folder}/memory.csv")
+
+    fig, axes = plt.subplots(1, 3, figsize=(16, 5.2))
+    draw_times(axes[0], data, {"full x1", "full x9"}, "Full copy: run against the floor")
+    draw_times(axes[1], data, {"con LAPI", "sin LAPI"},
+               "Filtered copy: run, replayed floor, set-based")
+    if memory:
+        draw_memory(axes[2], memory)
+    else:
+        axes[2].set_axis_off()
+    fig.suptitle("oQUARDELINO copy cost against N (SQLite, WAL, synchronous NORMAL)"
+                 + (f"\n{machine}" if machine else ""), fontsize=10)
+    fig.tight_layout()
+    fig.savefig(output, dpi=110)
+    print(f"chart written to {output}")
+
+
+if __name__ == "__main__":
+    main()
