@@ -78,7 +78,8 @@ class CommandView : public HeadlessView {
  private:
   void Show(const std::string& text) {
     std::string fresh;
-    if (text.starts_with(shown_)) {
+    // An append always adds text; the same or another text written anew is a replacement.
+    if (text.size() > shown_.size() && text.starts_with(shown_)) {
       fresh = text.substr(shown_.size());
     } else {
       if (lineOpen_ && !text.empty()) *out_ << '\n';
