@@ -1,0 +1,79 @@
+// Controls of the form: the typing limit of text boxes and the option group.
+#include "dialog/controls.h"
+
+#include <gtest/gtest.h>
+
+namespace oq {
+namespace {
+
+TextBox Box(int maxLength) {
+  ControlLayout layout;
+  layout.name = "box";
+  layout.kind = ControlKind::kTextBox;
+  layout.maxLength = maxLength;
+  return TextBox(layout, nullptr);
+}
+
+TEST(TextBoxTest, TypingStopsAtTheLimitCountingCharactersNotBytes) {
+  struct Case {
+    int limit;
+    std::string typed;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {3, "abcdef", "abc"},
+      {3, "áéíóú", "áéí"},  // two bytes each, one character each
+      {0, std::string(100, 'x'), std::string(100, 'x')},
+      {-1, "abcdef", "abcdef"},  // a negative limit is no limit
+      {1, "75", "7"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    TextBox box = Box(c.limit);
+    box.Type(c.typed);
+    EXPECT_EQ(box.text(), c.expected);
+  }
+}
+
+TEST(TextBoxTest, AProgramsTextIsKeptWholeAndMayOnlyBeShortenedByTheUser) {
+  TextBox box = Box(5);
+  box.setText("1234567890");
+  EXPECT_EQ(box.text(), "1234567890");
+  box.Type("x");
+  EXPECT_EQ(box.text(), "1234567890");
+  EXPECT_TRUE(box.AcceptsEdit("1234567890", "123456789"));
+  EXPECT_TRUE(box.AcceptsEdit("1234567890", "123456789x"));  // replacing one by one
+  EXPECT_FALSE(box.AcceptsEdit("12345", "123456"));
+}
+
+struct Recorder : ControlObserver {
+  std::vector<std::string> changed;
+  void ControlChanged(const Control& control) override { changed.push_back(control.name()); }
+};
+
+TEST(OptionButtonTest, SelectingOneDeselectsTheOthersAndClicksOnlyOnAChange) {
+  Recorder recorder;
+  std::vector<OptionButton*> group;
+  std::vector<std::unique_ptr<OptionButton>> buttons;
+  std::vector<std::string> clicks;
+  for (const char* name : {"a", "b", "c"}) {
+    ControlLayout layout;
+    layout.name = name;
+    layout.kind = ControlKind::kOptionButton;
+    layout.selected = std::string(name) == "a";
+    buttons.push_back(std::make_unique<OptionButton>(layout, &recorder));
+    buttons.back()->JoinGroup(&group);
+    buttons.back()->OnClick([&clicks, name] { clicks.emplace_back(name); });
+    group.push_back(buttons.back().get());
+  }
+  buttons[2]->setValue(true);
+  EXPECT_FALSE(buttons[0]->value());
+  EXPECT_FALSE(buttons[1]->value());
+  EXPECT_TRUE(buttons[2]->value());
+  buttons[2]->setValue(true);
+  EXPECT_EQ(clicks, std::vector<std::string>{"c"});
+  EXPECT_EQ(recorder.changed, (std::vector<std::string>{"a", "c"}));
+}
+
+}  // namespace
+}  // namespace oq
