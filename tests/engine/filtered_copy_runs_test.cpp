@@ -71,18 +71,13 @@ TEST_P(FilteredCopyRunsTest, EachRunMakesOneCopyWithItsItemsAndTheirFob) {
     EXPECT_TRUE(SameValue(db_->CaratulaRow(c.number).value()[layout::kCaratulaFob],
                           Variant::Double(c.fob)));
   }
-  EXPECT_EQ(db_->Count("caratula", longNumber + "_1"), 0);
-  EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{kFin, kFin}));
-  EXPECT_EQ(platform_.pointers(), (std::vector<int>{1, 1}));
-}
 
-TEST_P(FilteredCopyRunsTest, TakenNumberCopiesNothing) {
-  AddItem("1111111111 001", 2.5);
-  form_.Text1 = "A";
+  form_.Text1 = "A";  // the source's own number is taken
   lpCopiar_ConLAPI(ctx_);
   EXPECT_EQ(form_.txtLOG, "El interno A ya existe .-\r\nProceso terminado...");
-  EXPECT_EQ(db_->Count("subitems", "A"), 1);
-  EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{kFin}));
+  EXPECT_EQ(db_->Count("subitems", "A"), 3);
+  EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{kFin, kFin, kFin}));
+  EXPECT_EQ(platform_.pointers(), (std::vector<int>{1, 1, 1}));
 }
 
 TEST_P(FilteredCopyRunsTest, FalseItemCopyIsLoggedAndTheCoverSheetStillMade) {
@@ -92,9 +87,10 @@ TEST_P(FilteredCopyRunsTest, FalseItemCopyIsLoggedAndTheCoverSheetStillMade) {
   EXPECT_EQ(form_.txtLOG, "Error en agregar los Subitem's E\r\nProceso terminado...");
   EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{kZeroFob, kFin}));
 
+  AddItem("1111111111 001", 7.0);  // skipped by this run: its Null is never read
   AddItem("2222222222 002", 4.0);
   AddItem("2222222222 002", 1.0);
-  db_->Execute("update subitems set Cantidad = NULL where FOB = 1");
+  db_->Execute("update subitems set Cantidad = NULL where FOB in (1, 7)");
   AddItem("2222222222 002", 8.0);
   form_.Text1 = "F";
   lpCopiar_sinLAPI(ctx_);
@@ -104,6 +100,7 @@ TEST_P(FilteredCopyRunsTest, FalseItemCopyIsLoggedAndTheCoverSheetStillMade) {
                           "Error 94 (Invalid use of Null) in procedure AgregarSubitems_sinLAPI "
                           "of Formulario frmMAIN"}));
   EXPECT_EQ(platform_.messages().at(3), kFin);
+  EXPECT_EQ(db_->Count("subitems", "F"), 1);  // the item before stays, the one after is not read
   EXPECT_TRUE(SameValue(db_->CaratulaRow("F").value()[layout::kCaratulaFob], Variant::Double(4.0)));
 }
 

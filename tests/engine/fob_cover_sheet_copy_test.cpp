@@ -81,26 +81,18 @@ TEST_P(FobCoverSheetCopyTest, SetsTheSumOfTheNewInternosItems) {
   EXPECT_EQ(platform_.procesosSetting("N"), "SI");
 }
 
-TEST_P(FobCoverSheetCopyTest, NoItemsGiveZeroAndTheNotice) {
+TEST_P(FobCoverSheetCopyTest, NoItemsGiveZeroAndTheNoticeEvenWithoutACoverSheet) {
   EXPECT_TRUE(AgregarCaratulaRecalculandoFOB(ctx_, "A", "N"));
   EXPECT_EQ(LastStatement(), "update caratula set fobdivisas = 0  where interno = 'N'");
   EXPECT_TRUE(SameValue(NewFob(), Variant::Long(0)));
-  EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{{64, kZeroFob}}));
+  EXPECT_EQ(db_->CaratulaRow("N").value().back().asString(), "");  // identificador_externo: default
 
-  const std::vector<Variant> sheet = db_->CaratulaRow("N").value();
-  EXPECT_EQ(sheet.back().asString(), "");  // identificador_externo is the table's, not the source's
-  EXPECT_TRUE(SameValue(sheet[layout::kCaratulaFecha], Variant::String("2024-05-17")));
-  EXPECT_EQ(db_->FacturaRows("N").size(), 1u);
-}
-
-TEST_P(FobCoverSheetCopyTest, SourceWithoutCoverSheetCopiesInvoicesOnly) {
-  db_->InsertFactura("B", 1, "F-B");
-  AddItemsToNew({Variant::Double(7.0)});
-  EXPECT_FALSE(AgregarCaratulaRecalculandoFOB(ctx_, "B", "N"));
-  EXPECT_EQ(db_->FacturaRows("N").size(), 1u);
-  EXPECT_FALSE(db_->CaratulaRow("N").has_value());
-  EXPECT_FALSE(platform_.procesosSetting("N").has_value());
-  EXPECT_EQ(LastStatement(), "update caratula set fobdivisas = 07.00 where interno = 'N'");
+  db_->InsertFactura("B", 1, "F-B");  // B has invoices but no cover sheet
+  EXPECT_FALSE(AgregarCaratulaRecalculandoFOB(ctx_, "B", "M"));
+  EXPECT_EQ(db_->FacturaRows("M").size(), 1u);
+  EXPECT_FALSE(platform_.procesosSetting("M").has_value());
+  EXPECT_EQ(LastStatement(), "update caratula set fobdivisas = 0  where interno = 'M'");
+  EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{{64, kZeroFob}, {64, kZeroFob}}));
 }
 
 TEST_P(FobCoverSheetCopyTest, NullSumIsReportedAndKeepsTheSourcesFob) {
