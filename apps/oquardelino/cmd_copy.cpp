@@ -169,6 +169,10 @@ int RunCopy(const CopyOptions& options) {
     view->Finish();
     std::cerr << "oquardelino copy: " << failure.number() << " - " << failure.description() << " ("
               << failure.source() << ")\n";
+  } catch (const std::exception& e) {
+    // Not a failure of the component's own kind (a host object gone wrong): the run did not end.
+    view->Finish();
+    std::cerr << "oquardelino copy: " << e.what() << '\n';
   }
 
   if (options.json) {
