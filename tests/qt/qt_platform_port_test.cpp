@@ -101,6 +101,8 @@ TEST(QtFontsTest, EveryCaptionOfTheFormCanBeDrawnWithItsFont) {
 TEST(QtFontsTest, TahomaAndCourierNewResolveToTheirMetricCompatibleFonts) {
   if (!QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) GTEST_SKIP() << "fonts-wine missing";
   EXPECT_EQ(ResolvedFamily("Tahoma"), "Tahoma");
+  EXPECT_EQ(QFontInfo(FontFor(FontSpec{"Tahoma", 8.25, false, 0})).family(), "Tahoma");
+  EXPECT_TRUE(QFontInfo(FontFor(FontSpec{"Tahoma", 8.25, true, 0})).bold());
   const QString courier = ResolvedFamily("Courier New");
   EXPECT_TRUE(courier == "Courier New" || courier == "Liberation Mono") << courier.toStdString();
   EXPECT_TRUE(QFontInfo(FontFor(FontSpec{"Courier New", 8.25, false, 0})).fixedPitch());

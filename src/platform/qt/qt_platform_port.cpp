@@ -68,7 +68,12 @@ void QtPlatformPort::MsgBox(const std::string& prompt, int style) {
   QMessageBox box(IconForStyle(style), title, text, QMessageBox::Ok, owner);
   box.setObjectName(QStringLiteral("MsgBox"));
   box.setWindowModality(Qt::ApplicationModal);
+  box.show();
+  box.activateWindow();
   box.exec();
+  // The keys must go back to the form (F11 again, ESC) even where no window manager hands the
+  // focus back.
+  if (owner != nullptr) owner->activateWindow();
 }
 
 void QtPlatformPort::SetMousePointer(int pointer) {
