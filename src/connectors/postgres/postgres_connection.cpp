@@ -1,5 +1,6 @@
 #include "connectors/postgres/postgres_connection.h"
 
+#include <limits>
 #include <pqxx/connection>
 #include <pqxx/errorhandler>
 #include <pqxx/except>
@@ -68,14 +69,17 @@ struct PostgresConnection::Session {
   pqxx::quiet_errorhandler quiet;
 };
 
-PostgresConnection::PostgresConnection(std::string connectionText)
-    : connectionText_(std::move(connectionText)) {
+std::unique_ptr<PostgresConnection::Session> PostgresConnection::OpenSession(
+    const std::string& connectionText) {
   try {
-    session_ = std::make_unique<Session>(connectionText_);
+    return std::make_unique<Session>(connectionText);
   } catch (const std::exception& e) {
     throw PostgresFailure("Cannot connect to the PostgreSQL server: " + FirstLine(e.what()));
   }
 }
+
+PostgresConnection::PostgresConnection(std::string connectionText)
+    : connectionText_(std::move(connectionText)), session_(OpenSession(connectionText_)) {}
 
 PostgresConnection::~PostgresConnection() = default;
 
@@ -86,11 +90,7 @@ bool PostgresConnection::IsOpen() const { return session_ && session_->connectio
 pqxx::result PostgresConnection::Execute() {
   if (!IsOpen()) {
     session_.reset();
-    try {
-      session_ = std::make_unique<Session>(connectionText_);
-    } catch (const std::exception& e) {
-      throw PostgresFailure("Cannot connect to the PostgreSQL server: " + FirstLine(e.what()));
-    }
+    session_ = OpenSession(connectionText_);
   }
   const std::string statement = TranslateBracketNames(sql_);
   try {
@@ -125,8 +125,11 @@ Variant PostgresConnection::crearrs(Variant& recordset) {
 
 Variant PostgresConnection::ejecutar() {
   const pqxx::result result = Execute();
-  const auto count = result.affected_rows();
-  return Variant::Long(count > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<std::int32_t>(count));
+  const pqxx::result::size_type count = result.affected_rows();
+  if (count > static_cast<pqxx::result::size_type>(std::numeric_limits<std::int32_t>::max())) {
+    return Variant::LongLong(static_cast<std::int64_t>(count));
+  }
+  return Variant::Long(static_cast<std::int32_t>(count));
 }
 
 }  // namespace oq::postgres

@@ -45,7 +45,8 @@ class PostgresConnection : public HostConnection {
   // The record set left in `recordset` is a PostgresRecordset, a snapshot that does not need the
   // connection afterwards. On failure `recordset` is left as it was.
   Variant crearrs(Variant& recordset) override;
-  // Returns the count the server reports for the statement (0 for statements without one).
+  // Returns the count the server reports for the statement (0 for statements without one), as a
+  // Long, or a LongLong beyond 32 bits.
   Variant ejecutar() override;
 
   // True while a session with the server is open (false after it was lost, until the next
@@ -54,6 +55,9 @@ class PostgresConnection : public HostConnection {
 
  private:
   struct Session;
+
+  // A new session; throws the "cannot connect" Failure.
+  static std::unique_ptr<Session> OpenSession(const std::string& connectionText);
 
   // Runs the statement set through put_sql on the open session, reopening it first if it was
   // lost. Converts every driver error to a Failure.
