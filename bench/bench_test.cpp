@@ -84,7 +84,7 @@ Report WithRatios(double fullRatio, double filteredRatio, double keptPerSecond, 
   Report report;
   auto add = [&report](const char* scenario, const char* impl, int n, std::int64_t items,
                        double seconds) {
-    report.timings.push_back({scenario, impl, n, items, {seconds}});
+    report.timings.push_back({scenario, impl, n, items, {{seconds, seconds}}});
   };
   for (int n : {10000, 100000}) {
     add(kFullOne, kRun, n, n, fullRatio);
@@ -112,7 +112,7 @@ TEST(TargetsTest, EachTargetMetJustInsideAndMissedJustOutside) {
 
 TEST(TargetsTest, SizesNotMeasuredAreSaidSo) {
   Report report;
-  report.timings.push_back({kConLapi, kRun, 1000, 500, {0.1}});
+  report.timings.push_back({kConLapi, kRun, 1000, 500, {{0.1, 0.1}}});
   const std::vector<TargetCheck> checks = CheckTargets(report);
   for (const TargetCheck& c : checks) EXPECT_FALSE(c.measured) << c.target;
 }

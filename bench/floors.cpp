@@ -15,13 +15,13 @@ StatementLog AsSqliteReceivesThem(const StatementLog& log) {
   return translated;
 }
 
-double RewriteSeconds(const StatementLog& log) {
+Sample RewriteTime(const StatementLog& log) {
   std::size_t sink = 0;
   Stopwatch clock;
   for (const SentStatement& statement : log)
     sink += sqlite::TranslateLeftCalls(statement.sql).size();
-  const double seconds = clock.Seconds();
-  return sink > 0 ? seconds : 0;
+  const Sample time = clock.Elapsed();
+  return sink > 0 ? time : Sample{};
 }
 
 StatementLog WritesOnly(const StatementLog& log) {
@@ -35,7 +35,7 @@ StatementLog WritesOnly(const StatementLog& log) {
   return writes;
 }
 
-double Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log) {
+Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log) {
   RawDb internos(paths.internos, settings);
   RawDb ncm(paths.ncm, settings);
   Stopwatch clock;
@@ -47,10 +47,10 @@ double Replay(const DatabasePaths& paths, const SqliteSettings& settings, const 
       db.Exec(statement.sql);
     }
   }
-  return clock.Seconds();
+  return clock.Elapsed();
 }
 
-double HandWrittenFilteredCopy(const DatabasePaths& paths, const SqliteSettings& settings,
+Sample HandWrittenFilteredCopy(const DatabasePaths& paths, const SqliteSettings& settings,
                                bool withLicence, const std::string& newNumber) {
   RawDb internos(paths.internos, settings);
   internos.Exec("attach database '" + paths.ncm.string() + "' as n");
@@ -77,7 +77,7 @@ double HandWrittenFilteredCopy(const DatabasePaths& paths, const SqliteSettings&
   internos.Exec(invoices);
   internos.Exec(cover);
   internos.Exec(fob);
-  return clock.Seconds();
+  return clock.Elapsed();
 }
 
 CopiedItems ItemsOf(const std::filesystem::path& internos, const std::string& interno) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "raw_sqlite.h"
+#include "timing.h"
 
 namespace oq::bench {
 
@@ -28,21 +29,21 @@ using StatementLog = std::vector<SentStatement>;
 // floor must not be charged with that rewriting.
 StatementLog AsSqliteReceivesThem(const StatementLog& log);
 
-// Seconds the connector takes to rewrite the left(x, n) calls of every statement of `log`.
-double RewriteSeconds(const StatementLog& log);
+// The time the connector takes to rewrite the left(x, n) calls of every statement of `log`.
+Sample RewriteTime(const StatementLog& log);
 
 // The statements that write rows (ejecutar on the internos connection): for a full copy, the
 // invoice, cover-sheet and item copies of each copy, without the existence check.
 StatementLog WritesOnly(const StatementLog& log);
 
 // The floor: opens both databases with `settings` (not timed), then runs `log` in order straight
-// through the C API (queries read every column of every row) and returns the seconds taken.
-double Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log);
+// through the C API (queries read every column of every row) and returns the time taken.
+Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log);
 
 // What a person would write by hand for a filtered copy: one INSERT ... SELECT ... JOIN ncm for
 // the kept items (the NCM database attached, not timed), the invoice and cover-sheet copies, and
 // one UPDATE for the FOB total. Returns the seconds taken.
-double HandWrittenFilteredCopy(const DatabasePaths& paths, const SqliteSettings& settings,
+Sample HandWrittenFilteredCopy(const DatabasePaths& paths, const SqliteSettings& settings,
                                bool withLicence, const std::string& newNumber);
 
 // The items stored under `interno`, and the sum of their FOB, read with the library's defaults.

@@ -1,6 +1,7 @@
 // oq_bench: the copy runs against the database's own limit, side by side, in one run.
 //
-//   oq_bench [--sizes 100,1000,10000,100000] [--reps 5] [--reps-large 3] [--out DIR]
+//   oq_bench [--sizes 100,1000,10000,100000] [--reps-small 15] [--reps 5] [--reps-large 3]
+//            [--out DIR]
 //
 // prints the tables and the targets and writes timings.csv, memory.csv, settings.csv and
 // targets.csv into DIR. --memory-child is the program calling itself for one peak-memory figure.
@@ -23,12 +24,15 @@ namespace {
 
 using namespace oq::bench;
 
-// Sizes from this one on get the smaller number of repetitions: a filtered copy of 100,000 items
-// takes seconds, and the whole benchmark has to fit in minutes.
+// Sizes from kLargeSize on get fewer repetitions (a filtered copy of 100,000 items takes seconds,
+// and the whole benchmark has to fit in minutes); sizes below kSmallSize get more, as their runs
+// last milliseconds and one disk hiccup would otherwise move the median.
 constexpr int kLargeSize = 100000;
+constexpr int kSmallSize = 10000;
 
 struct Options {
   std::vector<int> sizes{100, 1000, 10000, 100000};
+  int repsSmall = 15;
   int reps = 5;
   int repsLarge = 3;
   int settingsReps = 3;
@@ -55,7 +59,9 @@ Report Measure(const Options& options, const Workspace& space) {
                                       space.folder(), options.settingsReps);
   }
   for (int n : options.sizes) {
-    const int reps = n >= kLargeSize ? options.repsLarge : options.reps;
+    const int reps = n >= kLargeSize  ? options.repsLarge
+                     : n < kSmallSize ? options.repsSmall
+                                      : options.reps;
     auto add = [&report](std::vector<Timing> timings) {
       for (Timing& t : timings) report.timings.push_back(std::move(t));
     };
@@ -85,7 +91,10 @@ int main(int argc, char** argv) {
   Options options;
   CLI::App app{"oQUARDELINO copy benchmark: the runs against the database's own limit"};
   app.add_option("--sizes", options.sizes, "items in the source interno")->delimiter(',');
-  app.add_option("--reps", options.reps, "repetitions per figure")->check(CLI::PositiveNumber);
+  app.add_option("--reps-small", options.repsSmall, "repetitions below N=10,000")
+      ->check(CLI::PositiveNumber);
+  app.add_option("--reps", options.reps, "repetitions from N=10,000 on")
+      ->check(CLI::PositiveNumber);
   app.add_option("--reps-large", options.repsLarge, "repetitions from N=100,000 on")
       ->check(CLI::PositiveNumber);
   app.add_option("--out", options.out, "folder for the CSV files");

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "timing.h"
+
 namespace oq::bench {
 
 // Implementations compared within one scenario.
@@ -22,8 +24,9 @@ struct Timing {
   std::string implementation;   // kRun, kFloor, kSetBased
   int n = 0;                    // items of the source interno
   std::int64_t items = 0;       // items written by one repetition (the kept ones when filtered)
-  std::vector<double> samples;  // seconds, one per repetition
-  double Median() const;
+  std::vector<Sample> samples;  // one per repetition
+  double Median() const;        // of the wall-clock seconds
+  double CpuMedian() const;     // of the process CPU seconds
   double ItemsPerSecond() const;
 };
 
@@ -53,8 +56,10 @@ struct Report {
   std::vector<Timing> timings;
   std::vector<MemoryFigure> memory;
   std::vector<SettingsFigure> settings;
-  // The median of `scenario`/`implementation` at `n`, or 0 when not measured.
+  // The median wall-clock (or CPU) seconds of `scenario`/`implementation` at `n`, or 0 when not
+  // measured.
   double MedianOf(const std::string& scenario, const std::string& implementation, int n) const;
+  double CpuMedianOf(const std::string& scenario, const std::string& implementation, int n) const;
 };
 
 // The tables of times, items per second and ratios, as the terminal shows them.

@@ -115,7 +115,7 @@ RunHarness::RunHarness(const DatabasePaths& paths, const SqliteSettings& setting
 
 RunHarness::~RunHarness() { basGLOBAL::Reset(); }
 
-double RunHarness::Run(CopyOption option, const std::string& newNumber, int copies) {
+Sample RunHarness::Run(CopyOption option, const std::string& newNumber, int copies) {
   BenchForm& form = impl_->form;
   QuietPlatform& platform = impl_->platform;
   form.text1 = newNumber;
@@ -136,7 +136,7 @@ double RunHarness::Run(CopyOption option, const std::string& newNumber, int copi
       lpCopiar_sinLAPI(ctx);
       break;
   }
-  const double seconds = clock.Seconds();
+  const Sample time = clock.Elapsed();
 
   const bool onlyEndMessage =
       platform.messages.size() == 1 && platform.messages.front() == "Fin del Proceso";
@@ -146,7 +146,7 @@ double RunHarness::Run(CopyOption option, const std::string& newNumber, int copi
     throw std::runtime_error("the copy run of " + newNumber +
                              " did not end cleanly; log: " + form.log + shown);
   }
-  return seconds;
+  return time;
 }
 
 }  // namespace oq::bench

@@ -5,6 +5,7 @@
 
 #include "floors.h"
 #include "raw_sqlite.h"
+#include "timing.h"
 
 namespace oq::bench {
 
@@ -31,10 +32,10 @@ class RunHarness {
   RunHarness& operator=(const RunHarness&) = delete;
 
   // Types `newNumber` into Text1 and `copies` into txtCopias, runs the option's copy run and
-  // returns its wall-clock seconds. Throws std::runtime_error when the run showed any message box
+  // returns its time. Throws std::runtime_error when the run showed any message box
   // but its end message "Fin del Proceso", or logged anything but the end of a clean run: a
   // failed run measures nothing.
-  double Run(CopyOption option, const std::string& newNumber, int copies);
+  Sample Run(CopyOption option, const std::string& newNumber, int copies);
 
  private:
   struct Impl;

@@ -25,9 +25,10 @@ std::vector<Timing> MeasureFullCopy(const Workspace& space, int n, int copies, i
 
 // The filtered copy of the template of `n` items with or without the licence mark, through
 // cMAIN and the option's run (kRun), against the run's own statement sequence replayed through
-// the C API (kFloor) and against the hand-written set-based copy (kSetBased). Before timing, the
-// three are checked to keep the same items with the same FOB total. Throws std::runtime_error
-// when a run fails or the three disagree.
+// the C API (kFloor) and against the hand-written set-based copy (kSetBased); kRewrite times the
+// connector's left() rewriting of the run's statements alone. After each timed part, the copy is
+// checked to hold the same items with the same FOB total as the recorded run. Throws
+// std::runtime_error when a run fails or the three disagree.
 std::vector<Timing> MeasureFilteredCopy(const Workspace& space, int n, bool withLicence,
                                         int repetitions, const SqliteSettings& settings);
 

@@ -11,9 +11,9 @@ double Median(std::vector<double> samples) {
   return samples.size() % 2 ? samples[middle] : (samples[middle - 1] + samples[middle]) / 2.0;
 }
 
-std::vector<std::vector<double>> Interleave(
-    int repetitions, const std::vector<std::function<double()>>& contenders) {
-  std::vector<std::vector<double>> samples(contenders.size());
+std::vector<std::vector<Sample>> Interleave(
+    int repetitions, const std::vector<std::function<Sample()>>& contenders) {
+  std::vector<std::vector<Sample>> samples(contenders.size());
   for (int r = 0; r < repetitions; ++r) {
     for (std::size_t c = 0; c < contenders.size(); ++c) samples[c].push_back(contenders[c]());
   }

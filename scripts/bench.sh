@@ -14,8 +14,13 @@ cpu="$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 memory="$(awk '/MemTotal/ {printf "%.0f GB", $2 / 1048576}' /proc/meminfo)"
 machine="$(nproc) cores, ${cpu}, ${memory} RAM, Linux $(uname -r)"
 mkdir -p bench/results docs
-echo "$machine" >bench/results/machine.txt
+load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 
 build/release/bench/oq_bench --out bench/results "$@" | tee bench/results/report.txt
+# Other work on the machine shows in the figures: the load averages go with them.
+load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
+printf '%s\nload average before: %s, after: %s\n' "$machine" "$load_before" "$load_after" \
+  >bench/results/machine.txt
+cat bench/results/machine.txt
 # Debian's own Python: it has python3-matplotlib, whatever python3 comes first on PATH.
 /usr/bin/python3 bench/plot_bench.py bench/results docs/bench.png "$machine"
