@@ -1,4 +1,4 @@
-// Controls of the form: the typing limit of text boxes and the option group.
+// Text boxes of the form: the typing limit, and a program's text kept whole.
 #include "dialog/controls.h"
 
 #include <gtest/gtest.h>
@@ -44,35 +44,6 @@ TEST(TextBoxTest, AProgramsTextIsKeptWholeAndMayOnlyBeShortenedByTheUser) {
   EXPECT_TRUE(box.AcceptsEdit("1234567890", "123456789"));
   EXPECT_TRUE(box.AcceptsEdit("1234567890", "123456789x"));  // replacing one by one
   EXPECT_FALSE(box.AcceptsEdit("12345", "123456"));
-}
-
-struct Recorder : ControlObserver {
-  std::vector<std::string> changed;
-  void ControlChanged(const Control& control) override { changed.push_back(control.name()); }
-};
-
-TEST(OptionButtonTest, SelectingOneDeselectsTheOthersAndClicksOnlyOnAChange) {
-  Recorder recorder;
-  std::vector<OptionButton*> group;
-  std::vector<std::unique_ptr<OptionButton>> buttons;
-  std::vector<std::string> clicks;
-  for (const char* name : {"a", "b", "c"}) {
-    ControlLayout layout;
-    layout.name = name;
-    layout.kind = ControlKind::kOptionButton;
-    layout.selected = std::string(name) == "a";
-    buttons.push_back(std::make_unique<OptionButton>(layout, &recorder));
-    buttons.back()->JoinGroup(&group);
-    buttons.back()->OnClick([&clicks, name] { clicks.emplace_back(name); });
-    group.push_back(buttons.back().get());
-  }
-  buttons[2]->setValue(true);
-  EXPECT_FALSE(buttons[0]->value());
-  EXPECT_FALSE(buttons[1]->value());
-  EXPECT_TRUE(buttons[2]->value());
-  buttons[2]->setValue(true);
-  EXPECT_EQ(clicks, std::vector<std::string>{"c"});
-  EXPECT_EQ(recorder.changed, (std::vector<std::string>{"a", "c"}));
 }
 
 }  // namespace

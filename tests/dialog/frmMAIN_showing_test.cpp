@@ -70,11 +70,6 @@ TEST_F(ShowingTest, AFormLeftOpenIsAFailureOfMostrarNotAHang) {
   EXPECT_FALSE(forms_.at(0)->IsLoaded());
 }
 
-TEST_F(ShowingTest, WithoutAViewThereIsNoModalShowing) {
-  frmMAIN form(platform_, nullptr);
-  EXPECT_THROW(form.ShowModal(), Failure);
-}
-
 // The source number is proposed as the new one: F11 at once, with all items and one copy, finds
 // it taken, logs it and still ends the run.
 TEST_F(ShowingTest, F11AtOnceFindsTheProposedNumberTakenInARealDatabase) {

@@ -87,6 +87,9 @@ void QtPlatformPort::SetMousePointer(int pointer) {
   } else {
     QApplication::setOverrideCursor(cursor);
   }
+  // A run does not return to the event loop while it works: hand the new pointer to the screen
+  // now, leaving the user's input queued.
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void QtPlatformPort::SaveSetting(const std::string& appName, const std::string& section,
