@@ -2,6 +2,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "host/automation_object.h"
@@ -91,6 +92,19 @@ TEST_F(ServerLibraryTest, CreatedObjectRunsTheLibrarysOwnComponent) {
 
   cmain.reset();
   EXPECT_EQ(canUnloadNow_(), OQ_S_OK);
+}
+
+TEST_F(ServerLibraryTest, MostrarWithoutADisplayFailsInsteadOfEndingTheHost) {
+  // Qt ends the process when it finds no display; the library must turn that into a failure.
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    ::unsetenv(variable);
+  }
+  oq_class_factory* factory = nullptr;
+  ASSERT_EQ(getClassObject_(kClassId.c_str(), &factory), OQ_S_OK);
+  std::shared_ptr<AutomationObject> cmain = Create(factory);
+  factory->Release(factory);
+  ASSERT_NE(cmain, nullptr);
+  EXPECT_EQ(FailureOf(*cmain, "Mostrar", InvokeKind::kMethod, {}), 429);
 }
 
 TEST_F(ServerLibraryTest, RegistrationMakesTheClassCreatableByName) {
