@@ -42,8 +42,8 @@ std::string Describe(const CopiedItems& items) {
 std::vector<Timing> MeasureFullCopy(const Workspace& space, int n, int copies, int repetitions,
                                     const SqliteSettings& settings) {
   const DatabasePaths paths{space.Scratch("full"), space.Ncm()};
-  const StatementLog floorLog = WritesOnly(
-      AsSqliteReceivesThem(RecordRun(space, n, CopyOption::kTodos, copies, settings, paths)));
+  const StatementLog sent = RecordRun(space, n, CopyOption::kTodos, copies, settings, paths);
+  const StatementLog floorLog = WritesOnly(AsSqliteReceivesThem(sent));
   Expect(floorLog.size() == 3u * static_cast<unsigned>(copies),
          "the full copy sent " + std::to_string(floorLog.size()) + " writing statements");
   const std::string lastCopy =
@@ -63,10 +63,13 @@ std::vector<Timing> MeasureFullCopy(const Workspace& space, int n, int copies, i
     FreshCopy(space.Internos(n), paths.internos);
     return checked(Replay(paths, settings, floorLog));
   };
-  const auto samples = Interleave(repetitions, {run, floor});
+  auto rewrite = [&] { return RewriteTime(sent); };
+  const auto samples = Interleave(repetitions, {run, floor, rewrite});
   const char* scenario = copies > 1 ? kFullNine : kFullOne;
   const std::int64_t items = static_cast<std::int64_t>(n) * copies;
-  return {{scenario, kRun, n, items, samples[0]}, {scenario, kFloor, n, items, samples[1]}};
+  return {{scenario, kRun, n, items, samples[0]},
+          {scenario, kFloor, n, items, samples[1]},
+          {scenario, kRewrite, n, items, samples[2]}};
 }
 
 std::vector<Timing> MeasureFilteredCopy(const Workspace& space, int n, bool withLicence,

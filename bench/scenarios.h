@@ -16,7 +16,8 @@ inline constexpr const char* kSinLapi = "sin LAPI";
 
 // The full copy of the template of `n` items, `copies` copies (1: "full x1", 9: "full x9"),
 // through cMAIN and lpCopiar (kRun) against the same invoice, cover-sheet and item statements
-// sent straight through the C API (kFloor). The statements of the floor are recorded from the
+// sent straight through the C API (kFloor); kRewrite times the connector's left() rewriting of
+// the run's statements alone. The statements of the floor are recorded from the
 // run itself beforehand. Each repetition works on a fresh copy of the template; opening the
 // databases is not timed. Throws std::runtime_error when a run fails or copies a wrong number of
 // items.
