@@ -3,6 +3,7 @@
 // view that types the new number and the copies as a program sets them, picks the option and
 // presses F11 then ESC, exactly as a user at the window would.
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <exception>
@@ -74,6 +75,10 @@ class CommandView : public HeadlessView {
   }
 
   const std::vector<std::string>& logTexts() const { return logTexts_; }
+  // True while the last log text shown has no line break at its end.
+  bool lineOpen() const { return lineOpen_; }
+  // The terminal's cursor was moved to a new line by someone else.
+  void LineEndedOnTerminal() { lineOpen_ = false; }
 
  private:
   void Show(const std::string& text) {
@@ -137,6 +142,16 @@ int RunCopy(const CopyOptions& options) {
 
   auto platform = std::make_shared<ConsolePlatform>(options.json ? nullptr : &std::cerr);
   auto view = std::make_shared<CommandView>(options.json ? nullptr : &std::cout);
+  // On a terminal that shows both streams, a box must not land at the end of an open log line.
+  // The break goes to the terminal only: standard output keeps the log exactly.
+  if (::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1) {
+    platform->SetBeforeMessage([view] {
+      if (!view->lineOpen()) return;
+      std::cout.flush();
+      std::cerr << '\n';
+      view->LineEndedOnTerminal();
+    });
+  }
   std::shared_ptr<frmMAIN> form;
   view->SetScript([&options](frmMAIN& shown) {
     shown.Text1().setText(options.newNumber);

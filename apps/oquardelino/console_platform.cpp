@@ -11,7 +11,9 @@ ConsolePlatform::ConsolePlatform(std::ostream* messages)
 
 void ConsolePlatform::MsgBox(const std::string& prompt, int style) {
   messages_.push_back({style, prompt});
-  if (out_ != nullptr) *out_ << "[style " << style << "] " << WithPlainLineBreaks(prompt) << '\n';
+  if (out_ == nullptr) return;
+  if (beforeMessage_) beforeMessage_();
+  *out_ << "[style " << style << "] " << WithPlainLineBreaks(prompt) << '\n';
 }
 
 void ConsolePlatform::SaveSetting(const std::string& appName, const std::string& section,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -22,6 +23,12 @@ class ConsolePlatform : public PlatformPort {
   // `messages` (not owned, may be null: record only) must outlive the platform.
   explicit ConsolePlatform(std::ostream* messages);
 
+  // Called just before a message box is printed (for instance to end a log line that a terminal
+  // shows on the same screen).
+  void SetBeforeMessage(std::function<void()> beforeMessage) {
+    beforeMessage_ = std::move(beforeMessage);
+  }
+
   void MsgBox(const std::string& prompt, int style) override;
   void SetMousePointer(int pointer) override { pointer_ = pointer; }
   // Writes to the per-user store; throws Failure when it cannot be written.
@@ -35,6 +42,7 @@ class ConsolePlatform : public PlatformPort {
 
  private:
   std::ostream* out_;
+  std::function<void()> beforeMessage_;
   std::string decimalSeparator_;
   std::vector<Message> messages_;
   std::optional<int> pointer_;
