@@ -32,7 +32,9 @@ void BuildNcmDatabase(const std::filesystem::path& file);
 // Deterministic for a given `items`. Throws std::runtime_error on a database error.
 void BuildInternosDatabase(const std::filesystem::path& file, int items);
 
-// Copies a template database to `target` (replacing it and any journal files left beside it).
+// Copies a template database to `target` (replacing it and any journal files left beside it),
+// then flushes the file system and trims the heap, so that the measurement that follows starts
+// from the same state as any other.
 void FreshCopy(const std::filesystem::path& templateFile, const std::filesystem::path& target);
 
 // Removes a database file and the journal files SQLite keeps beside it.
