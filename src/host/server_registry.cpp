@@ -1,19 +1,13 @@
 #include "host/server_registry.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 
 #include "host/failure.h"
+#include "host/locked_json_file.h"
 
 namespace oq {
 
@@ -25,40 +19,15 @@ Failure FileFailure(const std::filesystem::path& file, const std::string& why) {
   return Failure(err::kPathFileAccess, "Path/File access error: " + file.string() + ": " + why);
 }
 
+LockedJsonFile File(const std::filesystem::path& file) {
+  return LockedJsonFile(file, {FileFailure, "cannot be opened", "is not a component registry"});
+}
+
 std::string Folded(const std::string& text) {
   std::string folded = text;
   std::transform(folded.begin(), folded.end(), folded.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return folded;
-}
-
-// Closes the descriptor (and so drops any flock on it) when the scope ends.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes now, reporting whether the kernel accepted the close.
-  bool Close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
- private:
-  int fd_;
-};
-
-void WriteAll(const std::filesystem::path& file, int fd, const std::string& text) {
-  const char* data = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd, data, left);
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) throw FileFailure(file, std::strerror(errno));
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
 }
 
 // The object stored under registry[section][key], or null when any level is missing or damaged.
@@ -112,49 +81,10 @@ std::filesystem::path ServerRegistry::DefaultPath() {
   return config / "oquardelino" / "components.json";
 }
 
-json ServerRegistry::Read() const {
-  std::ifstream in(file_, std::ios::binary);
-  if (!in) {
-    std::error_code ignored;
-    if (!std::filesystem::exists(file_, ignored)) return json::object();
-    throw FileFailure(file_, "cannot be opened");
-  }
-  json registry = json::parse(in, nullptr, /*allow_exceptions=*/false);
-  if (registry.is_discarded() || !registry.is_object()) {
-    throw FileFailure(file_, "is not a component registry");
-  }
-  return registry;
-}
+json ServerRegistry::Read() const { return File(file_).Read(); }
 
 void ServerRegistry::Update(const std::function<void(json&)>& change) {
-  std::error_code error;
-  if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), error);
-  if (error) throw FileFailure(file_.parent_path(), error.message());
-
-  // The lock lives on a file of its own: the registry file itself is replaced by each write, so a
-  // lock on it would guard an inode that the next writer no longer opens.
-  const std::string lockName = file_.string() + ".lock";
-  FileDescriptor lock(::open(lockName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (lock.get() < 0) throw FileFailure(lockName, std::strerror(errno));
-  while (::flock(lock.get(), LOCK_EX) != 0) {
-    if (errno != EINTR) throw FileFailure(lockName, std::strerror(errno));
-  }
-
-  json registry = Read();
-  change(registry);
-
-  // Only the lock holder writes the temporary file, so one fixed name is enough; the rename makes
-  // the new contents appear whole or not at all.
-  const std::string temporary = file_.string() + ".tmp";
-  FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (out.get() < 0) throw FileFailure(temporary, std::strerror(errno));
-  WriteAll(temporary, out.get(), registry.dump(2) + "\n");
-  if (::fsync(out.get()) != 0 || !out.Close()) throw FileFailure(temporary, std::strerror(errno));
-  if (::rename(temporary.c_str(), file_.c_str()) != 0) {
-    const std::string why = std::strerror(errno);
-    ::unlink(temporary.c_str());
-    throw FileFailure(file_, why);
-  }
+  File(file_).Update(change);
 }
 
 void ServerRegistry::RegisterClass(const RegisteredClass& entry) {

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QPolygonF>
 #include <QRadioButton>
 #include <QSignalBlocker>
 
@@ -178,19 +179,17 @@ QImage FormPicture() {
   image.fill(Qt::transparent);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  // The folder's back (with its tab) and front: closed outlines in two shades of yellow.
   const QColor outline(120, 84, 20);
-  // The folder's back, with its tab.
-  QPainterPath back;
-  back.moveTo(3, 40);
-  back.lineTo(3, 9);
-  back.lineTo(16, 9);
-  back.lineTo(19, 13);
-  back.lineTo(44, 13);
-  back.lineTo(44, 40);
-  back.closeSubpath();
-  p.setPen(QPen(outline, 1));
-  p.setBrush(QColor(222, 170, 52));
-  p.drawPath(back);
+  const auto part = [&p, &outline](std::initializer_list<QPointF> corners, QColor fill) {
+    QPainterPath path;
+    path.addPolygon(QPolygonF(corners));
+    path.closeSubpath();
+    p.setPen(QPen(outline, 1));
+    p.setBrush(fill);
+    p.drawPath(path);
+  };
+  part({{3, 40}, {3, 9}, {16, 9}, {19, 13}, {44, 13}, {44, 40}}, QColor(222, 170, 52));
   // Two sheets: the interno and its copy, the copy in front.
   const auto sheet = [&p](int x, int y, QColor lines) {
     p.setPen(QPen(QColor(90, 90, 90), 1));
@@ -203,16 +202,8 @@ QImage FormPicture() {
   };
   sheet(9, 5, QColor(9, 31, 183));
   sheet(20, 10, QColor(9, 31, 183));
-  // The folder's front.
-  QPainterPath front;
-  front.moveTo(3, 44);
-  front.lineTo(7, 24);
-  front.lineTo(47, 24);
-  front.lineTo(43, 44);
-  front.closeSubpath();
-  p.setPen(QPen(outline, 1));
-  p.setBrush(QColor(250, 208, 96));
-  p.drawPath(front);
+  // The folder's front, over the sheets.
+  part({{3, 44}, {7, 24}, {47, 24}, {43, 44}}, QColor(250, 208, 96));
   // The copy arrow.
   p.setPen(QPen(QColor(20, 140, 40), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
   p.drawLine(QPointF(12, 34), QPointF(30, 34));

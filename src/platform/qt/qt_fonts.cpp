@@ -58,10 +58,10 @@ QString ResolvedFamily(const std::string& family) {
   return found->second;
 }
 
-QFont FontFor(const FontSpec& spec) {
-  QFont font(ResolvedFamily(spec.family));
-  font.setPixelSize(static_cast<int>(std::lround(spec.points * kPixelsPerPoint)));
-  font.setBold(spec.bold);
+QFont FontFor(const FontSpec& wanted) {
+  QFont font(ResolvedFamily(wanted.family));
+  font.setPixelSize(static_cast<int>(std::lround(wanted.points * kPixelsPerPoint)));
+  font.setBold(wanted.bold);
   font.setStyleStrategy(QFont::PreferAntialias);
   return font;
 }

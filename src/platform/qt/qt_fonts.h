@@ -20,8 +20,8 @@ namespace oq::qt {
 // Needs a QGuiApplication. Not thread-safe: call from the GUI thread.
 QString ResolvedFamily(const std::string& family);
 
-// The font for `spec`, sized in pixels at the form's 15 twips to the pixel (96 per inch), so that
+// The font for `wanted`, sized in pixels at the form's 15 twips to the pixel (96 per inch), so that
 // text fits the layout whatever the screen's own resolution.
-QFont FontFor(const FontSpec& spec);
+QFont FontFor(const FontSpec& wanted);
 
 }  // namespace oq::qt
