@@ -6,7 +6,7 @@
 #include <future>
 #include <thread>
 
-#include "connectors/sqlite/snapshot_recordset.h"
+#include "host/recordset.h"
 #include "host/failure.h"
 #include "host/recordset.h"
 #include "temp_folder.h"

@@ -1,19 +1,13 @@
 #include "connectors/components/dam_main.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "connectors/common/sql_scan.h"
 #include "host/class_identity.h"
 #include "host/failure.h"
 
 namespace oq::components {
 
 namespace {
-std::string Folded(std::string name) {
-  std::transform(name.begin(), name.end(), name.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return name;
-}
+std::string Folded(std::string name) { return connectors::AsciiUpper(std::move(name)); }
 }  // namespace
 
 DialectMap DefaultDialects() { return {{"INTERNOS", Dialect::kSqlite}, {"NCM", Dialect::kSqlite}}; }

@@ -117,7 +117,7 @@ pqxx::result PostgresConnection::Execute() {
 }
 
 Variant PostgresConnection::crearrs(Variant& recordset) {
-  auto rows = std::make_shared<PostgresRecordset>(Execute());
+  auto rows = MakeRecordset(Execute());
   const bool hasRows = !rows->Eof();
   recordset = Variant::Object(std::move(rows));
   return Variant::Boolean(hasRows);

@@ -42,7 +42,7 @@ class PostgresConnection : public HostConnection {
   ~PostgresConnection() override;
 
   void put_sql(const std::string& text) override;
-  // The record set left in `recordset` is a PostgresRecordset, a snapshot that does not need the
+  // The record set left in `recordset` is a MakeRecordset snapshot that does not need the
   // connection afterwards. On failure `recordset` is left as it was.
   Variant crearrs(Variant& recordset) override;
   // Returns the count the server reports for the statement (0 for statements without one), as a

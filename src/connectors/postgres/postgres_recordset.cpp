@@ -5,6 +5,7 @@
 #include <limits>
 #include <pqxx/field>
 #include <string_view>
+#include <vector>
 
 #include "host/failure.h"
 
@@ -45,14 +46,6 @@ double ParseReal(std::string_view text) {
   return value;
 }
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return lower;
-}
-
 }  // namespace
 
 Variant ValueOf(const pqxx::field& field) {
@@ -81,67 +74,19 @@ Variant ValueOf(const pqxx::field& field) {
   }
 }
 
-// A column of the record set. It reads whatever row the record set is on, so the one Field per
-// column that Fields hands out stays right across MoveNext.
-class PostgresRecordset::ColumnField : public Field {
- public:
-  ColumnField(const PostgresRecordset& owner, pqxx::row::size_type column, std::string name)
-      : owner_(owner), column_(column), name_(std::move(name)) {}
-
-  const std::string& Name() const override { return name_; }
-
-  Variant Value() const override {
-    owner_.RequireOpen();
-    if (owner_.Eof()) throw err::runtime(err::kNoCurrentRecord, "PostgreSQL");
-    return ValueOf(owner_.rows_[owner_.row_][column_]);
+std::shared_ptr<connectors::SnapshotRecordset> MakeRecordset(pqxx::result rows) {
+  std::vector<std::string> names;
+  for (pqxx::row::size_type column = 0; column < rows.columns(); ++column) {
+    names.emplace_back(rows.column_name(column));
   }
-
- private:
-  const PostgresRecordset& owner_;  // outlives the field, which it owns
-  pqxx::row::size_type column_;
-  std::string name_;
-};
-
-PostgresRecordset::PostgresRecordset(pqxx::result rows) : rows_(std::move(rows)) {
-  for (pqxx::row::size_type column = 0; column < rows_.columns(); ++column) {
-    fields_.push_back(std::make_unique<ColumnField>(*this, column, rows_.column_name(column)));
-  }
-}
-
-PostgresRecordset::~PostgresRecordset() = default;
-
-Field& PostgresRecordset::Fields(const std::string& name) {
-  RequireOpen();
-  const std::string wanted = Lower(name);
-  for (const auto& field : fields_) {
-    if (Lower(field->Name()) == wanted) return *field;
-  }
-  throw err::runtime(err::kItemNotFound, "PostgreSQL");
-}
-
-bool PostgresRecordset::Eof() const {
-  RequireOpen();
-  return row_ >= rows_.size();
-}
-
-void PostgresRecordset::MoveFirst() {
-  RequireOpen();
-  row_ = 0;
-}
-
-void PostgresRecordset::MoveNext() {
-  RequireOpen();
-  if (Eof()) throw err::runtime(err::kNoCurrentRecord, "PostgreSQL");
-  ++row_;
-}
-
-void PostgresRecordset::Close() {
-  closed_ = true;
-  rows_.clear();
-}
-
-void PostgresRecordset::RequireOpen() const {
-  if (closed_) throw err::runtime(err::kOperationOnClosed, "PostgreSQL");
+  const std::size_t count = rows.size();
+  // Values are converted when read, so a number the component cannot hold fails at its field.
+  return std::make_shared<connectors::SnapshotRecordset>(
+      connectors::SnapshotRecordset::Options{"PostgreSQL"}, std::move(names), count,
+      [rows = std::move(rows)](std::size_t row, std::size_t column) {
+        return ValueOf(rows[static_cast<pqxx::result::size_type>(row)]
+                           [static_cast<pqxx::row::size_type>(column)]);
+      });
 }
 
 }  // namespace oq::postgres

@@ -4,59 +4,17 @@
 #include <optional>
 #include <vector>
 
+#include "connectors/common/sql_scan.h"
+
 namespace oq::sqlite {
 
 namespace {
 
-bool IsNameChar(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return std::isalnum(u) != 0 || c == '_' || c == '$' || u >= 0x80;
-}
+using connectors::IsNameChar;
 
-// The index just past the quoted token, comment or single character starting at `i`. Quoted
-// tokens end at their closing quote (a doubled quote stays inside); an unterminated one runs to
-// the end of the text.
+// Literals, every form of quoted name and comments are skipped whole: `left` inside them is text.
 std::size_t SkipToken(std::string_view sql, std::size_t i) {
-  const char c = sql[i];
-  auto closeAt = [&](char close) {
-    std::size_t j = i + 1;
-    while (j < sql.size()) {
-      if (sql[j] == close) {
-        // '' and "" inside their own kind of quotes are an escaped quote, not the end.
-        if (close != ']' && j + 1 < sql.size() && sql[j + 1] == close) {
-          j += 2;
-          continue;
-        }
-        return j + 1;
-      }
-      ++j;
-    }
-    return sql.size();
-  };
-  switch (c) {
-    case '\'':
-      return closeAt('\'');
-    case '"':
-      return closeAt('"');
-    case '`':
-      return closeAt('`');
-    case '[':
-      return closeAt(']');
-    case '-':
-      if (i + 1 < sql.size() && sql[i + 1] == '-') {
-        const std::size_t end = sql.find('\n', i);
-        return end == std::string_view::npos ? sql.size() : end + 1;
-      }
-      return i + 1;
-    case '/':
-      if (i + 1 < sql.size() && sql[i + 1] == '*') {
-        const std::size_t end = sql.find("*/", i + 2);
-        return end == std::string_view::npos ? sql.size() : end + 2;
-      }
-      return i + 1;
-    default:
-      return i + 1;
-  }
+  return connectors::SkipToken(sql, i, connectors::QuotedNames::kAllForms);
 }
 
 struct Call {

@@ -2,31 +2,24 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 #include <limits>
 #include <string_view>
 #include <vector>
 
+#include "connectors/common/snapshot_recordset.h"
+#include "connectors/common/sql_scan.h"
 #include "connectors/sqlite/left_translation.h"
-#include "connectors/sqlite/snapshot_recordset.h"
 #include "host/failure.h"
 
 namespace oq::sqlite {
 
 namespace {
 
-std::string Upper(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return text;
-}
-
 // Pragma values are spliced into statement text, so only the known words may pass.
 std::string CheckedWord(const std::string& value, std::initializer_list<std::string_view> allowed,
                         const char* what) {
-  const std::string word = Upper(value);
+  const std::string word = connectors::AsciiUpper(value);
   if (std::find(allowed.begin(), allowed.end(), word) == allowed.end()) {
     throw Failure(kSqliteErrorNumber, std::string("unknown ") + what + " '" + value + "'", kSource);
   }
@@ -115,7 +108,7 @@ void SqliteConnection::put_sql(const std::string& text) { sql_ = text; }
 Variant SqliteConnection::crearrs(Variant& recordset) {
   const std::string text = TranslateLeftCalls(sql_);
   std::vector<std::string> names;
-  std::vector<SnapshotRecordset::Row> rows;
+  std::vector<connectors::SnapshotRecordset::Row> rows;
   const char* tail = text.c_str();
   while (*tail != '\0') {
     sqlite3_stmt* raw = nullptr;
@@ -123,10 +116,10 @@ Variant SqliteConnection::crearrs(Variant& recordset) {
     if (raw == nullptr) continue;  // blanks or a comment after the last statement
     StatementPtr statement(raw);
     const int columns = sqlite3_column_count(raw);
-    std::vector<SnapshotRecordset::Row> statementRows;
+    std::vector<connectors::SnapshotRecordset::Row> statementRows;
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-      SnapshotRecordset::Row row;
+      connectors::SnapshotRecordset::Row row;
       row.reserve(columns);
       for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(raw, c));
       statementRows.push_back(std::move(row));
@@ -139,8 +132,8 @@ Variant SqliteConnection::crearrs(Variant& recordset) {
     }
   }
   const bool hasRows = !rows.empty();
-  recordset =
-      Variant::Object(std::make_shared<SnapshotRecordset>(std::move(names), std::move(rows)));
+  recordset = Variant::Object(std::make_shared<connectors::SnapshotRecordset>(
+      connectors::SnapshotRecordset::Options{kSource, true}, std::move(names), std::move(rows)));
   return Variant::Boolean(hasRows);
 }
 

@@ -1,0 +1,81 @@
+#include "connectors/common/snapshot_recordset.h"
+
+#include <strings.h>
+
+#include "host/failure.h"
+
+namespace oq::connectors {
+
+namespace {
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && ::strcasecmp(a.c_str(), b.c_str()) == 0;
+}
+}  // namespace
+
+SnapshotField::SnapshotField(const SnapshotRecordset& owner, std::string name, std::size_t column)
+    : owner_(owner), name_(std::move(name)), column_(column) {}
+
+Variant SnapshotField::Value() const { return owner_.CurrentValue(column_); }
+
+SnapshotRecordset::SnapshotRecordset(Options options, std::vector<std::string> names,
+                                     std::size_t rowCount, CellReader read)
+    : options_(std::move(options)), rowCount_(rowCount), read_(std::move(read)) {
+  fields_.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    fields_.push_back(std::make_unique<SnapshotField>(*this, std::move(names[i]), i));
+  }
+}
+
+SnapshotRecordset::SnapshotRecordset(Options options, std::vector<std::string> names,
+                                     std::vector<Row> rows)
+    : SnapshotRecordset(std::move(options), std::move(names), 0, nullptr) {
+  // The count is taken before the rows move into the reader.
+  rowCount_ = rows.size();
+  read_ = [rows = std::move(rows)](std::size_t row, std::size_t column) {
+    return rows[row][column];
+  };
+}
+
+void SnapshotRecordset::RequireOpen() const {
+  if (closed_) throw err::runtime(err::kOperationOnClosed, options_.source);
+}
+
+Field& SnapshotRecordset::Fields(const std::string& name) {
+  RequireOpen();
+  for (const auto& field : fields_) {
+    if (SameName(field->Name(), name)) return *field;
+  }
+  Failure notFound = err::runtime(err::kItemNotFound, options_.source);
+  if (!options_.nameInNotFound) throw notFound;
+  throw Failure(notFound.number(), notFound.description() + " (" + name + ")", options_.source);
+}
+
+bool SnapshotRecordset::Eof() const {
+  RequireOpen();
+  return position_ >= rowCount_;
+}
+
+void SnapshotRecordset::MoveFirst() {
+  RequireOpen();
+  position_ = 0;
+}
+
+void SnapshotRecordset::MoveNext() {
+  RequireOpen();
+  if (position_ >= rowCount_) throw err::runtime(err::kNoCurrentRecord, options_.source);
+  ++position_;
+}
+
+void SnapshotRecordset::Close() {
+  closed_ = true;
+  rowCount_ = 0;
+  read_ = nullptr;  // drops the rows the reader holds
+}
+
+Variant SnapshotRecordset::CurrentValue(std::size_t column) const {
+  RequireOpen();
+  if (position_ >= rowCount_) throw err::runtime(err::kNoCurrentRecord, options_.source);
+  return read_(position_, column);
+}
+
+}  // namespace oq::connectors

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/recordset.h"
+#include "host/variant.h"
+
+namespace oq::connectors {
+
+class SnapshotRecordset;
+
+// One column of a SnapshotRecordset. Owned by its record set; it reads the record set's current
+// row every time Value is called.
+class SnapshotField : public Field {
+ public:
+  SnapshotField(const SnapshotRecordset& owner, std::string name, std::size_t column);
+
+  const std::string& Name() const override { return name_; }
+  // Throws Failure 3704 when the owner is closed and 3021 when it is at end of file, and whatever
+  // the owner's cell reader throws.
+  Variant Value() const override;
+
+ private:
+  const SnapshotRecordset& owner_;  // outlives the field, which it owns
+  std::string name_;
+  std::size_t column_;
+};
+
+// A read-only, forward record set over rows held in memory since the statement ran, so it keeps
+// no link to the connection and nothing written afterwards changes what it shows. Fields matches
+// names without regard to case, the first column of a name winning when several share it.
+// Failures carry the record-set numbers of err:: with the connection's source. Single-threaded.
+class SnapshotRecordset : public Recordset {
+ public:
+  using Row = std::vector<Variant>;
+  // The value of (row, column), row < the row count; called on every field read, so a connection
+  // may keep its rows in their own form and convert them only when read.
+  using CellReader = std::function<Variant(std::size_t row, std::size_t column)>;
+
+  struct Options {
+    std::string source;           // the Failure source, e.g. "SQLite"
+    bool nameInNotFound = false;  // append " (name)" to the 3265 description
+  };
+
+  // `names` are the column names or aliases in statement order. The record set starts on its
+  // first row (at end of file when `rowCount` is 0).
+  SnapshotRecordset(Options options, std::vector<std::string> names, std::size_t rowCount,
+                    CellReader read);
+  // Over rows of values; every row has names.size() values.
+  SnapshotRecordset(Options options, std::vector<std::string> names, std::vector<Row> rows);
+
+  Field& Fields(const std::string& name) override;
+  bool Eof() const override;
+  void MoveFirst() override;
+  void MoveNext() override;
+  // Releases the rows; closing twice is harmless. The fields stay (callers may hold references)
+  // but refuse to read.
+  void Close() override;
+
+ private:
+  friend class SnapshotField;
+  // The value of `column` in the current row, or the failure a field read must raise.
+  Variant CurrentValue(std::size_t column) const;
+  void RequireOpen() const;
+
+  Options options_;
+  std::vector<std::unique_ptr<SnapshotField>> fields_;
+  std::size_t rowCount_;
+  CellReader read_;
+  std::size_t position_ = 0;
+  bool closed_ = false;
+};
+
+}  // namespace oq::connectors
