@@ -1,4 +1,6 @@
-// frmMAIN as a model: what each load shows, the keys F11 and ESC, the option clicks.
+// frmMAIN as a model: what a load shows, the order of the runs F11 starts, the keys that do
+// nothing. F11 by option and modifiers, the options greying txtCopias, reloading and the typing
+// limits are tested through the Qt window, which drives this same model.
 #include "dialog/frmMAIN.h"
 
 #include <gtest/gtest.h>
@@ -63,38 +65,6 @@ TEST_F(FrmMainTest, LoadingShowsTheSourceVersionAndLayoutValues) {
   EXPECT_EQ(form_.Controls().back()->name(), "Shape1");
 }
 
-TEST_F(FrmMainTest, TheNewNumbersTypingLimitIsTheSessionsOr40WhenItIsZero) {
-  const std::vector<std::pair<int, int>> cases = {{0, 40}, {25, 25}, {60, 60}, {-3, -3}};
-  for (const auto& [session, limit] : cases) {
-    SCOPED_TRACE(session);
-    basGLOBAL::State().maxLength = session;
-    form_.Unload();
-    form_.Load();
-    EXPECT_EQ(form_.Text1().maxLength(), limit);
-    form_.Text1().setText("");
-    form_.Text1().Type(std::string(70, '7'));
-    EXPECT_EQ(form_.Text1().text().size(), limit > 0 ? static_cast<std::size_t>(limit) : 70u);
-  }
-}
-
-TEST_F(FrmMainTest, F11WithAnyShiftStateStartsExactlyTheSelectedRun) {
-  form_.Load();
-  const std::vector<std::pair<OptionButton& (frmMAIN::*)(), std::string>> options = {
-      {&frmMAIN::opLAPI, "lpCopiar_ConLAPI"},
-      {&frmMAIN::opSinLAPI, "lpCopiar_sinLAPI"},
-      {&frmMAIN::opTodos, "lpCopiar"}};
-  for (const auto& [option, run] : options) {
-    (form_.*option)().setValue(true);
-    for (std::int16_t shift = 0; shift <= (vbShiftMask | vbCtrlMask | vbAltMask); ++shift) {
-      SCOPED_TRACE(run + " shift " + std::to_string(shift));
-      runs_.clear();
-      Press(vbKeyF11, shift);
-      EXPECT_EQ(runs_, std::vector<std::string>{run});
-    }
-  }
-  EXPECT_TRUE(form_.IsLoaded());
-}
-
 TEST_F(FrmMainTest, EachOptionIsReadAfterTheRunBeforeItHasReturned) {
   form_.Load();
   // A run that moves the selection on: the later tests see the new selection.
@@ -124,37 +94,6 @@ TEST_F(FrmMainTest, EscUnloadsAndOtherKeysDoNothing) {
   EXPECT_TRUE(form_.IsLoaded());
   Press(vbKeyEscape);
   EXPECT_FALSE(form_.IsLoaded());
-}
-
-TEST_F(FrmMainTest, OptionsGreyOrEnableTheCopiesBoxAndKeepItsText) {
-  form_.Load();
-  form_.txtCopias().setText("7");
-  form_.opLAPI().setValue(true);
-  EXPECT_FALSE(form_.txtCopias().enabled());
-  form_.opSinLAPI().setValue(true);
-  EXPECT_FALSE(form_.txtCopias().enabled());
-  form_.opTodos().setValue(true);
-  EXPECT_TRUE(form_.txtCopias().enabled());
-  EXPECT_EQ(form_.txtCopias().text(), "7");
-  EXPECT_EQ(Names(form_.TabOrder())[1], "txtCopias");
-}
-
-TEST_F(FrmMainTest, EachLoadRebuildsEveryControlFromTheLayout) {
-  form_.Load();
-  form_.let_txtLOG("Proceso terminado...");
-  form_.txtCopias().setText("5");
-  form_.opSinLAPI().setValue(true);
-  form_.SetFocus(form_.Text1());
-  form_.Unload();
-  basGLOBAL::State().numeroInterno = "2024-0105";
-  form_.Load();
-  EXPECT_EQ(form_.get_txtLOG(), "");
-  EXPECT_EQ(form_.get_txtCopias(), "1");
-  EXPECT_TRUE(form_.txtCopias().enabled());
-  EXPECT_TRUE(form_.opTodos().value());
-  EXPECT_FALSE(form_.opSinLAPI().value());
-  EXPECT_EQ(form_.get_Text1(), "2024-0105");
-  EXPECT_EQ(form_.ActiveControl()->name(), "txtLOG");
 }
 
 }  // namespace

@@ -23,12 +23,6 @@ struct Manager : DataAccessManager {
   }
 };
 
-// A headless frmMAIN: each show records the source number that the start-up would read.
-struct HeadlessForm : ModalForm {
-  void ShowModal() override { shownNumbers.push_back(basGLOBAL::State().numeroInterno); }
-  std::vector<std::string> shownNumbers;
-};
-
 class cMAINTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -115,24 +109,6 @@ TEST_F(cMAINTest, DataAccessManagerKeptWhenTheRegisteredOneCannotBeCreated) {
   Variant p_DAM = Variant::Object(std::make_shared<Manager>());
   EXPECT_EQ(FailureNumber([&] { cMAIN().GetDataAccessManager(p_DAM); }), 429);
   EXPECT_EQ(basGLOBAL::State().dataAccessManager, earlier);
-}
-
-TEST_F(cMAINTest, MostrarCreatesTheFormOnceAndShowsItEachTime) {
-  int made = 0;
-  std::shared_ptr<HeadlessForm> form;
-  SetMainFormFactory([&] {
-    ++made;
-    form = std::make_shared<HeadlessForm>();
-    return form;
-  });
-  cMAIN object;
-  object.put_Numero_Interno("A-1");
-  object.Mostrar();
-  object.put_Numero_Interno("A-2");
-  cMAIN().Mostrar();
-
-  EXPECT_EQ(made, 1);
-  EXPECT_EQ(form->shownNumbers, (std::vector<std::string>{"A-1", "A-2"}));
 }
 
 TEST_F(cMAINTest, MostrarWithoutFormsFailsAndCreatesNothing) {

@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 
 #include "host/failure.h"
 
@@ -58,23 +59,21 @@ TEST_F(SettingsStoreTest, HostileKeysAndValuesRoundTrip) {
   EXPECT_EQ(store.Get("TRELVO", "PROCESOS", "missing"), std::nullopt);
 }
 
-TEST_F(SettingsStoreTest, AMissingStoreHasNothingAndAnUnreadableOneFails) {
+TEST_F(SettingsStoreTest, AMissingStoreHasNothingAndADamagedOrUnwritableOneFails) {
   const SettingsStore store(folder_ / "settings.json");
   EXPECT_EQ(store.Get("TRELVO", "PROCESOS", "4711"), std::nullopt);
   std::ofstream(folder_ / "settings.json") << "{ not json";
   EXPECT_THROW(store.Get("TRELVO", "PROCESOS", "4711"), Failure);
-  try {
-    store.Save("TRELVO", "PROCESOS", "4711", "SI");
-    FAIL() << "a damaged store was overwritten";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), 75);
+  for (const auto& file : {folder_ / "settings.json", folder_ / "settings.json" / "x.json"}) {
+    try {
+      SettingsStore(file).Save("TRELVO", "PROCESOS", "4711", "SI");
+      FAIL() << "a damaged store was overwritten, or a folder made inside a file";
+    } catch (const Failure& failure) {
+      EXPECT_EQ(failure.number(), 75);
+    }
   }
-}
-
-TEST_F(SettingsStoreTest, AFolderThatCannotBeCreatedIsAFailure) {
-  std::ofstream(folder_ / "file") << "x";
-  const SettingsStore store(folder_ / "file" / "settings.json");
-  EXPECT_THROW(store.Save("TRELVO", "PROCESOS", "4711", "SI"), Failure);
+  std::ifstream in(folder_ / "settings.json");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "{ not json");
 }
 
 TEST_F(SettingsStoreTest, TwoProgramsWritingAtOnceLoseNothing) {
