@@ -85,16 +85,5 @@ TEST_F(TariffLookupTest, BothStatementShapesRunAndFindTheirMark) {
   EXPECT_EQ(rs.Fields("002").Value(), Variant::String("100"));
 }
 
-TEST_F(TariffLookupTest, ExactTextOfTheLookupRuns) {
-  ncm_->put_sql(
-      "select [001] as total,[002] from ncm where (left('8471.30.12.100',10) = [001] and "
-      "substr('8471.30.12.100', 12, 3) = [002] and [059] = '*')");
-  EXPECT_EQ(ncm_->crearrs(recordset_), Variant::Boolean(true));
-  ncm_->put_sql(
-      "select [001] as total ,[002] from ncm where (left('8471.30.12.200',10) = [001] and "
-      "substr('8471.30.12.200', 12, 3) = [002] and [059] = '')");
-  EXPECT_EQ(ncm_->crearrs(recordset_), Variant::Boolean(true));
-}
-
 }  // namespace
 }  // namespace oq::sqlite

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "connectors/postgres/postgres_connection.h"
-#include "host/failure.h"
 #include "support/pg_test_server.h"
 
 namespace oq::postgres {
@@ -65,50 +64,12 @@ TEST_F(PostgresRecordsetTest, ValuesTakeTheKindOfTheirColumnType) {
   EXPECT_TRUE(std::isnan(Single("'NaN'::numeric").toDouble()));
 }
 
-TEST_F(PostgresRecordsetTest, FieldsAreFoundByNameOrAliasInAnyCase) {
-  auto rows =
-      Open("select 1 as cantidadDeSubitemsCargados, 2 as \"MixedCase\", 3 as total, 4 as total");
-  EXPECT_EQ(rows->Fields("cantidadDeSubitemsCargados").Value(), Variant::Long(1));
-  EXPECT_EQ(rows->Fields("CANTIDADDESUBITEMSCARGADOS").Value(), Variant::Long(1));
-  EXPECT_EQ(rows->Fields("cantidaddesubitemscargados").Name(), "cantidaddesubitemscargados");
+// Lookup, walking and closing are the shared snapshot record set's, tested on SQLite; what is
+// PostgreSQL's own is that the server folds unquoted aliases to lower case.
+TEST_F(PostgresRecordsetTest, FieldsAreFoundByTheFoldedAliasInAnyCase) {
+  auto rows = Open("select 1 as cantidadDeSubitemsCargados, 2 as \"MixedCase\"");
+  EXPECT_EQ(rows->Fields("CantidadDeSubitemsCargados").Name(), "cantidaddesubitemscargados");
   EXPECT_EQ(rows->Fields("mixedcase").Value(), Variant::Long(2));
-  EXPECT_EQ(rows->Fields("Total").Value(), Variant::Long(3));  // the first of equal names
-  try {
-    rows->Fields("missing");
-    FAIL() << "an unknown name must fail";
-  } catch (const Failure& f) {
-    EXPECT_EQ(f.number(), err::kItemNotFound);
-  }
-}
-
-TEST_F(PostgresRecordsetTest, WalksRowsAndRefusesReadsPastTheEndOrAfterClose) {
-  auto rows = Open("select g as n from generate_series(1, 3) g order by g");
-  Field& n = rows->Fields("n");
-  std::vector<Variant> seen;
-  for (; !rows->Eof(); rows->MoveNext()) seen.push_back(n.Value());
-  EXPECT_EQ(seen, (std::vector<Variant>{Variant::Long(1), Variant::Long(2), Variant::Long(3)}));
-
-  EXPECT_THROW(
-      try { n.Value(); } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), err::kNoCurrentRecord);
-        throw;
-      },
-      Failure);
-  EXPECT_THROW(rows->MoveNext(), Failure);
-  rows->MoveFirst();
-  EXPECT_EQ(n.Value(), Variant::Long(1));
-
-  rows->Close();
-  for (auto call : {+[](Recordset& r) { r.MoveFirst(); }, +[](Recordset& r) { r.Eof(); },
-                    +[](Recordset& r) { r.Fields("n"); }}) {
-    try {
-      call(*rows);
-      ADD_FAILURE() << "a closed record set must refuse the call";
-    } catch (const Failure& f) {
-      EXPECT_EQ(f.number(), err::kOperationOnClosed);
-    }
-  }
-  EXPECT_THROW(n.Value(), Failure);
 }
 
 }  // namespace
