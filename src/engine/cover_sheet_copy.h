@@ -4,6 +4,8 @@
 
 #include "engine/copy_context.h"
 #include "host/failure.h"
+#include "host/host_connection.h"
+#include "host/variant.h"
 
 namespace oq {
 
@@ -18,5 +20,14 @@ bool AgregarCaratula(CopyContext& ctx, const std::string& p_NRO, const std::stri
 
 // The message-box text of a failure caught by a cover-sheet copy step.
 std::string CoverSheetFailureText(const Failure& failure);
+
+// The part both cover-sheet steps share, through `connection`: copies the invoices (their count is
+// not looked at), then the cover sheet (see CoverSheetCopyStatement for
+// `withIdentificadorExterno`) with the session's date text; when `created` reads the cover
+// sheet's row count as a success, writes TRELVO / PROCESOS / p_NWNRO = "SI" and returns true,
+// else returns false. Failures propagate; what was written before one stays.
+bool CopyInvoicesAndCoverSheet(CopyContext& ctx, HostConnection& connection,
+                               const std::string& p_NRO, const std::string& p_NWNRO,
+                               bool withIdentificadorExterno, bool (*created)(const Variant&));
 
 }  // namespace oq

@@ -6,4 +6,8 @@ std::string NumberDashDescription(const Failure& failure) {
   return std::to_string(failure.number()) + " - " + failure.description();
 }
 
+std::string SectionFailureText(const Failure& failure, const std::string& section) {
+  return NumberDashDescription(failure) + kTwoLineBreaks + section;
+}
+
 }  // namespace oq

@@ -58,10 +58,7 @@ void lpCopiar_sinLAPI(CopyContext& ctx) {
     RunFilteredCopy(ctx, &AgregarSubitems_sinLAPI);
   } catch (const Failure& failure) {
     // This run reports under the full run's section name, as it always has.
-    ctx.platform.MsgBox(
-        NumberDashDescription(failure) + kTwoLineBreaks + "Sección cQUARDELINO.frmMAIN.lpCopiar",
-        vbCritical);
-    ctx.platform.SetMousePointer(vbArrow);
+    ShowFullRunFailure(ctx, failure);
   }
 }
 

@@ -3,13 +3,11 @@
 #include <optional>
 
 #include "engine/conversions.h"
-#include "engine/copy_statements.h"
-#include "engine/failure_text.h"
+#include "engine/cover_sheet_copy.h"
 #include "engine/filtered_item_copy.h"
 #include "engine/platform_port.h"
 #include "engine/session_objects.h"
 #include "engine/sql_text.h"
-#include "host/basGLOBAL.h"
 #include "host/failure.h"
 
 namespace oq {
@@ -25,6 +23,14 @@ double NumberOf(const Variant& value) {
   return *number;
 }
 
+// Runs `statement` through crearrs into `recordset` and reads `field` of its current row.
+Variant QueryField(HostConnection& connection, Variant& recordset, const std::string& statement,
+                   const char* field) {
+  connection.put_sql(statement);
+  connection.crearrs(recordset);
+  return filtered::RequireRecordset(recordset).Fields(field).Value();
+}
+
 }  // namespace
 
 bool AgregarCaratulaRecalculandoFOB(CopyContext& ctx, const std::string& p_NRO,
@@ -34,28 +40,19 @@ bool AgregarCaratulaRecalculandoFOB(CopyContext& ctx, const std::string& p_NRO,
   Variant recordset;
   try {
     const std::shared_ptr<HostConnection> internos = InternosConnection();
-    internos->put_sql(InvoiceCopyStatement(p_NRO, p_NWNRO));
-    internos->ejecutar();
-
-    internos->put_sql(
-        CoverSheetCopyStatement(p_NRO, p_NWNRO, basGLOBAL::State().fechaActual, false));
-    if (filtered::GreaterThanZero(internos->ejecutar())) {
-      ctx.platform.SaveSetting("TRELVO", "PROCESOS", p_NWNRO, "SI");
-      result = true;
-    }
+    result = CopyInvoicesAndCoverSheet(ctx, *internos, p_NRO, p_NWNRO, false,
+                                       &filtered::GreaterThanZero);
 
     // The total follows whatever items the new number holds now, including any an earlier
     // attempt left there, since the items are copied before the cover sheet.
     const std::string ofNewNumber = " where interno = '" + sql::Escape(p_NWNRO) + "'";
-    internos->put_sql("select count(interno) as cantidadDeSubitemsCargados from subitems" +
-                      ofNewNumber);
-    internos->crearrs(recordset);
-    const Variant count =
-        filtered::RequireRecordset(recordset).Fields("cantidadDeSubitemsCargados").Value();
+    const Variant count = QueryField(
+        *internos, recordset,
+        "select count(interno) as cantidadDeSubitemsCargados from subitems" + ofNewNumber,
+        "cantidadDeSubitemsCargados");
     if (filtered::GreaterThanZero(count)) {
-      internos->put_sql("select sum(fob) as total from subitems" + ofNewNumber);
-      internos->crearrs(recordset);
-      const Variant total = filtered::RequireRecordset(recordset).Fields("total").Value();
+      const Variant total = QueryField(
+          *internos, recordset, "select sum(fob) as total from subitems" + ofNewNumber, "total");
       // The statement needs "." whatever the regional settings write.
       const std::string fob =
           rt::Replace(rt::Format00_00(NumberOf(total), ctx.platform.DecimalSeparator()), ",", ".");
@@ -70,9 +67,7 @@ bool AgregarCaratulaRecalculandoFOB(CopyContext& ctx, const std::string& p_NRO,
           vbInformation);
     }
   } catch (const Failure& failure) {
-    ctx.platform.MsgBox(NumberDashDescription(failure) + kTwoLineBreaks +
-                            "Seccion oQUARDELINO.frmMAIN.AgregarInterno",
-                        vbCritical);
+    ctx.platform.MsgBox(CoverSheetFailureText(failure), vbCritical);
   }
   return result;
 }

@@ -5,7 +5,6 @@
 
 #include "engine/conversions.h"
 #include "engine/cover_sheet_copy.h"
-#include "engine/failure_text.h"
 #include "engine/item_copy.h"
 #include "engine/run_log.h"
 #include "engine/verificar_interno.h"
@@ -84,10 +83,7 @@ void lpCopiar(CopyContext& ctx) {
     }
     FinishRun(ctx);
   } catch (const Failure& failure) {
-    ctx.platform.MsgBox(
-        NumberDashDescription(failure) + kTwoLineBreaks + "Sección cQUARDELINO.frmMAIN.lpCopiar",
-        vbCritical);
-    ctx.platform.SetMousePointer(vbArrow);
+    ShowFullRunFailure(ctx, failure);
   }
 }
 

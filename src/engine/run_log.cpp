@@ -1,6 +1,7 @@
 #include "engine/run_log.h"
 
 #include "engine/conversions.h"
+#include "engine/failure_text.h"
 
 namespace oq {
 
@@ -17,6 +18,12 @@ double RewriteCopiesBox(CopyContext& ctx) {
 void FinishRun(CopyContext& ctx) {
   AppendToLog(ctx.form, "Proceso terminado...");
   ctx.platform.MsgBox("Fin del Proceso", vbInformation);
+  ctx.platform.SetMousePointer(vbArrow);
+}
+
+void ShowFullRunFailure(CopyContext& ctx, const Failure& failure) {
+  ctx.platform.MsgBox(SectionFailureText(failure, "Sección cQUARDELINO.frmMAIN.lpCopiar"),
+                      vbCritical);
   ctx.platform.SetMousePointer(vbArrow);
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/copy_context.h"
+#include "host/failure.h"
 
 namespace oq {
 
@@ -21,5 +22,10 @@ double RewriteCopiesBox(CopyContext& ctx);
 // The end of a run that was not stopped: appends "Proceso terminado...", shows "Fin del Proceso"
 // (information) and sets the arrow pointer.
 void FinishRun(CopyContext& ctx);
+
+// The end of a run stopped by `failure`, as the full run shows it: a critical message box
+// "<n> - <description>", two line breaks, "Sección cQUARDELINO.frmMAIN.lpCopiar"; then the arrow
+// pointer.
+void ShowFullRunFailure(CopyContext& ctx, const Failure& failure);
 
 }  // namespace oq

@@ -30,8 +30,7 @@ bool VerificarInterno(CopyContext& ctx, const std::string& p_NWNRO) {
     Variant recordset;
     return NotAsBoolean(connection->crearrs(recordset));
   } catch (const Failure& failure) {
-    ctx.platform.MsgBox(NumberDashDescription(failure) + kTwoLineBreaks +
-                            "Sección oQUARDELINO.frmMAIN.VerificarInterno",
+    ctx.platform.MsgBox(SectionFailureText(failure, "Sección oQUARDELINO.frmMAIN.VerificarInterno"),
                         vbCritical);
     return false;
   }
