@@ -31,15 +31,21 @@ TEST(ValTest, ReadsTheLeadingNumberByEveryRule) {
   }
 }
 
+// `convert` must throw 6 "Overflow".
+template <typename Convert>
+void ExpectOverflow(Convert convert, const std::string& what) {
+  try {
+    convert();
+    ADD_FAILURE() << "no overflow for " << what;
+  } catch (const Failure& failure) {
+    EXPECT_EQ(failure.number(), 6) << what;
+    EXPECT_EQ(failure.description(), "Overflow") << what;
+  }
+}
+
 TEST(ValTest, NumbersBeyondTheirRangeOverflow) {
   for (const std::string text : {"1e400", "-1e309", "&H1FFFFFFFF"}) {
-    try {
-      Val(text);
-      ADD_FAILURE() << "no overflow for " << text;
-    } catch (const Failure& failure) {
-      EXPECT_EQ(failure.number(), 6) << text;
-      EXPECT_EQ(failure.description(), "Overflow");
-    }
+    ExpectOverflow([&] { Val(text); }, text);
   }
 }
 
@@ -53,23 +59,19 @@ TEST(CIntTest, RoundsHalvesToEvenWithinSixteenBits) {
 
 TEST(CIntTest, OutsideTheRangeIsAnOverflowFailure) {
   for (double value : {32767.5, 32768.0, -32769.0, -32768.6, 40000.0, 1e300}) {
-    try {
-      CInt(value);
-      ADD_FAILURE() << "no overflow for " << value;
-    } catch (const Failure& failure) {
-      EXPECT_EQ(failure.number(), 6);
-      EXPECT_EQ(failure.description(), "Overflow");
-    }
+    ExpectOverflow([&] { CInt(value); }, std::to_string(value));
   }
 }
 
+// A number, the user's decimal separator and the text expected.
+struct TextCase {
+  double value;
+  const char* separator;
+  std::string expected;
+};
+
 TEST(NumberToTextTest, FifteenDigitsWithTheUsersSeparator) {
-  struct Case {
-    double value;
-    const char* separator;
-    std::string expected;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<TextCase> cases = {
       {2.5, ".", "2.5"},
       {2.5, ",", "2,5"},
       {3, ",", "3"},
@@ -83,23 +85,20 @@ TEST(NumberToTextTest, FifteenDigitsWithTheUsersSeparator) {
       {0.00001, ".", "1E-05"},
       {40000, ".", "40000"},
   };
-  for (const Case& c : cases) EXPECT_EQ(NumberToText(c.value, c.separator), c.expected) << c.value;
+  for (const TextCase& c : cases)
+    EXPECT_EQ(NumberToText(c.value, c.separator), c.expected) << c.value;
 }
 
 TEST(Format00_00Test, TwoDigitsEachSideRoundedHalfAwayFromZero) {
-  struct Case {
-    double value;
-    const char* separator;
-    std::string expected;
-  };
-  const std::vector<Case> cases = {
+  const std::vector<TextCase> cases = {
       {5.5, ".", "05.50"},          {1234.567, ".", "1234.57"}, {0, ".", "00.00"},
       {-3.2, ".", "-03.20"},        {0.125, ".", "00.13"},      {0.005, ".", "00.01"},
       {0.004, ".", "00.00"},        {99.995, ".", "100.00"},    {-0.001, ".", "00.00"},
       {1.005, ".", "01.01"},        {5.5, ",", "05,50"},        {12345678.9, ".", "12345678.90"},
       {-1234.565, ",", "-1234,57"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Format00_00(c.value, c.separator), c.expected) << c.value;
+  for (const TextCase& c : cases)
+    EXPECT_EQ(Format00_00(c.value, c.separator), c.expected) << c.value;
 }
 
 TEST(CStrTest, WritesEachKindAsThePlatformDoes) {
