@@ -25,19 +25,16 @@ class DispatchTest : public ::testing::Test {
   cMAIN object_;
 };
 
-// One line per member: name, kinds, id, parameter (with & when by reference) or result type.
+// One line per member: name, kind, id, parameter (& when by reference) or result type.
 std::string Describe(const dispatch::Member& m) {
   const char* types[] = {"String", "Variant", "Object", "Long"};
   char id[16];
-  std::snprintf(id, sizeof id, "%08X", static_cast<unsigned>(m.id));
-  std::string text =
-      std::string(m.name) + " " + std::to_string(static_cast<int>(m.kind)) + " " + id;
-  if (m.parameter) {
-    text += " " + std::string(m.parameter->name) + ":" +
-            types[static_cast<int>(m.parameter->type)] + (m.parameter->byRef ? "&" : "");
+  std::snprintf(id, sizeof id, " %d %08X", static_cast<int>(m.kind), static_cast<unsigned>(m.id));
+  std::string out = std::string(m.name) + id;
+  if (const auto& p = m.parameter) {
+    out += " " + std::string(p->name) + ":" + types[int(p->type)] + (p->byRef ? "&" : "");
   }
-  if (m.result) text += " -> " + std::string(types[static_cast<int>(*m.result)]);
-  return text;
+  return m.result ? out + " -> " + types[int(*m.result)] : out;
 }
 
 TEST_F(DispatchTest, MemberTableFollowsTheInterfaceOrder) {
@@ -51,7 +48,8 @@ TEST_F(DispatchTest, MemberTableFollowsTheInterfaceOrder) {
       "pLenMaxInterno 2 68030000 -> Long",
       "pLenMaxInterno 4 68030000 lLenMaxInterno:Long",
   };
-  for (std::size_t i = 0; i < dispatch::Members().size(); ++i) {
+  ASSERT_EQ(dispatch::Members().size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
     EXPECT_EQ(Describe(dispatch::Members()[i]), expected[i]);
   }
 }

@@ -54,25 +54,18 @@ class ServerLibraryTest : public ::testing::Test {
   oq_unregister_server_fn unregister_ = nullptr;
 };
 
-TEST_F(ServerLibraryTest, FactoryServesCMAINOnly) {
+TEST_F(ServerLibraryTest, FactoryCreatesCMAINOnlyAndItRunsTheLibrarysOwnComponent) {
+  EXPECT_EQ(canUnloadNow_(), OQ_S_OK);
   oq_class_factory* factory = reinterpret_cast<oq_class_factory*>(&factory);
   EXPECT_EQ(getClassObject_("{00000000-0000-0000-0000-000000000001}", &factory),
             OQ_CLASS_E_CLASSNOTAVAILABLE);
   EXPECT_EQ(factory, nullptr);
-  EXPECT_EQ(getClassObject_("{f0bec779-ff07-4cc0-ba67-74dac1c1954d}", &factory), OQ_S_OK);
-  ASSERT_NE(factory, nullptr);
+  ASSERT_EQ(getClassObject_("{f0bec779-ff07-4cc0-ba67-74dac1c1954d}", &factory), OQ_S_OK);
+  EXPECT_EQ(canUnloadNow_(), OQ_S_FALSE) << "a factory reference is out";
   oq_object* handle = nullptr;
   EXPECT_EQ(factory->CreateInstance(factory, "{00000000-0000-0000-0000-000000000002}", &handle),
             OQ_E_NOINTERFACE);
   EXPECT_EQ(handle, nullptr);
-  factory->Release(factory);
-}
-
-TEST_F(ServerLibraryTest, CreatedObjectRunsTheLibrarysOwnComponent) {
-  EXPECT_EQ(canUnloadNow_(), OQ_S_OK);
-  oq_class_factory* factory = nullptr;
-  ASSERT_EQ(getClassObject_(kClassId.c_str(), &factory), OQ_S_OK);
-  EXPECT_EQ(canUnloadNow_(), OQ_S_FALSE) << "a factory reference is out";
   std::shared_ptr<AutomationObject> cmain = Create(factory);
   ASSERT_NE(cmain, nullptr);
   factory->LockServer(factory, 1);

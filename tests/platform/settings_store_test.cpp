@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "../host/test_support.h"
 #include "host/failure.h"
 
 namespace oq {
@@ -29,22 +30,22 @@ class SettingsStoreTest : public ::testing::Test {
 
 TEST_F(SettingsStoreTest, HostileKeysAndValuesRoundTrip) {
   const SettingsStore store(folder_ / "nested" / "settings.json");
-  const std::vector<std::string> keys = {"4711",
-                                         "a=b",
-                                         "x;y",
-                                         "[PROCESOS]",
-                                         "\"quoted\"",
-                                         "it's",
-                                         " padded ",
-                                         "Año-Ñandú",
-                                         "",
-                                         "back\\slash",
-                                         "line\r\nbreak",
-                                         "tab\there",
-                                         "#comment",
-                                         "{\"json\":1}",
-                                         "key=value;[s]\"'",
-                                         std::string(300, 'k')};
+  const std::string keys[] = {"4711",
+                              "a=b",
+                              "x;y",
+                              "[PROCESOS]",
+                              "\"quoted\"",
+                              "it's",
+                              " padded ",
+                              "Año-Ñandú",
+                              "",
+                              "back\\slash",
+                              "line\r\nbreak",
+                              "tab\there",
+                              "#comment",
+                              "{\"json\":1}",
+                              "key=value;[s]\"'",
+                              std::string(300, 'k')};
   for (const std::string& key : keys) store.Save("TRELVO", "PROCESOS", key, "SI:" + key);
   for (const std::string& key : keys) {
     SCOPED_TRACE(key);
@@ -116,20 +117,11 @@ TEST_F(SettingsStoreTest, TwoProgramsWritingAtOnceLoseNothing) {
 }
 
 TEST(SettingsStoreLocationTest, FollowsTheXdgConfigFolderConvention) {
-  const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
-  const std::string restore = savedXdg != nullptr ? savedXdg : "";
-  const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "/root";
-  ::setenv("XDG_CONFIG_HOME", "/srv/config", 1);
+  ScopedVariable xdg("XDG_CONFIG_HOME", "/srv/config");
   EXPECT_EQ(SettingsStore::ForCurrentUser().file(), "/srv/config/oquardelino/settings.json");
-  ::setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
-  ::setenv("HOME", "/home/ana", 1);
+  ScopedVariable relative("XDG_CONFIG_HOME", "relative/ignored");
+  ScopedVariable home("HOME", "/home/ana");
   EXPECT_EQ(SettingsStore::ForCurrentUser().file(), "/home/ana/.config/oquardelino/settings.json");
-  ::setenv("HOME", home.c_str(), 1);
-  if (savedXdg != nullptr) {
-    ::setenv("XDG_CONFIG_HOME", restore.c_str(), 1);
-  } else {
-    ::unsetenv("XDG_CONFIG_HOME");
-  }
 }
 
 }  // namespace
