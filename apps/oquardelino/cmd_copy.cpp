@@ -2,7 +2,6 @@
 // databases, hands them to cMAIN with the other session values, shows frmMAIN through a headless
 // view that types the new number and the copies as a program sets them, picks the option and
 // presses F11 then ESC, exactly as a user at the window would.
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,42 +15,27 @@
 
 #include "commands.h"
 #include "connection_url.h"
-#include "connectors/components/host_components.h"
 #include "console_platform.h"
 #include "dialog/frmMAIN.h"
 #include "dialog/headless_view.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
-#include "host/class_identity.h"
-#include "host/component_registry.h"
 #include "host/failure.h"
 #include "host/forms.h"
+#include "main_session.h"
 
 namespace oq::app {
 
 namespace {
 
-struct CopyOptions {
+struct CopyOptions : SessionValues {
   std::string internos;
   std::string ncm;
-  std::string source;
   std::string newNumber;
   std::string copies = "1";
   std::string option = "todos";
-  std::optional<std::string> date;
-  std::optional<int> maxLength;
   bool json = false;
 };
-
-// Today as a quoted SQL date literal, 'YYYY-MM-DD', in local time.
-std::string TodayLiteral() {
-  const time_t now = ::time(nullptr);
-  tm local{};
-  ::localtime_r(&now, &local);
-  char text[16];
-  ::strftime(text, sizeof text, "'%Y-%m-%d'", &local);
-  return text;
-}
 
 // The headless view of the command: besides playing the user's part it keeps every text the log
 // box held and, when given a stream, shows the log there as it grows. A log that is replaced
@@ -127,16 +111,13 @@ bool RunSucceeded(const std::string& finalLog, const std::vector<ConsolePlatform
 
 int RunCopy(const CopyOptions& options) {
   const std::string ncmUrl = options.ncm.empty() ? options.internos : options.ncm;
-  std::shared_ptr<HostConnection> internos;
-  std::shared_ptr<HostConnection> ncm;
+  SessionDatabases databases;
   try {
-    internos = OpenConnection(options.internos, false);
-    ncm = OpenConnection(ncmUrl, false);
-    components::RegisterHostComponents(
-        {{"INTERNOS", DialectOf(options.internos)}, {"NCM", DialectOf(ncmUrl)}});
+    OpenDatabases(databases, options.internos, ncmUrl);
+    RegisterComponentsFor(options.internos, ncmUrl);
   } catch (const std::exception& e) {
     std::cerr << "oquardelino copy: cannot open the database "
-              << (internos ? ncmUrl : options.internos) << ": " << e.what() << '\n';
+              << (databases.internos ? ncmUrl : options.internos) << ": " << e.what() << '\n';
     return kExitUsage;
   }
 
@@ -168,13 +149,7 @@ int RunCopy(const CopyOptions& options) {
   int status = kExitRunFailed;
   try {
     cMAIN main;
-    main.setConexionAInternos(internos);
-    main.setConexionANcm(ncm);
-    Variant dam = Variant::Object(CreateObject(std::string(identity::kDataAccessManagerProgId)));
-    main.GetDataAccessManager(dam);
-    main.setFechaActualDeInternos(options.date ? *options.date : TodayLiteral());
-    main.put_Numero_Interno(options.source);
-    if (options.maxLength) main.put_pLenMaxInterno(*options.maxLength);
+    HandSessionToMain(main, databases, options);
     main.Mostrar();
     view->Finish();
     status = RunSucceeded(form->get_txtLOG(), platform->messages(), view->logTexts())

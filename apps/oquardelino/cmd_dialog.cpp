@@ -2,8 +2,6 @@
 // demo databases, created when missing), hands them to cMAIN with the other session values and
 // calls Mostrar, which returns when the user presses ESC. With --screenshot it draws the dialog
 // as it looks after start-up into a PNG instead, with no display needed.
-#include <time.h>
-
 #include <QApplication>
 #include <cstdlib>
 #include <exception>
@@ -16,15 +14,13 @@
 #include "app_paths.h"
 #include "commands.h"
 #include "connection_url.h"
-#include "connectors/components/host_components.h"
 #include "demo/demo_data.h"
 #include "demo/demo_files.h"
 #include "dialog/frmMAIN.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
-#include "host/class_identity.h"
-#include "host/component_registry.h"
 #include "host/failure.h"
+#include "main_session.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_platform_port.h"
 #include "platform/qt/screenshot.h"
@@ -33,23 +29,11 @@ namespace oq::app {
 
 namespace {
 
-struct DialogOptions {
+struct DialogOptions : SessionValues {
   std::string internos;
   std::string ncm;
-  std::string source;
-  std::optional<std::string> date;
-  std::optional<int> maxLength;
   std::string screenshot;
 };
-
-std::string TodayLiteral() {
-  const time_t now = ::time(nullptr);
-  tm local{};
-  ::localtime_r(&now, &local);
-  char text[16];
-  ::strftime(text, sizeof text, "'%Y-%m-%d'", &local);
-  return text;
-}
 
 bool Set(const char* variable) {
   const char* value = std::getenv(variable);
@@ -98,17 +82,6 @@ void PrintHeadlessAlternative(const DialogOptions& options) {
             << "or draw the dialog into a picture: oquardelino dialog --screenshot dialog.png\n";
 }
 
-// Hands the session values to cMAIN, as a host does before Mostrar.
-void SetUpSession(cMAIN& main, const DialogOptions& options) {
-  main.setConexionAInternos(OpenConnection(options.internos, false));
-  main.setConexionANcm(OpenConnection(options.ncm, false));
-  Variant dam = Variant::Object(CreateObject(std::string(identity::kDataAccessManagerProgId)));
-  main.GetDataAccessManager(dam);
-  main.setFechaActualDeInternos(options.date ? *options.date : TodayLiteral());
-  main.put_Numero_Interno(options.source);
-  if (options.maxLength) main.put_pLenMaxInterno(*options.maxLength);
-}
-
 int RunDialog(DialogOptions options) {
   const bool screenshot = !options.screenshot.empty();
   try {
@@ -117,8 +90,7 @@ int RunDialog(DialogOptions options) {
       std::cerr << "oquardelino dialog: --source is needed with --internos\n";
       return kExitUsage;
     }
-    components::RegisterHostComponents(
-        {{"INTERNOS", DialectOf(options.internos)}, {"NCM", DialectOf(options.ncm)}});
+    RegisterComponentsFor(options.internos, options.ncm);
   } catch (const std::exception& e) {
     std::cerr << "oquardelino dialog: " << e.what() << "\n";
     return kExitUsage;
@@ -140,7 +112,10 @@ int RunDialog(DialogOptions options) {
   int status = kExitOk;
   try {
     cMAIN main;
-    SetUpSession(main, options);
+    // The databases open only now, once a window or a picture is sure to follow.
+    SessionDatabases databases;
+    OpenDatabases(databases, options.internos, options.ncm);
+    HandSessionToMain(main, databases, options);
     if (screenshot) {
       frmMAIN form(std::make_shared<qt::QtPlatformPort>(), nullptr);
       form.Load();

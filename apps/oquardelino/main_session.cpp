@@ -1,0 +1,44 @@
+#include "main_session.h"
+
+#include <time.h>
+
+#include "connection_url.h"
+#include "connectors/components/host_components.h"
+#include "host/class_identity.h"
+#include "host/component_registry.h"
+#include "host/variant.h"
+
+namespace oq::app {
+
+std::string TodayLiteral() {
+  const time_t now = ::time(nullptr);
+  tm local{};
+  ::localtime_r(&now, &local);
+  char text[16];
+  ::strftime(text, sizeof text, "'%Y-%m-%d'", &local);
+  return text;
+}
+
+void OpenDatabases(SessionDatabases& out, const std::string& internosUrl,
+                   const std::string& ncmUrl) {
+  out.internos = OpenConnection(internosUrl, false);
+  out.ncm = OpenConnection(ncmUrl, false);
+}
+
+void RegisterComponentsFor(const std::string& internosUrl, const std::string& ncmUrl) {
+  components::RegisterHostComponents(
+      {{"INTERNOS", DialectOf(internosUrl)}, {"NCM", DialectOf(ncmUrl)}});
+}
+
+void HandSessionToMain(cMAIN& main, const SessionDatabases& databases,
+                       const SessionValues& values) {
+  main.setConexionAInternos(databases.internos);
+  main.setConexionANcm(databases.ncm);
+  Variant dam = Variant::Object(CreateObject(std::string(identity::kDataAccessManagerProgId)));
+  main.GetDataAccessManager(dam);
+  main.setFechaActualDeInternos(values.date ? *values.date : TodayLiteral());
+  main.put_Numero_Interno(values.source);
+  if (values.maxLength) main.put_pLenMaxInterno(*values.maxLength);
+}
+
+}  // namespace oq::app

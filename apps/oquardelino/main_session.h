@@ -1,0 +1,43 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "host/cMAIN.h"
+#include "host/host_connection.h"
+
+namespace oq::app {
+
+// The session values a host hands to cMAIN besides the connections; the commands' options
+// derive from it.
+struct SessionValues {
+  std::string source;
+  std::optional<std::string> date;
+  std::optional<int> maxLength;
+};
+
+// The two databases of a session.
+struct SessionDatabases {
+  std::shared_ptr<HostConnection> internos;
+  std::shared_ptr<HostConnection> ncm;
+};
+
+// Today as a quoted SQL date literal, 'YYYY-MM-DD', in local time.
+std::string TodayLiteral();
+
+// Opens the internos database, then the NCM one, into `out` (neither is created when missing).
+// Throws what OpenConnection throws; `out.internos` is then set exactly when the NCM one failed.
+void OpenDatabases(SessionDatabases& out, const std::string& internosUrl,
+                   const std::string& ncmUrl);
+
+// Registers the host's component classes with the dialects of the two URLs. Throws
+// std::invalid_argument for an unknown scheme.
+void RegisterComponentsFor(const std::string& internosUrl, const std::string& ncmUrl);
+
+// Hands the connections, a data-access manager, the date text (today when unset), the source
+// interno and the length limit (when set) to `main`, as a host does before Mostrar. Failures of
+// the component propagate.
+void HandSessionToMain(cMAIN& main, const SessionDatabases& databases, const SessionValues& values);
+
+}  // namespace oq::app
