@@ -23,6 +23,14 @@ std::shared_ptr<HostConnection> OpenSqlite(const std::filesystem::path& path) {
   return sqlite::SqliteConnection::Open(path.string(), {.createIfMissing = true});
 }
 
+// The column v of the first row of a query.
+Variant Scalar(HostConnection& connection, const std::string& sql) {
+  Variant recordset;
+  connection.put_sql(sql);
+  connection.crearrs(recordset);
+  return dynamic_cast<Recordset&>(*recordset.asObject()).Fields("v").Value();
+}
+
 // Fails the k-th ejecutar (counting from 1) and passes everything else to the real connection.
 class FailingConnection : public HostConnection {
  public:
@@ -55,14 +63,7 @@ class DemoTest : public ::testing::Test {
     delete folder_;
   }
 
-  // The first column of the first row of a query.
-  static Variant Scalar(const std::string& sql) {
-    Variant recordset;
-    internos_->put_sql(sql);
-    internos_->crearrs(recordset);
-    auto& rs = dynamic_cast<Recordset&>(*recordset.asObject());
-    return rs.Fields("v").Value();
-  }
+  static Variant Scalar(const std::string& sql) { return demo::Scalar(*internos_, sql); }
 
   static inline test::TempFolder* folder_ = nullptr;
   static inline DemoFiles files_;
@@ -95,19 +96,18 @@ TEST_F(DemoTest, TablesHoldEveryColumnOfTheLayoutsInOrder) {
 }
 
 TEST_F(DemoTest, TheInternosShowWhatTheListSays) {
-  struct Case {
-    const char* numero;
-    int caratulas;
-    int facturas;
-    int items;
-  };
-  for (const Case& c :
-       {Case{"2024-0101", 1, 3, 25}, Case{"2024-0102", 1, 2, 4}, Case{"2024-0103", 1, 2, 0},
-        Case{"2024-0104", 1, 0, 5}, Case{"2024-0105", 1, 1, 3}}) {
-    const std::string where = " where interno = '" + std::string(c.numero) + "'";
-    EXPECT_EQ(Scalar("select count(*) as v from caratula" + where), Variant::Long(c.caratulas));
-    EXPECT_EQ(Scalar("select count(*) as v from facturas" + where), Variant::Long(c.facturas));
-    EXPECT_EQ(Scalar("select count(*) as v from subitems" + where), Variant::Long(c.items));
+  // caratulas/facturas/items of each interno
+  const std::pair<const char*, const char*> cases[] = {{"2024-0101", "1/3/25"},
+                                                       {"2024-0102", "1/2/4"},
+                                                       {"2024-0103", "1/2/0"},
+                                                       {"2024-0104", "1/0/5"},
+                                                       {"2024-0105", "1/1/3"}};
+  for (const auto& [numero, counts] : cases) {
+    const std::string where = " where interno = '" + std::string(numero) + "')";
+    EXPECT_EQ(Scalar("select (select count(*) from caratula" + where +
+                     " || '/' || (select count(*) from facturas" + where +
+                     " || '/' || (select count(*) from subitems" + where + " as v"),
+              Variant::String(counts));
   }
   EXPECT_EQ(DemoInternos().size(), 5u);
   // The cover sheet's FOB is the sum of its items'.
@@ -123,11 +123,14 @@ TEST_F(DemoTest, TheMixedInternoHasEveryKindOfTariffMark) {
   const std::string join =
       "from subitems s left join n.ncm m on substr(s.ncm, 1, 10) = m.[001] and substr(s.ncm, "
       "12, 3) = m.[002] where s.interno = '2024-0101'";
-  EXPECT_EQ(Scalar("select count(*) as v " + join + " and m.[059] = '*'"), Variant::Long(10));
-  EXPECT_EQ(Scalar("select count(*) as v " + join + " and m.[059] = ''"), Variant::Long(8));
-  EXPECT_EQ(Scalar("select count(*) as v " + join + " and m.[001] is not null and m.[059] is null"),
-            Variant::Long(3));
-  EXPECT_EQ(Scalar("select count(*) as v " + join + " and m.[001] is null"), Variant::Long(4));
+  const std::pair<const char*, int> marks[] = {{"m.[059] = '*'", 10},
+                                               {"m.[059] = ''", 8},
+                                               {"m.[001] is not null and m.[059] is null", 3},
+                                               {"m.[001] is null", 4}};
+  for (const auto& [mark, count] : marks) {
+    EXPECT_EQ(Scalar("select count(*) as v " + join + " and " + mark), Variant::Long(count))
+        << mark;
+  }
   EXPECT_EQ(Scalar("select count(*) as v from subitems where length(ncm) < 14 or substr(ncm, 11, "
                    "1) <> '.'"),
             Variant::Long(0));
@@ -166,14 +169,9 @@ TEST(DemoSchema, IdentificadorExternoAndIdAreFilledByTheDatabase) {
   db->put_sql(
       "insert into subitems (interno) values ('X'); insert into subitems (interno) values ('X')");
   db->ejecutar();
-  Variant recordset;
-  db->put_sql(
-      "select identificador_externo as e, (select group_concat(id) from subitems) as ids "
-      "from caratula");
-  db->crearrs(recordset);
-  auto& rs = dynamic_cast<Recordset&>(*recordset.asObject());
-  EXPECT_EQ(rs.Fields("e").Value(), Variant::String(std::string(kIdentificadorExternoDefault)));
-  EXPECT_EQ(rs.Fields("ids").Value(), Variant::String("1,2"));
+  EXPECT_EQ(Scalar(*db, "select identificador_externo as v from caratula"),
+            Variant::String(std::string(kIdentificadorExternoDefault)));
+  EXPECT_EQ(Scalar(*db, "select group_concat(id) as v from subitems"), Variant::String("1,2"));
 }
 
 TEST(DemoFilesTest, RefusesToOverwriteUnlessAsked) {

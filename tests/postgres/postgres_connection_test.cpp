@@ -6,6 +6,11 @@
 #include <memory>
 #include <thread>
 
+#include "connectors/components/dam_main.h"
+#include "demo/demo_data.h"
+#include "demo/demo_databases.h"
+#include "demo/demo_ncm.h"
+#include "demo/demo_schema.h"
 #include "host/recordset.h"
 #include "support/pg_test_server.h"
 
@@ -52,32 +57,22 @@ class PostgresConnectionTest : public ::testing::Test {
   std::unique_ptr<PostgresConnection> connection_;
 };
 
-TEST_F(PostgresConnectionTest, CrearrsAnswersMinusOneExactlyWhenThereIsARow) {
-  Execute("create table caratula (interno text)");
-  Variant recordset = Variant::String("previous value");
-
-  connection_->put_sql("select interno from caratula where interno = 'A'");
-  const Variant none = connection_->crearrs(recordset);
-  EXPECT_EQ(none, Variant::Boolean(false));
-  ASSERT_TRUE(recordset.isObject());
-  EXPECT_TRUE(std::dynamic_pointer_cast<Recordset>(recordset.asObject())->Eof());
-
-  Execute("insert into caratula values ('A')");
-  connection_->put_sql("select interno from caratula where interno = 'A'");
-  const Variant some = connection_->crearrs(recordset);
-  EXPECT_EQ(some, Variant::Boolean(true));
-  EXPECT_EQ(some.toInt64(), -1);
-  EXPECT_EQ(std::dynamic_pointer_cast<Recordset>(recordset.asObject())->Fields("INTERNO").Value(),
-            Variant::String("A"));
-}
-
-TEST_F(PostgresConnectionTest, EjecutarReturnsTheRowsAffected) {
+TEST_F(PostgresConnectionTest, EjecutarCountsRowsAndCrearrsAnswersMinusOneExactlyForARow) {
   EXPECT_EQ(Execute("create table facturas (interno text, orden integer)"), Variant::Long(0));
   EXPECT_EQ(Execute("insert into facturas values ('A', 1), ('A', 2), ('B', 1)"), Variant::Long(3));
   EXPECT_EQ(Execute("insert into facturas (interno, orden) select 'C', orden from facturas "
                     "where interno = 'A' order by orden"),
             Variant::Long(2));
   EXPECT_EQ(Execute("update facturas set orden = 9 where interno = 'none'"), Variant::Long(0));
+  Variant recordset = Variant::String("previous value");
+  connection_->put_sql("select interno from facturas where interno = 'X'");
+  EXPECT_EQ(connection_->crearrs(recordset), Variant::Boolean(false));
+  ASSERT_TRUE(recordset.isObject());
+  EXPECT_TRUE(std::dynamic_pointer_cast<Recordset>(recordset.asObject())->Eof());
+  connection_->put_sql("select interno from facturas where interno = 'B'");
+  EXPECT_EQ(connection_->crearrs(recordset).toInt64(), -1);
+  EXPECT_EQ(std::dynamic_pointer_cast<Recordset>(recordset.asObject())->Fields("INTERNO").Value(),
+            Variant::String("B"));
 }
 
 TEST_F(PostgresConnectionTest, EachStatementCommitsOnItsOwn) {
@@ -148,6 +143,43 @@ TEST_F(PostgresConnectionTest, UnreachableDatabaseFailsToConnect) {
     EXPECT_EQ(f.number(), kPostgresError);
     EXPECT_TRUE(f.description().starts_with("Cannot connect to the PostgreSQL server: "));
     EXPECT_NE(f.description().find("no_such_database"), std::string::npos) << f.description();
+  }
+}
+
+// The demo schema uses unquoted names, so the statements of the copy steps find them whatever
+// case they write them in, and the tariff lookup as the item copy builds it finds its rows.
+TEST_F(PostgresConnectionTest, SchemaAndDataServeTheCopyStatements) {
+  // Both databases in one here; run twice, the second time replacing the tables.
+  demo::CreateDemoDatabases(*connection_, Dialect::kPostgres, *connection_, Dialect::kPostgres,
+                            false);
+  EXPECT_THROW(demo::CreateDemoDatabases(*connection_, Dialect::kPostgres, *connection_,
+                                         Dialect::kPostgres, false),
+               Failure);
+  demo::CreateDemoDatabases(*connection_, Dialect::kPostgres, *connection_, Dialect::kPostgres,
+                            true);
+
+  const auto& first = demo::DemoInternos().front();
+  const std::string where = " where interno = '" + std::string(first.numero) + "'";
+  EXPECT_EQ(Query(*connection_,
+                  "select count(interno) as cantidadDeSubitemsCargados from subitems" + where,
+                  "cantidadDeSubitemsCargados")
+                .kind(),
+            Variant::Kind::kLong);
+  EXPECT_TRUE(
+      Query(*connection_, "select sum(fob) as total from subitems" + where, "total").isNumeric());
+  EXPECT_EQ(Query(*connection_, "select count(*) as n from ncm", "n"),
+            Variant::Long(static_cast<std::int32_t>(demo::kNcmDemoRows)));
+
+  components::DamMain dam({{"INTERNOS", Dialect::kPostgres}});
+  for (const demo::TariffCode& code : demo::DemoTariffCodes()) {
+    const std::string ncm(code.code);
+    const std::string lookup = "select [001] as total,[002] from ncm where (left('" + ncm +
+                               "',10) = [001] and " +
+                               dam.getMidFormatbyEntity("INTERNOS", "'" + ncm + "'", "12", "3") +
+                               " = [002] and [059] = '*')";
+    Variant recordset;
+    connection_->put_sql(lookup);
+    EXPECT_EQ(connection_->crearrs(recordset).isTrue(), code.mark == demo::Mark::kLicence) << ncm;
   }
 }
 

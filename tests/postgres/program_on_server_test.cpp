@@ -78,11 +78,9 @@ std::vector<std::vector<Variant>> Rows(HostConnection& connection, const std::st
 
 std::int64_t Count(HostConnection& connection, const std::string& table,
                    const std::string& interno) {
-  return Rows(connection,
-              "select count(*) as n from " + table + " where interno = '" + interno + "'", {"n"})
-      .at(0)
-      .at(0)
-      .toInt64();
+  const std::string sql =
+      "select count(*) as n from " + table + " where interno = '" + interno + "'";
+  return Rows(connection, sql, {"n"}).at(0).at(0).toInt64();
 }
 
 class ProgramOnServerTest : public ::testing::Test {
