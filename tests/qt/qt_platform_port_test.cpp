@@ -16,24 +16,18 @@
 namespace oq::qt {
 namespace {
 
-struct SeenBox {
-  bool shown = false;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QString title;
-  QString text;
-  QMessageBox::StandardButtons buttons;
-  bool modal = false;
-};
-
 // Shows a box through the port; the test reads it from the screen and acknowledges it with Return,
-// as a user would.
-SeenBox ShowAndAcknowledge(QtPlatformPort& port, const std::string& prompt, int style) {
-  SeenBox seen;
+// as a user would. Gives "icon|title|text|buttons|modal", or "" when no box was shown.
+QString ShowAndAcknowledge(QtPlatformPort& port, const std::string& prompt, int style) {
+  QString seen;
   QTimer::singleShot(0, [&seen] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) return;
-    seen = {true,          box->icon(), box->windowTitle(), box->text(), box->standardButtons(),
-            box->isModal()};
+    seen = QString("%1|%2|%3|%4|%5")
+               .arg(box->icon())
+               .arg(box->windowTitle(), box->text())
+               .arg(box->standardButtons().toInt())
+               .arg(box->isModal());
     QTest::keyClick(box, Qt::Key_Return);
   });
   port.MsgBox(prompt, style);
@@ -57,28 +51,25 @@ TEST_F(QtPlatformPortTest, MessageBoxesShowTheIconOfTheirStyleUnderTheComponents
       {vbInformation, QMessageBox::Information}};
   for (const auto& [style, icon] : styles) {
     SCOPED_TRACE(style);
-    const SeenBox seen =
-        ShowAndAcknowledge(port_, "13 - Type mismatch\r\n\r\nSección cQUARDELINO", style);
-    ASSERT_TRUE(seen.shown);
-    EXPECT_EQ(seen.icon, icon);
-    EXPECT_EQ(seen.title, "oQUARDELINO");
-    EXPECT_EQ(seen.text, QString::fromUtf8("13 - Type mismatch\n\nSección cQUARDELINO"));
-    EXPECT_EQ(seen.buttons, QMessageBox::Ok);
-    EXPECT_TRUE(seen.modal);
+    EXPECT_EQ(ShowAndAcknowledge(port_, "13 - Type mismatch\r\n\r\nSección cQUARDELINO", style),
+              QString::fromUtf8("%1|oQUARDELINO|13 - Type mismatch\n\nSección cQUARDELINO|%2|1")
+                  .arg(icon)
+                  .arg(int(QMessageBox::Ok)));
   }
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 
 TEST_F(QtPlatformPortTest, ThePointerStaysInForceUntilSetAgain) {
-  port_.SetMousePointer(vbHourglass);
-  ASSERT_NE(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
-  port_.SetMousePointer(vbArrow);
-  ASSERT_NE(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
-  port_.SetMousePointer(vbHourglass);
-  port_.SetMousePointer(vbDefault);
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  const auto shape = [] {
+    return QApplication::overrideCursor() ? int(QApplication::overrideCursor()->shape()) : -1;
+  };
+  for (const auto& [pointer, expected] : {std::pair{vbHourglass, int(Qt::WaitCursor)},
+                                          {vbArrow, int(Qt::ArrowCursor)},
+                                          {vbHourglass, int(Qt::WaitCursor)},
+                                          {vbDefault, -1}}) {
+    port_.SetMousePointer(pointer);
+    EXPECT_EQ(shape(), expected) << pointer;
+  }
 }
 
 TEST_F(QtPlatformPortTest, SettingsGoToTheStoreItWasGiven) {
