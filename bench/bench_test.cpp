@@ -4,8 +4,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "bench_db.h"
+#include "memory.h"
 #include "raw_sqlite.h"
 #include "scenarios.h"
 #include "targets.h"
@@ -77,6 +80,67 @@ TEST_F(BenchDatabaseTest, RunReplayAndSetBasedCopyKeepTheSameItems) {
   const std::vector<Timing> full = MeasureFullCopy(space, 300, 3, 1, settings);
   ASSERT_EQ(full.size(), 3u);
   EXPECT_EQ(full[0].items, 900);
+}
+
+TEST_F(BenchDatabaseTest, RawDbReportsTheDatabasesRefusal) {
+  RawDb db(folder_ / "refusal.db", SqliteSettings{});
+  db.ExecScript("create table t (a text not null)");
+  EXPECT_EQ(db.Exec("insert into t values ('x')"), 1);
+  try {
+    db.Exec("insert into t values (null)");
+    FAIL() << "a NULL in a NOT NULL column went through";
+  } catch (const std::runtime_error& refusal) {
+    EXPECT_NE(std::string(refusal.what()).find("NOT NULL"), std::string::npos) << refusal.what();
+  }
+  EXPECT_EQ(db.ScalarInt("select count(*) from t"), 1);
+}
+
+TEST_F(BenchDatabaseTest, MemoryChildReportsPeaksAboveItsBaseline) {
+  const Workspace space(folder_);
+  space.BuildTemplates({500});
+  testing::internal::CaptureStdout();
+  MemoryChild(folder_, 500, SqliteSettings{});
+  std::istringstream line(testing::internal::GetCapturedStdout());
+  std::string tag;
+  MemoryFigure m;
+  line >> tag >> m.n >> m.baselineKb >> m.peakFullKb >> m.peakConKb >> m.peakSinKb;
+  ASSERT_TRUE(line) << line.str();
+  EXPECT_EQ(tag, "memory");
+  EXPECT_EQ(m.n, 500);
+  EXPECT_GT(m.baselineKb, 0);
+  // The filtered copies hold their items in memory; the full copy moves none through it.
+  EXPECT_GE(m.peakConKb, m.baselineKb);
+  EXPECT_GE(m.peakSinKb, m.baselineKb);
+}
+
+TEST_F(BenchDatabaseTest, MeasureMemoryReadsTheChildsLineAndRefusesAFailedChild) {
+  const std::filesystem::path fake = folder_ / "fake-child.sh";
+  std::ofstream(fake) << "#!/bin/sh\necho building...\necho memory 700 5000 6000 7400 7500\n";
+  std::filesystem::permissions(fake, std::filesystem::perms::owner_all);
+  const MemoryFigure m = MeasureMemory(fake, folder_, 700, SqliteSettings{});
+  EXPECT_EQ(m.peakSinKb, 7500);
+  EXPECT_NEAR(m.BytesPerItem(), (7500 - 5000) * 1024.0 / 700, 1e-9);
+  EXPECT_THROW(MeasureMemory(fake, folder_, 800, SqliteSettings{}), std::runtime_error);
+
+  const std::filesystem::path failing = folder_ / "failing-child.sh";
+  std::ofstream(failing) << "#!/bin/sh\necho memory 700 1 1 1 1\nexit 3\n";
+  std::filesystem::permissions(failing, std::filesystem::perms::owner_all);
+  EXPECT_THROW(MeasureMemory(failing, folder_, 700, SqliteSettings{}), std::runtime_error);
+}
+
+TEST_F(BenchDatabaseTest, CsvCarriesRatiosToTheFloor) {
+  Report report;
+  report.timings.push_back(
+      {"con LAPI", kRun, 1000, 400, {{0.30, 0.20}, {0.10, 0.10}, {0.12, 0.11}}});
+  report.timings.push_back({"con LAPI", kFloor, 1000, 400, {{0.10, 0.10}}});
+  WriteCsv(folder_, report);
+  std::ifstream csv(folder_ / "timings.csv");
+  std::string header;
+  std::string run;
+  std::getline(csv, header);
+  std::getline(csv, run);
+  EXPECT_EQ(run,
+            "con LAPI,run,1000,3,400,0.120000,0.100000,0.300000,3333.3,1.2000,0.110000,1.1000");
 }
 
 Report WithRatios(double fullRatio, double filteredRatio, double keptPerSecond, double growth,
