@@ -69,9 +69,21 @@ bool IsLeftAt(std::string_view sql, std::size_t i) {
   return i + kWord.size() == sql.size() || !IsNameChar(sql[i + kWord.size()]);
 }
 
+// Most statements (every insert of a filtered copy) hold no "left" at all: finding that out is
+// far cheaper than tokenising them.
+bool MentionsLeft(std::string_view sql) {
+  for (std::size_t i = 0; i + 4 <= sql.size(); ++i) {
+    if ((sql[i] | 0x20) == 'l' && (sql[i + 1] | 0x20) == 'e' && (sql[i + 2] | 0x20) == 'f' &&
+        (sql[i + 3] | 0x20) == 't') {
+      return true;
+    }
+  }
+  return false;
+}
 }  // namespace
 
 std::string TranslateLeftCalls(std::string_view sql) {
+  if (!MentionsLeft(sql)) return std::string(sql);
   std::string out;
   out.reserve(sql.size() + 16);
   std::size_t i = 0;
