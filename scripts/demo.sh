@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset release
-cmake --build --preset release
+cmake --build --preset release --target oquardelino
 bin="$PWD/build/release/apps/oquardelino/oquardelino"
 
 # The program's data folder, as it chooses it.
