@@ -12,32 +12,23 @@
 namespace oq::components {
 namespace {
 
-TEST(DamMain, WritesTheSubstringExpressionOfEachDialect) {
-  struct Case {
-    Dialect dialect;
-    const char* expected;
-  };
-  for (const Case& c : {Case{Dialect::kSqlite, "substr('8471.30.12.100', 12, 3)"},
-                        Case{Dialect::kPostgres, "SUBSTRING('8471.30.12.100', 12, 3)"},
-                        Case{Dialect::kSqlServer, "SUBSTRING('8471.30.12.100', 12, 3)"},
-                        Case{Dialect::kAccess, "Mid('8471.30.12.100', 12, 3)"}}) {
+TEST(DamMain, WritesTheSubstringOfEachDialectAndRefusesUnknownEntities) {
+  for (const auto& [dialect, expected] :
+       {std::pair{Dialect::kSqlite, "substr('8471.30.12.100', 12, 3)"},
+        {Dialect::kPostgres, "SUBSTRING('8471.30.12.100', 12, 3)"},
+        {Dialect::kSqlServer, "SUBSTRING('8471.30.12.100', 12, 3)"},
+        {Dialect::kAccess, "Mid('8471.30.12.100', 12, 3)"}}) {
     DamMain dam;
-    dam.SetDialect("internos", c.dialect);
-    EXPECT_EQ(dam.getMidFormatbyEntity("INTERNOS", "'8471.30.12.100'", "12", "3"), c.expected);
+    dam.SetDialect("internos", dialect);
+    EXPECT_EQ(dam.getMidFormatbyEntity("INTERNOS", "'8471.30.12.100'", "12", "3"), expected);
   }
-}
-
-TEST(DamMain, DefaultsToSqliteAndRefusesUnknownEntities) {
   DamMain dam;
   EXPECT_EQ(dam.DialectOf("Internos"), Dialect::kSqlite);
   EXPECT_EQ(dam.DialectOf("NCM"), Dialect::kSqlite);
-  try {
-    dam.getMidFormatbyEntity("FACTURACION", "'x'", "1", "1");
-    ADD_FAILURE() << "unknown entity accepted";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), kUnknownEntity);
-    EXPECT_NE(failure.description().find("FACTURACION"), std::string::npos);
-  }
+  const Failure failure =
+      test::FailureOf([&] { dam.getMidFormatbyEntity("FACTURACION", "'x'", "1", "1"); });
+  EXPECT_EQ(failure.number(), kUnknownEntity);
+  EXPECT_NE(failure.description().find("FACTURACION"), std::string::npos);
 }
 
 class WithDatabase : public ::testing::Test {
@@ -88,13 +79,8 @@ TEST_F(WithDatabase, EsNumeroGivesTheFieldsNumberOrZero) {
 
 TEST_F(WithDatabase, EsNumeroPassesOnTheFieldsOwnFailure) {
   Recordset& rs = Query("select 1 as v where 0");
-  FormatMain format;
-  try {
-    format.EsNumero(rs.Fields("v"));
-    ADD_FAILURE() << "read past the end";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), err::kNoCurrentRecord);
-  }
+  EXPECT_EQ(test::FailureOf([&] { FormatMain().EsNumero(rs.Fields("v")); }).number(),
+            err::kNoCurrentRecord);
 }
 
 TEST(HostComponents, AreCreatableByTheirRegisteredNames) {

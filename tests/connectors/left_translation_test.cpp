@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "connectors/components/dam_main.h"
 #include "connectors/sqlite/sqlite_connection.h"
 #include "host/recordset.h"
 #include "temp_folder.h"
@@ -36,51 +35,32 @@ TEST(LeftTranslation, RewritesCallsOutsideLiteralsAndQuotedNames) {
   for (const Case& c : cases) EXPECT_EQ(TranslateLeftCalls(c.sql), c.expected) << c.sql;
 }
 
-class TariffLookupTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ncm_ = SqliteConnection::Open(folder_.file("ncm.db"), {.createIfMissing = true});
-    Run("create table ncm ([001] varchar(10), [002] varchar(3), [059] varchar(1))");
-    Run("insert into ncm values ('8471.30.12', '100', '*'), ('8471.30.12', '200', ''),"
-        " ('8517.13.00', '000', NULL), ('8517.13.00', '100', 'X')");
-  }
-  void Run(const std::string& sql) {
-    ncm_->put_sql(sql);
-    ncm_->ejecutar();
-  }
-  // The lookup of one item, built as the licence-filtered copies build it.
-  Variant Lookup(const std::string& item, bool conLapi) {
-    components::DamMain dam;
-    const std::string sql =
-        std::string(conLapi ? "select [001] as total,[002] from ncm where (left('"
-                            : "select [001] as total ,[002] from ncm where (left('") +
-        item + "',10) = [001] and " +
-        dam.getMidFormatbyEntity("INTERNOS", "'" + item + "'", "12", "3") +
-        (conLapi ? " = [002] and [059] = '*')" : " = [002] and [059] = '')");
-    ncm_->put_sql(sql);
-    return ncm_->crearrs(recordset_);
-  }
-
-  test::TempFolder folder_;
-  std::shared_ptr<SqliteConnection> ncm_;
-  Variant recordset_;
-};
-
-TEST_F(TariffLookupTest, BothStatementShapesRunAndFindTheirMark) {
-  struct Case {
-    const char* item;
-    bool con;
-    bool sin;
+// The licence-filtered lookup of an item, as the copies build it: left( and [bracketed] names run
+// on SQLite and find only the rows with their licence mark.
+TEST(TariffLookup, BothStatementShapesRunAndFindTheirMark) {
+  test::TempFolder folder;
+  auto ncm = SqliteConnection::Open(folder.file("ncm.db"), {.createIfMissing = true});
+  ncm->put_sql(
+      "create table ncm ([001] varchar(10), [002] varchar(3), [059] varchar(1));"
+      "insert into ncm values ('8471.30.12', '100', '*'), ('8471.30.12', '200', ''),"
+      " ('8517.13.00', '000', NULL)");
+  ncm->ejecutar();
+  Variant recordset;
+  const auto lookup = [&](const std::string& item, const char* mark) {
+    ncm->put_sql("select [001] as total,[002] from ncm where (left('" + item +
+                 "',10) = [001] and substr('" + item + "', 12, 3) = [002] and [059] = '" + mark +
+                 "')");
+    return ncm->crearrs(recordset);
   };
-  for (const Case& c : {Case{"8471.30.12.100", true, false}, Case{"8471.30.12.100W", true, false},
-                        Case{"8471.30.12.200", false, true}, Case{"8471.30.12.300", false, false},
-                        Case{"8517.13.00.000", false, false}, Case{"8517.13.00.100", false, false},
-                        Case{"", false, false}}) {
-    EXPECT_EQ(Lookup(c.item, true), Variant::Boolean(c.con)) << c.item;
-    EXPECT_EQ(Lookup(c.item, false), Variant::Boolean(c.sin)) << c.item;
+  for (const auto& [item, con, sin] : {std::tuple{"8471.30.12.100", true, false},
+                                       {"8471.30.12.200", false, true},
+                                       {"8471.30.12.300", false, false},
+                                       {"8517.13.00.000", false, false}}) {
+    EXPECT_EQ(lookup(item, "*"), Variant::Boolean(con)) << item;
+    EXPECT_EQ(lookup(item, ""), Variant::Boolean(sin)) << item;
   }
-  Lookup("8471.30.12.100", true);
-  auto& rs = dynamic_cast<Recordset&>(*recordset_.asObject());
+  lookup("8471.30.12.100W", "*");
+  auto& rs = dynamic_cast<Recordset&>(*recordset.asObject());
   EXPECT_EQ(rs.Fields("total").Value(), Variant::String("8471.30.12"));
   EXPECT_EQ(rs.Fields("002").Value(), Variant::String("100"));
 }

@@ -4,6 +4,8 @@
 #include <random>
 #include <string>
 
+#include "host/failure.h"
+
 namespace oq::test {
 
 // A fresh folder under the system's temporary folder, removed with everything in it when the
@@ -29,5 +31,16 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+// The Failure that `call` throws; number 0, with empty texts, when it throws none.
+template <typename Call>
+Failure FailureOf(Call call) {
+  try {
+    call();
+  } catch (const Failure& failure) {
+    return failure;
+  }
+  return Failure(0, "", "");
+}
 
 }  // namespace oq::test
