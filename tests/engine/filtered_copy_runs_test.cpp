@@ -7,11 +7,7 @@
 #include <vector>
 
 #include "engine/table_layouts.h"
-#include "host/basGLOBAL.h"
-#include "support/recording_platform.h"
-#include "support/session.h"
-#include "support/test_database.h"
-#include "support/test_form.h"
+#include "support/copy_fixture.h"
 
 namespace oq::test {
 namespace {
@@ -21,17 +17,16 @@ const ShownMessage kZeroFob{64,
                             "No se encontraron Subitems que cumplan la condición especificada. La "
                             "carátula tendrá valor 0 de FOB"};
 
-class FilteredCopyRunsTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> {
+class FilteredCopyRunsTest : public CopyFixture {
  protected:
   void SetUp() override {
-    db_ = std::make_unique<TestDatabase>(GetParam());
+    CopyFixture::SetUp();
     SetUpSession({db_->internos(), db_->ncm(), "'2024-05-17'", "A", MakeDataAccessManager(), 0});
     db_->InsertCaratula("A", TestDatabase::SampleCaratula(1));
     db_->InsertNcm("1111111111", "001", Variant::String("*"));
     db_->InsertNcm("2222222222", "002", Variant::String(""));
     form_.txtCopias = "5";
   }
-  void TearDown() override { basGLOBAL::Reset(); }
 
   void AddItem(const char* ncm, double fob) {
     RowValues item = TestDatabase::SampleSubitem(3);
@@ -39,11 +34,6 @@ class FilteredCopyRunsTest : public testing::TestWithParam<std::shared_ptr<TestB
     item["FOB"] = Variant::Double(fob);
     db_->InsertSubitem("A", item);
   }
-
-  std::unique_ptr<TestDatabase> db_;
-  TestForm form_;
-  RecordingPlatform platform_;
-  CopyContext ctx_{form_, platform_};
 };
 
 TEST_P(FilteredCopyRunsTest, EachRunMakesOneCopyWithItsItemsAndTheirFob) {

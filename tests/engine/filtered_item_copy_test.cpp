@@ -12,19 +12,16 @@
 #include "engine/table_layouts.h"
 #include "host/basGLOBAL.h"
 #include "host/component_registry.h"
+#include "support/copy_fixture.h"
 #include "support/recording_connection.h"
-#include "support/recording_platform.h"
-#include "support/session.h"
-#include "support/test_database.h"
-#include "support/test_form.h"
 
 namespace oq::test {
 namespace {
 
-class FilteredItemCopyTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> {
+class FilteredItemCopyTest : public CopyFixture {
  protected:
   void SetUp() override {
-    db_ = std::make_unique<TestDatabase>(GetParam());
+    CopyFixture::SetUp();
     SetUpSession({db_->internos(), db_->ncm(), "'2024-05-17'", "A", MakeDataAccessManager(), 0});
     // The real component, counted, to see how often a call creates it.
     ComponentRegistry::instance().add("cFORMAT.Main", [this] {
@@ -34,7 +31,7 @@ class FilteredItemCopyTest : public testing::TestWithParam<std::shared_ptr<TestB
   }
   void TearDown() override {
     components::RegisterHostComponents();  // drop the counting factory, which points at this test
-    basGLOBAL::Reset();
+    CopyFixture::TearDown();
   }
 
   // An item of the source: the number columns not given are 1, every other column not given Null.
@@ -55,10 +52,6 @@ class FilteredItemCopyTest : public testing::TestWithParam<std::shared_ptr<TestB
     return texts;
   }
 
-  std::unique_ptr<TestDatabase> db_;
-  TestForm form_;
-  RecordingPlatform platform_;
-  CopyContext ctx_{form_, platform_};
   int formatsCreated_ = 0;
 };
 

@@ -7,12 +7,8 @@
 #include <vector>
 
 #include "engine/table_layouts.h"
-#include "host/basGLOBAL.h"
+#include "support/copy_fixture.h"
 #include "support/recording_connection.h"
-#include "support/recording_platform.h"
-#include "support/session.h"
-#include "support/test_database.h"
-#include "support/test_form.h"
 
 namespace oq::test {
 namespace {
@@ -21,12 +17,12 @@ constexpr const char* kZeroFob =
     "No se encontraron Subitems que cumplan la condición especificada. La carátula tendrá valor 0 "
     "de FOB";
 
-class FobCoverSheetCopyTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> {
+class FobCoverSheetCopyTest : public CopyFixture {
  protected:
   void SetUp() override {
-    db_ = std::make_unique<TestDatabase>(GetParam());
+    CopyFixture::SetUp();
     internos_ = std::make_shared<RecordingConnection>(db_->internos());
-    SetUpSession({internos_, db_->ncm(), "'2024-05-17'", "A", nullptr, 0});
+    StartSession("A", internos_);
     RowValues sheet = TestDatabase::SampleCaratula(1);
     sheet["fobdivisas"] = Variant::Double(99.5);
     sheet["identificador_externo"] = Variant::String("EXT-1");
@@ -34,7 +30,6 @@ class FobCoverSheetCopyTest : public testing::TestWithParam<std::shared_ptr<Test
     db_->InsertFactura("A", 1, "F-1");
     db_->InsertSubitem("A", TestDatabase::SampleSubitem(1));  // the source's items never count
   }
-  void TearDown() override { basGLOBAL::Reset(); }
 
   void AddItemsToNew(const std::vector<Variant>& fobs) {
     for (const Variant& fob : fobs) {
@@ -46,11 +41,7 @@ class FobCoverSheetCopyTest : public testing::TestWithParam<std::shared_ptr<Test
   Variant NewFob() { return db_->CaratulaRow("N").value()[layout::kCaratulaFob]; }
   std::string LastStatement() { return internos_->statements().back().sql; }
 
-  std::unique_ptr<TestDatabase> db_;
   std::shared_ptr<RecordingConnection> internos_;
-  TestForm form_;
-  RecordingPlatform platform_;
-  CopyContext ctx_{form_, platform_};
 };
 
 TEST_P(FobCoverSheetCopyTest, SetsTheSumOfTheNewInternosItems) {

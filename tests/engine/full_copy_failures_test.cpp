@@ -24,11 +24,6 @@ class FullCopyFailureTest : public CopyFixture {
     CopyFixture::SetUp();
     db_->InsertInterno("A1", 1, 2, 3);
   }
-  void Run(const std::string& number, const std::string& copies = "1") {
-    form_.Text1 = number;
-    form_.txtCopias = copies;
-    lpCopiar(ctx_);
-  }
 };
 
 TEST_P(FullCopyFailureTest, StatementsGoOneByOneThroughTheInternosConnection) {

@@ -27,12 +27,6 @@ class FullCopyRunTest : public CopyFixture {
     }
   }
 
-  void Run(const std::string& number, const std::string& copies = "1") {
-    form_.Text1 = number;
-    form_.txtCopias = copies;
-    lpCopiar(ctx_);
-  }
-
   // `copy` holds a full copy of A1: every cover-sheet column equal to the source's except
   // interno and the two dates, the invoices, and the items in id order under new ids.
   void ExpectFullCopy(const std::string& copy) {

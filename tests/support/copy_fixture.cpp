@@ -1,5 +1,6 @@
 #include "copy_fixture.h"
 
+#include "engine/copy_runs.h"
 #include "host/basGLOBAL.h"
 
 namespace oq::test {
@@ -20,6 +21,12 @@ void CopyFixture::StartSession(const std::string& source, std::shared_ptr<HostCo
   setup.fecha = fecha;
   setup.source = source;
   SetUpSession(setup);
+}
+
+void CopyFixture::Run(const std::string& number, const std::string& copies) {
+  form_.Text1 = number;
+  form_.txtCopias = copies;
+  lpCopiar(ctx_);
 }
 
 }  // namespace oq::test

@@ -25,6 +25,8 @@ class CopyFixture : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
   // the NCM connection, `fecha` as the date text and `source` as the interno to copy.
   void StartSession(const std::string& source, std::shared_ptr<HostConnection> internos = nullptr,
                     const std::string& fecha = "'2024-05-17'");
+  // Types `number` and `copies` into the form and runs the full copy.
+  void Run(const std::string& number, const std::string& copies = "1");
 
   std::unique_ptr<TestDatabase> db_;
   TestForm form_;

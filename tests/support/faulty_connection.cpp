@@ -9,14 +9,8 @@ void FaultyConnection::put_sql(const std::string& text) {
 
 void FaultyConnection::MaybeFail() {
   ++seen_;
-  bool fail = failAt_ && *failAt_ == seen_;
-  if (failOnText_ && sql_.find(*failOnText_) != std::string::npos) {
-    fail = true;
-    failOnText_.reset();
-  }
-  if (failEvery_ && sql_.find(*failEvery_) != std::string::npos) fail = true;
-  if (fail) {
-    ++thrown_;
+  if ((failAt_ && *failAt_ == seen_) ||
+      (failEvery_ && sql_.find(*failEvery_) != std::string::npos)) {
     throw failure_;
   }
 }

@@ -30,11 +30,6 @@ class FaultyConnection : public HostConnection {
     failAt_ = k;
     return *this;
   }
-  // Fails the first statement whose text contains `text` (only the first).
-  FaultyConnection& failOnFirst(std::string text) {
-    failOnText_ = std::move(text);
-    return *this;
-  }
   // Fails every statement whose text contains `text`.
   FaultyConnection& failEvery(std::string text) {
     failEvery_ = std::move(text);
@@ -45,20 +40,15 @@ class FaultyConnection : public HostConnection {
   Variant crearrs(Variant& recordset) override;
   Variant ejecutar() override;
 
-  std::size_t statementsSeen() const { return seen_; }
-  std::size_t failuresThrown() const { return thrown_; }
-
  private:
   void MaybeFail();
 
   std::shared_ptr<HostConnection> inner_;
   Failure failure_;
   std::optional<std::size_t> failAt_;
-  std::optional<std::string> failOnText_;
   std::optional<std::string> failEvery_;
   std::string sql_;
   std::size_t seen_ = 0;
-  std::size_t thrown_ = 0;
 };
 
 }  // namespace oq::test

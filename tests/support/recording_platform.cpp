@@ -4,7 +4,6 @@ namespace oq::test {
 
 void RecordingPlatform::MsgBox(const std::string& prompt, int style) {
   messages_.push_back({style, prompt});
-  if (onMessage_) onMessage_(messages_.back());
 }
 
 void RecordingPlatform::SetMousePointer(int pointer) { pointers_.push_back(pointer); }

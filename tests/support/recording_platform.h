@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -35,8 +34,6 @@ class RecordingPlatform : public PlatformPort {
   void setDecimalSeparator(std::string separator) { decimalSeparator_ = std::move(separator); }
   // Every later SaveSetting throws `failure` (and stores nothing); nullopt writes again.
   void failSaveSetting(std::optional<Failure> failure) { saveFailure_ = std::move(failure); }
-  // Called with each message box as it is shown, before it is acknowledged.
-  void onMessage(std::function<void(const ShownMessage&)> hook) { onMessage_ = std::move(hook); }
 
   const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<int>& pointers() const { return pointers_; }
@@ -49,7 +46,6 @@ class RecordingPlatform : public PlatformPort {
  private:
   std::string decimalSeparator_ = ".";
   std::optional<Failure> saveFailure_;
-  std::function<void(const ShownMessage&)> onMessage_;
   std::vector<ShownMessage> messages_;
   std::vector<int> pointers_;
   std::map<SettingKey, std::string> settings_;

@@ -28,7 +28,6 @@ class TestDatabase {
   TestDatabase& operator=(const TestDatabase&) = delete;
 
   const std::filesystem::path& folder() const { return folder_; }
-  TestBackend& backend() const { return *backend_; }
   const std::shared_ptr<HostConnection>& internos() const { return databases_.internos; }
   const std::shared_ptr<HostConnection>& ncm() const { return databases_.ncm; }
   const std::string& internosUrl() const { return databases_.internosUrl; }
