@@ -1,16 +1,13 @@
-// The Qt platform: message boxes by style, the application-wide pointer, the settings it writes,
-// and the fonts the window draws with.
+// The Qt platform: message boxes by style, the application-wide pointer and the settings.
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFontMetrics>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
-#include "dialog/frmMAIN_layout.h"
-#include "platform/qt/qt_fonts.h"
 #include "platform/qt/qt_platform_port.h"
 
 namespace oq::qt {
@@ -76,27 +73,6 @@ TEST_F(QtPlatformPortTest, SettingsGoToTheStoreItWasGiven) {
   port_.SaveSetting("TRELVO", "PROCESOS", "4711 = B", "SI");
   const SettingsStore store((folder_.path() + "/settings.json").toStdString());
   EXPECT_EQ(store.Get("TRELVO", "PROCESOS", "4711 = B"), "SI");
-}
-
-TEST(QtFontsTest, EveryCaptionOfTheFormCanBeDrawnWithItsFont) {
-  for (const ControlLayout& control : layout::frmMAINControls()) {
-    SCOPED_TRACE(control.name);
-    const QFont font = FontFor(control.font);
-    const QFontMetrics metrics(font);
-    const QString text = QString::fromStdString(control.text) + "0123456789 v.";
-    for (QChar c : text) EXPECT_TRUE(metrics.inFont(c)) << QString(c).toStdString();
-    EXPECT_EQ(font.pixelSize(), 11);
-  }
-}
-
-TEST(QtFontsTest, TahomaAndCourierNewResolveToTheirMetricCompatibleFonts) {
-  if (!QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) GTEST_SKIP() << "fonts-wine missing";
-  EXPECT_EQ(ResolvedFamily("Tahoma"), "Tahoma");
-  EXPECT_EQ(QFontInfo(FontFor(FontSpec{"Tahoma", 8.25, false, 0})).family(), "Tahoma");
-  EXPECT_TRUE(QFontInfo(FontFor(FontSpec{"Tahoma", 8.25, true, 0})).bold());
-  const QString courier = ResolvedFamily("Courier New");
-  EXPECT_TRUE(courier == "Courier New" || courier == "Liberation Mono") << courier.toStdString();
-  EXPECT_TRUE(QFontInfo(FontFor(FontSpec{"Courier New", 8.25, false, 0})).fixedPitch());
 }
 
 }  // namespace
