@@ -33,17 +33,8 @@ class cMAINTest : public ::testing::Test {
     ComponentRegistry::instance().remove(std::string(identity::kDataAccessManagerProgId));
     SetMainFormFactory(nullptr);
   }
-  // Makes "DataAccessManager.DAMMain" creatable; `created` sees each instance made.
-  void RegisterManager() {
-    ComponentRegistry::instance().add(std::string(identity::kDataAccessManagerProgId), [this] {
-      auto manager = std::make_shared<Manager>();
-      created_.push_back(manager);
-      return manager;
-    });
-  }
 
   ScopedRegistry userRegistry_;  // empty: nothing is creatable through the user's registry
-  std::vector<std::weak_ptr<Manager>> created_;
 };
 
 TEST_F(cMAINTest, InstancesOfOneThreadShareOneState) {
@@ -65,8 +56,6 @@ TEST_F(cMAINTest, InstancesOfOneThreadShareOneState) {
   EXPECT_FALSE(watch.expired());
   second.setConexionAInternos(std::make_shared<Connection>());
   EXPECT_TRUE(watch.expired()) << "storing another object releases the previous one";
-  second.setConexionAInternos(nullptr);
-  EXPECT_EQ(basGLOBAL::State().internos, nullptr);
 }
 
 TEST_F(cMAINTest, AnotherThreadSeesItsOwnInitialState) {
@@ -87,28 +76,31 @@ TEST_F(cMAINTest, AnotherThreadSeesItsOwnInitialState) {
   EXPECT_EQ(here.get_pLenMaxInterno(), 30);
 }
 
+// The registered manager is created and dropped at once; the session keeps the caller's object,
+// or its earlier one when the registered manager cannot be created.
 TEST_F(cMAINTest, DataAccessManagerIsTheCallersObject) {
-  RegisterManager();
   auto hostManager = std::make_shared<Manager>();
-  Variant p_DAM = Variant::Object(hostManager);
-  cMAIN().GetDataAccessManager(p_DAM);
+  basGLOBAL::State().dataAccessManager = hostManager;
+  Variant p_DAM = Variant::Object(std::make_shared<Manager>());
+  EXPECT_EQ(FailureNumber([&] { cMAIN().GetDataAccessManager(p_DAM); }), 429);
+  EXPECT_EQ(basGLOBAL::State().dataAccessManager, hostManager);
 
+  std::vector<std::weak_ptr<Manager>> created;
+  ComponentRegistry::instance().add(std::string(identity::kDataAccessManagerProgId), [&created] {
+    auto manager = std::make_shared<Manager>();
+    created.push_back(manager);
+    return manager;
+  });
+  p_DAM = Variant::Object(hostManager);
+  basGLOBAL::State().dataAccessManager = nullptr;
+  cMAIN().GetDataAccessManager(p_DAM);
   EXPECT_EQ(basGLOBAL::State().dataAccessManager, hostManager);
   EXPECT_EQ(p_DAM, Variant::Object(hostManager));
-  ASSERT_EQ(created_.size(), 1u) << "the registered manager must be created";
-  EXPECT_TRUE(created_[0].expired()) << "and lives only during the call";
-
+  ASSERT_EQ(created.size(), 1u) << "the registered manager must be created";
+  EXPECT_TRUE(created[0].expired()) << "and lives only during the call";
   Variant empty;
   cMAIN().GetDataAccessManager(empty);
   EXPECT_EQ(basGLOBAL::State().dataAccessManager, nullptr);
-}
-
-TEST_F(cMAINTest, DataAccessManagerKeptWhenTheRegisteredOneCannotBeCreated) {
-  auto earlier = std::make_shared<Manager>();
-  basGLOBAL::State().dataAccessManager = earlier;
-  Variant p_DAM = Variant::Object(std::make_shared<Manager>());
-  EXPECT_EQ(FailureNumber([&] { cMAIN().GetDataAccessManager(p_DAM); }), 429);
-  EXPECT_EQ(basGLOBAL::State().dataAccessManager, earlier);
 }
 
 TEST_F(cMAINTest, MostrarWithoutFormsFailsAndCreatesNothing) {
