@@ -1,4 +1,4 @@
-// Mostrar showing frmMAIN through a scripted view, and F11 running the engine's real copy on a
+// Mostrar through a scripted view: a form left open, and F11 running the engine's real copy on a
 // SQLite database.
 #include <gtest/gtest.h>
 
@@ -36,29 +36,6 @@ class ShowingTest : public ::testing::Test {
   std::vector<std::shared_ptr<frmMAIN>> forms_;
 };
 
-TEST_F(ShowingTest, MostrarShowsTheSameFormLoadedAnewUntilEsc) {
-  std::vector<std::string> shownNumbers;
-  view_->SetScript([&](frmMAIN& form) {
-    EXPECT_TRUE(form.IsShowing());
-    shownNumbers.push_back(form.lbInterno().caption());
-    form.let_txtLOG("algo");
-    HeadlessView::PressKey(form, vbKeyEscape);
-  });
-  cMAIN main;
-  main.put_Numero_Interno("A-1");
-  main.Mostrar();
-  main.put_Numero_Interno("A-2");
-  cMAIN().Mostrar();
-  EXPECT_EQ(shownNumbers, (std::vector<std::string>{"A-1", "A-2"}));
-  ASSERT_EQ(forms_.size(), 1u);
-  EXPECT_FALSE(forms_[0]->IsLoaded());
-  EXPECT_FALSE(forms_[0]->IsShowing());
-  EXPECT_EQ(view_->timesShown(), 2);
-  // The view heard of the start-up's values and of the script's log line.
-  EXPECT_NE(std::find(view_->changes().begin(), view_->changes().end(), "txtLOG"),
-            view_->changes().end());
-}
-
 TEST_F(ShowingTest, AFormLeftOpenIsAFailureOfMostrarNotAHang) {
   view_->SetScript([](frmMAIN&) {});
   try {
@@ -73,11 +50,8 @@ TEST_F(ShowingTest, AFormLeftOpenIsAFailureOfMostrarNotAHang) {
 // The source number is proposed as the new one: F11 at once, with all items and one copy, finds
 // it taken, logs it and still ends the run.
 TEST_F(ShowingTest, F11AtOnceFindsTheProposedNumberTakenInARealDatabase) {
-  std::shared_ptr<test::TestBackend> sqlite;
-  for (const auto& backend : test::AvailableBackends()) {
-    if (backend->name() == "sqlite") sqlite = backend;
-  }
-  ASSERT_NE(sqlite, nullptr);
+  const auto sqlite = test::AvailableBackends().at(0);  // SQLite comes first
+  ASSERT_EQ(sqlite->name(), "sqlite");
   test::TestDatabase db(sqlite);
   db.InsertInterno("2024-0101", 1, 2, 3);
   test::SessionSetup setup;
