@@ -1,13 +1,12 @@
 // frmMAIN as a model: what a load shows, the order of the runs F11 starts, the keys that do
-// nothing. F11 by option and modifiers, the options greying txtCopias, reloading and the typing
-// limits are tested through the Qt window, which drives this same model.
+// nothing. F11 by option and modifiers, the options greying txtCopias, reloading, the typing limits
+// and a failing run are tested through the Qt window, which drives this same model.
 #include "dialog/frmMAIN.h"
 
 #include <gtest/gtest.h>
 
 #include "dialog/frmMAIN_layout.h"
 #include "host/basGLOBAL.h"
-#include "host/failure.h"
 #include "support/recording_platform.h"
 
 namespace oq {
@@ -70,17 +69,6 @@ TEST_F(FrmMainTest, EachOptionIsReadAfterTheRunBeforeItHasReturned) {
   };
   Press(vbKeyF11);
   EXPECT_EQ(runs_, (std::vector<std::string>{"lpCopiar", "lpCopiar_ConLAPI", "lpCopiar_sinLAPI"}));
-}
-
-TEST_F(FrmMainTest, ARunsUnhandledFailureEndsTheKeyPressThere) {
-  form_.Load();
-  during_ = [this](const std::string&) {
-    form_.opLAPI().setValue(true);
-    throw err::runtime(err::kOverflow);
-  };
-  std::int16_t code = vbKeyF11;
-  EXPECT_THROW(form_.Form_KeyDown(code, 0), Failure);
-  EXPECT_EQ(runs_, std::vector<std::string>{"lpCopiar"});
 }
 
 TEST_F(FrmMainTest, EscUnloadsAndOtherKeysDoNothing) {
