@@ -23,18 +23,13 @@ class ServerLibraryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     basGLOBAL::Reset();
-    library_ = ::dlopen(OQ_COMPONENT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library_, nullptr) << ::dlerror();
-    getClassObject_ = Entry<oq_get_class_object_fn>("DllGetClassObject");
-    canUnloadNow_ = Entry<oq_can_unload_now_fn>("DllCanUnloadNow");
-    register_ = Entry<oq_register_server_fn>("DllRegisterServer");
-    unregister_ = Entry<oq_unregister_server_fn>("DllUnregisterServer");
+    ASSERT_TRUE(getClassObject_ && canUnloadNow_ && register_ && unregister_) << ::dlerror();
   }
+  // The library is never closed: the process keeps component libraries loaded.
   template <typename Function>
-  Function Entry(const char* name) {
-    void* symbol = ::dlsym(library_, name);
-    EXPECT_NE(symbol, nullptr) << name;
-    return reinterpret_cast<Function>(symbol);
+  static Function Entry(const char* name) {
+    static void* const library = ::dlopen(OQ_COMPONENT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    return reinterpret_cast<Function>(library ? ::dlsym(library, name) : nullptr);
   }
   std::shared_ptr<AutomationObject> Create(oq_class_factory* factory) {
     oq_object* handle = nullptr;
@@ -47,11 +42,10 @@ class ServerLibraryTest : public ::testing::Test {
   }
 
   ScopedRegistry scope_;
-  void* library_ = nullptr;  // never closed: the process keeps component libraries loaded
-  oq_get_class_object_fn getClassObject_ = nullptr;
-  oq_can_unload_now_fn canUnloadNow_ = nullptr;
-  oq_register_server_fn register_ = nullptr;
-  oq_unregister_server_fn unregister_ = nullptr;
+  oq_get_class_object_fn getClassObject_ = Entry<oq_get_class_object_fn>("DllGetClassObject");
+  oq_can_unload_now_fn canUnloadNow_ = Entry<oq_can_unload_now_fn>("DllCanUnloadNow");
+  oq_register_server_fn register_ = Entry<oq_register_server_fn>("DllRegisterServer");
+  oq_unregister_server_fn unregister_ = Entry<oq_unregister_server_fn>("DllUnregisterServer");
 };
 
 TEST_F(ServerLibraryTest, FactoryCreatesCMAINOnlyAndItRunsTheLibrarysOwnComponent) {

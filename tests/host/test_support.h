@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "../connectors/temp_folder.h"
 #include "host/failure.h"
 
 // Sets (or, given null, removes) an environment variable for the scope's life.
@@ -12,23 +13,16 @@ class ScopedVariable {
  public:
   ScopedVariable(const char* name, const char* value) : name_(name) {
     if (const char* old = std::getenv(name)) previous_ = old;
-    if (value) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
+    Set(value);
   }
   ScopedVariable(const ScopedVariable&) = delete;
   ScopedVariable& operator=(const ScopedVariable&) = delete;
-  ~ScopedVariable() {
-    if (previous_) {
-      ::setenv(name_.c_str(), previous_->c_str(), 1);
-    } else {
-      ::unsetenv(name_.c_str());
-    }
-  }
+  ~ScopedVariable() { Set(previous_ ? previous_->c_str() : nullptr); }
 
  private:
+  void Set(const char* value) {
+    value ? ::setenv(name_.c_str(), value, 1) : ::unsetenv(name_.c_str());
+  }
   std::string name_;
   std::optional<std::string> previous_;
 };
@@ -37,33 +31,15 @@ class ScopedVariable {
 // folder for the scope's life, so that no test reads or writes the user's own registry.
 class ScopedRegistry {
  public:
-  ScopedRegistry() : folder_(MakeFolder()), variable_("OQ_COMPONENT_REGISTRY", file().c_str()) {}
-  ScopedRegistry(const ScopedRegistry&) = delete;
-  ScopedRegistry& operator=(const ScopedRegistry&) = delete;
-  ~ScopedRegistry() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
-  }
-
-  std::filesystem::path file() const { return folder_ / "components.json"; }
+  std::filesystem::path file() const { return folder_.path() / "components.json"; }
 
  private:
-  static std::filesystem::path MakeFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "oq-registry-XXXXXX").string();
-    return ::mkdtemp(pattern.data());
-  }
-
-  std::filesystem::path folder_;
-  ScopedVariable variable_;
+  oq::test::TempFolder folder_;
+  ScopedVariable variable_{"OQ_COMPONENT_REGISTRY", file().c_str()};
 };
 
 // The number of the Failure that `call` throws, or 0 when it throws none.
 template <typename Call>
 std::int32_t FailureNumber(Call call) {
-  try {
-    call();
-  } catch (const oq::Failure& failure) {
-    return failure.number();
-  }
-  return 0;
+  return oq::test::FailureOf(call).number();
 }
