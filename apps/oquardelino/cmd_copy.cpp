@@ -1,115 +1,89 @@
-// oquardelino copy: a host that makes copies of an interno without a window. It opens the
-// databases, hands them to cMAIN with the other session values, shows frmMAIN through a headless
-// view that types the new number and the copies as a program sets them, picks the option and
-// presses F11 then ESC, exactly as a user at the window would.
+// oquardelino copy: a host that makes copies of an interno without a window. It checks its
+// arguments and the databases, then shows frmMAIN through a headless view that types the new
+// number and the copies, picks the option and presses F11 then ESC, exactly as a user at the
+// window would, with the run in one transaction.
 #include <unistd.h>
 
-#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "commands.h"
-#include "connection_url.h"
-#include "console_platform.h"
-#include "dialog/frmMAIN.h"
-#include "dialog/headless_view.h"
-#include "host/basGLOBAL.h"
-#include "host/cMAIN.h"
-#include "host/failure.h"
-#include "host/forms.h"
+#include "copy_arguments.h"
+#include "copy_session.h"
+#include "interrupts.h"
 #include "main_session.h"
+#include "preflight.h"
 
 namespace oq::app {
 
 namespace {
 
-struct CopyOptions : SessionValues {
+struct CopyOptions : CopyRequest {
   std::string internos;
   std::string ncm;
-  std::string newNumber;
-  std::string copies = "1";
-  std::string option = "todos";
+  std::optional<std::string> copies;
+  std::optional<std::string> copiesAsTyped;
+  std::optional<std::string> dateSql;
+  bool yes = false;
   bool json = false;
 };
 
-// The headless view of the command: besides playing the user's part it keeps every text the log
-// box held and, when given a stream, shows the log there as it grows. A log that is replaced
-// rather than extended starts on a new line.
-class CommandView : public HeadlessView {
- public:
-  explicit CommandView(std::ostream* out) : out_(out) {}
-
-  void ControlChanged(const Control& control) override {
-    HeadlessView::ControlChanged(control);
-    const auto* box = dynamic_cast<const TextBox*>(&control);
-    if (box == nullptr || box->name() != "txtLOG") return;
-    logTexts_.push_back(box->text());
-    if (out_ != nullptr) Show(box->text());
+// Makes the request the session runs, or throws ArgumentError.
+CopyRequest Checked(const CopyOptions& options) {
+  CopyRequest request = options;
+  CheckNewNumber(options.newNumber, options.maxLength);
+  int copies = 1;
+  if (options.copiesAsTyped) {
+    copies = CopiesTheBoxMakes(*options.copiesAsTyped);
+    request.copiesText = *options.copiesAsTyped;
+  } else if (options.copies) {
+    copies = ParseCopies(*options.copies);
+    request.copiesText = std::to_string(copies);
   }
-
-  // Ends the log's last line on the stream.
-  void Finish() {
-    if (out_ != nullptr && lineOpen_) *out_ << '\n';
-    lineOpen_ = false;
-  }
-
-  const std::vector<std::string>& logTexts() const { return logTexts_; }
-  // True while the last log text shown has no line break at its end.
-  bool lineOpen() const { return lineOpen_; }
-  // The terminal's cursor was moved to a new line by someone else.
-  void LineEndedOnTerminal() { lineOpen_ = false; }
-
- private:
-  void Show(const std::string& text) {
-    std::string fresh;
-    // An append always adds text; the same or another text written anew is a replacement.
-    if (text.size() > shown_.size() && text.starts_with(shown_)) {
-      fresh = text.substr(shown_.size());
-    } else {
-      if (lineOpen_ && !text.empty()) *out_ << '\n';
-      if (!text.empty()) lineOpen_ = false;
-      fresh = text;
+  if (options.date) request.date = DateLiteral(*options.date);
+  if (options.dateSql) request.date = *options.dateSql;
+  if (copies > kCopiesWithoutAsking && options.option == "todos" && !options.yes) {
+    const std::string what = std::to_string(copies) + " copies (" + options.newNumber + "_1 to " +
+                             options.newNumber + "_" + std::to_string(copies) + ")";
+    if (::isatty(STDIN_FILENO) != 1 || ::isatty(STDERR_FILENO) != 1) {
+      throw ArgumentError(what + " is more than " + std::to_string(kCopiesWithoutAsking) +
+                          ": add --yes to make them");
     }
-    shown_ = text;
-    if (fresh.empty()) return;
-    const std::string plain = WithPlainLineBreaks(fresh);
-    *out_ << plain << std::flush;
-    lineOpen_ = !plain.ends_with('\n');
+    std::cerr << "Make " << what << "? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(std::cin, answer);
+    if (answer != "y" && answer != "Y" && answer != "yes") {
+      throw ArgumentError("not confirmed: nothing was copied");
+    }
   }
-
-  std::ostream* out_;
-  std::vector<std::string> logTexts_;
-  std::string shown_;
-  bool lineOpen_ = false;
-};
-
-OptionButton& SelectedOption(frmMAIN& form, const std::string& option) {
-  if (option == "con-lapi") return form.opLAPI();
-  if (option == "sin-lapi") return form.opSinLAPI();
-  return form.opTodos();
+  return request;
 }
 
-// Success: the run reached its end line, no message box reported a failure or a refusal and no
-// copy was logged as failed or taken (lines that a later copy's log replaced included).
-bool RunSucceeded(const std::string& finalLog, const std::vector<ConsolePlatform::Message>& boxes,
-                  const std::vector<std::string>& logTexts) {
-  const bool failureBox = std::any_of(boxes.begin(), boxes.end(), [](const auto& box) {
-    return box.style == vbOKOnly || box.style == vbCritical || box.style == vbExclamation;
-  });
-  const bool badLine = std::any_of(logTexts.begin(), logTexts.end(), [](const std::string& text) {
-    return text.find("Error en agregar") != std::string::npos ||
-           text.find("ya existe") != std::string::npos ||
-           text.find("ya Existe") != std::string::npos;
-  });
-  return finalLog.ends_with("Proceso terminado...") && !failureBox && !badLine;
+void PrintJson(const CopyResult& result) {
+  nlohmann::ordered_json out;
+  out["log"] = result.log;
+  out["copias"] = result.copias;
+  out["messages"] = nlohmann::ordered_json::array();
+  for (const auto& box : result.messages) {
+    out["messages"].push_back({{"style", box.style}, {"prompt", box.prompt}});
+  }
+  out["pointer"] = result.pointer ? nlohmann::ordered_json(*result.pointer) : nullptr;
+  std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
 }
 
 int RunCopy(const CopyOptions& options) {
+  CopyRequest request;
+  try {
+    request = Checked(options);
+  } catch (const ArgumentError& e) {
+    std::cerr << "oquardelino copy: " << e.what() << '\n';
+    return kExitUsage;
+  }
+
   const std::string ncmUrl = options.ncm.empty() ? options.internos : options.ncm;
   SessionDatabases databases;
   try {
@@ -120,65 +94,23 @@ int RunCopy(const CopyOptions& options) {
               << (databases.internos ? ncmUrl : options.internos) << ": " << e.what() << '\n';
     return kExitUsage;
   }
-
-  auto platform = std::make_shared<ConsolePlatform>(options.json ? nullptr : &std::cerr);
-  auto view = std::make_shared<CommandView>(options.json ? nullptr : &std::cout);
-  // On a terminal that shows both streams, a box must not land at the end of an open log line.
-  // The break goes to the terminal only: standard output keeps the log exactly.
-  if (::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1) {
-    platform->SetBeforeMessage([view] {
-      if (!view->lineOpen()) return;
-      std::cout.flush();
-      std::cerr << '\n';
-      view->LineEndedOnTerminal();
-    });
-  }
-  std::shared_ptr<frmMAIN> form;
-  view->SetScript([&options](frmMAIN& shown) {
-    shown.Text1().setText(options.newNumber);
-    shown.txtCopias().setText(options.copies);
-    SelectedOption(shown, options.option).setValue(true);
-    HeadlessView::PressKey(shown, vbKeyF11);
-    HeadlessView::PressKey(shown, vbKeyEscape);
-  });
-  SetMainFormFactory([platform, view, &form] {
-    form = std::make_shared<frmMAIN>(platform, view);
-    return form;
-  });
-
-  int status = kExitRunFailed;
   try {
-    cMAIN main;
-    HandSessionToMain(main, databases, options);
-    main.Mostrar();
-    view->Finish();
-    status = RunSucceeded(form->get_txtLOG(), platform->messages(), view->logTexts())
-                 ? kExitOk
-                 : kExitRunFailed;
-  } catch (const Failure& failure) {
-    view->Finish();
-    std::cerr << "oquardelino copy: " << failure.number() << " - " << failure.description() << " ("
-              << failure.source() << ")\n";
-  } catch (const std::exception& e) {
-    // Not a failure of the component's own kind (a host object gone wrong): the run did not end.
-    view->Finish();
-    std::cerr << "oquardelino copy: " << e.what() << '\n';
+    CheckInternosTables(*databases.internos, options.internos);
+    if (options.option != "todos") CheckNcmTable(*databases.ncm, ncmUrl);
+    CheckSourceExists(*databases.internos, options.source, options.internos);
+    CheckWritable(*databases.internos, options.internos);
+  } catch (const PreflightError& e) {
+    std::cerr << "oquardelino copy: " << e.what() << "; nothing was written\n";
+    return kExitUsage;
   }
 
-  if (options.json) {
-    nlohmann::ordered_json out;
-    out["log"] = form ? form->get_txtLOG() : "";
-    out["copias"] = form ? form->get_txtCopias() : "";
-    out["messages"] = nlohmann::ordered_json::array();
-    for (const auto& box : platform->messages()) {
-      out["messages"].push_back({{"style", box.style}, {"prompt", box.prompt}});
-    }
-    out["pointer"] = platform->pointer() ? nlohmann::ordered_json(*platform->pointer()) : nullptr;
-    std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-  }
-  // The session holds the connections; close them before the program ends.
-  basGLOBAL::Reset();
-  return status;
+  InstallInterruptHandlers();
+  auto* control = dynamic_cast<connectors::TransactionControl*>(databases.internos.get());
+  const CopyResult result =
+      RunCopySession(databases, control, request, options.json ? nullptr : &std::cout,
+                     options.json ? nullptr : &std::cerr, std::cerr);
+  if (options.json) PrintJson(result);
+  return result.status;
 }
 
 }  // namespace
@@ -187,7 +119,8 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<CopyOptions>();
   CLI::App* command = app.add_subcommand(
       "copy",
-      "Copy an interno (cover sheet, invoices, items) to a new number, as F11 in the dialog does");
+      "Copy an interno (cover sheet, invoices, items) to a new number, as F11 in the dialog does. "
+      "The run is all or nothing: it is committed only when it ended without a fault.");
   command->add_option("--internos", options->internos, "Database of internos, e.g. sqlite:PATH")
       ->required()
       ->type_name("URL");
@@ -196,27 +129,46 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
   command->add_option("--source", options->source, "The interno to copy")
       ->required()
       ->type_name("NUMBER");
-  command->add_option("--new", options->newNumber, "The new interno number (the box Text1)")
+  command->add_option("--new", options->newNumber, "The new interno number")
       ->required()
       ->type_name("TEXT");
+  CLI::Option* copies =
+      command
+          ->add_option("--copies", options->copies,
+                       "How many copies, 1 to 32767 (default 1); above 1 makes NEW_1, NEW_2...")
+          ->type_name("N");
   command
-      ->add_option("--copies", options->copies,
-                   "The box txtCopias as typed; above 1 makes copies NEW_1, NEW_2...")
-      ->capture_default_str()
-      ->type_name("TEXT");
+      ->add_option("--copies-as-typed", options->copiesAsTyped,
+                   "Type this text into the copies box exactly as a clerk would (\"2,5\", "
+                   "\"3abc\", \"\"): the box's own reading rules decide the count")
+      ->type_name("TEXT")
+      ->excludes(copies);
   command
       ->add_option("--option", options->option,
                    "todos: all items; con-lapi / sin-lapi: one copy with only the items whose "
                    "tariff position carries / lacks the licence mark")
       ->check(CLI::IsMember({"todos", "con-lapi", "sin-lapi"}))
       ->capture_default_str();
+  CLI::Option* date =
+      command
+          ->add_option("--date", options->date,
+                       "The date written into fecha and fechaalta (default: today)")
+          ->type_name("YYYY-MM-DD");
   command
-      ->add_option("--date", options->date,
-                   "The date text, an SQL expression written into fecha and fechaalta "
-                   "(default: today as 'YYYY-MM-DD')")
-      ->type_name("SQL-EXPRESSION");
-  command->add_option("--max-length", options->maxLength, "The session's pLenMaxInterno")
-      ->type_name("N");
+      ->add_option("--date-sql", options->dateSql,
+                   "An SQL value expression written unquoted into fecha and fechaalta instead "
+                   "of --date, for hosts that need one")
+      ->type_name("EXPR")
+      ->excludes(date);
+  command
+      ->add_option("--max-length", options->maxLength,
+                   "The longest new number accepted, in characters (the dialog's typing limit)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 32767));
+  command->add_flag("--keep-partial", options->keepPartial,
+                    "Send the statements one by one with no transaction: what a step wrote stays "
+                    "when a later one fails");
+  command->add_flag("--yes", options->yes, "Make more than 50 copies without asking");
   command->add_flag("--json", options->json,
                     "Print one JSON object: log, copias, messages (style, prompt), pointer");
   command->callback([options, &exitStatus] { exitStatus = RunCopy(*options); });

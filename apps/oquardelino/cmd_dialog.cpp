@@ -14,16 +14,21 @@
 #include "app_paths.h"
 #include "commands.h"
 #include "connection_url.h"
+#include "copy_arguments.h"
 #include "demo/demo_data.h"
 #include "demo/demo_files.h"
 #include "dialog/frmMAIN.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
 #include "host/failure.h"
+#include "interrupts.h"
 #include "main_session.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_platform_port.h"
 #include "platform/qt/screenshot.h"
+#include "platform/settings_store.h"
+#include "preflight.h"
+#include "run_guard.h"
 
 namespace oq::app {
 
@@ -33,6 +38,8 @@ struct DialogOptions : SessionValues {
   std::string internos;
   std::string ncm;
   std::string screenshot;
+  std::optional<std::string> dateSql;
+  bool keepPartial = false;
 };
 
 bool Set(const char* variable) {
@@ -82,9 +89,34 @@ void PrintHeadlessAlternative(const DialogOptions& options) {
             << "or draw the dialog into a picture: oquardelino dialog --screenshot dialog.png\n";
 }
 
+// Each F11 runs in one transaction; a discarded run says so in the log box and on standard error,
+// and an interrupted one closes the dialog.
+void GuardRuns(RunGuard& guard) {
+  guard.SetOnDiscarded([](const std::string& line, CopyContext& ctx) {
+    std::cerr << "oquardelino dialog: " << line << "\n";
+    ctx.form.let_txtLOG(ctx.form.get_txtLOG() + "\r\n" + line + "\r\n");
+  });
+  qt::InstallQtMainForm(nullptr, [&guard](frmMAIN& form) {
+    CopyRuns runs = guard.Wrap(CopyRuns::Engine());
+    auto inSpan = [&form, &guard](std::function<void(CopyContext&)> run) {
+      return [&form, &guard, run = std::move(run)](CopyContext& ctx) {
+        {
+          RunSpan span;
+          run(ctx);
+        }
+        if (guard.lastOutcome() && guard.lastOutcome()->signal != 0) form.Unload();
+      };
+    };
+    form.SetCopyRuns({inSpan(std::move(runs.todos)), inSpan(std::move(runs.conLAPI)),
+                      inSpan(std::move(runs.sinLAPI))});
+  });
+}
+
 int RunDialog(DialogOptions options) {
   const bool screenshot = !options.screenshot.empty();
   try {
+    if (options.date) options.date = DateLiteral(*options.date);
+    if (options.dateSql) options.date = *options.dateSql;
     UseDemoWhereUnset(options);
     if (options.source.empty()) {
       std::cerr << "oquardelino dialog: --source is needed with --internos\n";
@@ -110,11 +142,25 @@ int RunDialog(DialogOptions options) {
   QApplication::setStyle(QStringLiteral("Fusion"));
 
   int status = kExitOk;
+  std::unique_ptr<RunGuard> guard;
   try {
     cMAIN main;
     // The databases open only now, once a window or a picture is sure to follow.
     SessionDatabases databases;
     OpenDatabases(databases, options.internos, options.ncm);
+    CheckInternosTables(*databases.internos, options.internos);
+    CheckSourceExists(*databases.internos, options.source, options.internos);
+    guard = std::make_unique<RunGuard>(
+        databases.internos,
+        options.keepPartial
+            ? nullptr
+            : dynamic_cast<connectors::TransactionControl*>(databases.internos.get()),
+        [](const std::string& app, const std::string& section, const std::string& key) {
+          SettingsStore::ForCurrentUser().Remove(app, section, key);
+        },
+        &PendingSignal);
+    if (databases.ncm == databases.internos) databases.ncm = guard->connection();
+    databases.internos = guard->connection();
     HandSessionToMain(main, databases, options);
     if (screenshot) {
       frmMAIN form(std::make_shared<qt::QtPlatformPort>(), nullptr);
@@ -122,8 +168,12 @@ int RunDialog(DialogOptions options) {
       qt::SaveScreenshot(form, options.screenshot);
       std::cout << "Wrote " << options.screenshot << " (348 x 322 pixels)\n";
     } else {
-      qt::InstallQtMainForm();
+      InstallInterruptHandlers();
+      GuardRuns(*guard);
       main.Mostrar();
+      if (guard->lastOutcome() && guard->lastOutcome()->signal != 0) {
+        status = 128 + guard->lastOutcome()->signal;
+      }
     }
   } catch (const Failure& failure) {
     std::cerr << "oquardelino dialog: " << failure.number() << " - " << failure.description()
@@ -133,9 +183,11 @@ int RunDialog(DialogOptions options) {
     std::cerr << "oquardelino dialog: " << e.what() << "\n";
     status = kExitUsage;
   }
-  // The session holds the connections and the form: release them while Qt is still up.
+  // The session holds the connections and the form: release them while Qt is still up, and
+  // before the guard they run through.
   SetMainFormFactory({});
   basGLOBAL::Reset();
+  guard.reset();
   return status;
 }
 
@@ -156,12 +208,21 @@ void AddDialogCommand(CLI::App& app, int& exitStatus) {
       ->add_option("--source", options->source,
                    "The interno to copy (default with the demo: its first interno)")
       ->type_name("NUMBER");
+  CLI::Option* date =
+      command
+          ->add_option("--date", options->date,
+                       "The date written into fecha and fechaalta (default: today)")
+          ->type_name("YYYY-MM-DD");
   command
-      ->add_option("--date", options->date,
-                   "The date text, an SQL expression written into fecha and fechaalta "
-                   "(default: today as 'YYYY-MM-DD')")
-      ->type_name("SQL");
-  command->add_option("--max-length", options->maxLength, "The session's pLenMaxInterno")
+      ->add_option("--date-sql", options->dateSql,
+                   "An SQL value expression written unquoted into fecha and fechaalta instead "
+                   "of --date")
+      ->type_name("EXPR")
+      ->excludes(date);
+  command->add_flag("--keep-partial", options->keepPartial,
+                    "Run each copy statement by statement with no transaction: what a step "
+                    "wrote stays when a later one fails");
+  command->add_option("--max-length", options->maxLength, "The longest new number the dialog accepts, in characters (default 40)")
       ->type_name("N");
   command
       ->add_option("--screenshot", options->screenshot,

@@ -31,6 +31,12 @@ void ApplyOption(sqlite::OpenOptions& options, std::string_view key, std::string
     options.journalMode = std::string(value);
   } else if (key == "synchronous") {
     options.synchronous = std::string(value);
+  } else if (key == "mode") {
+    if (value != "ro" && value != "rw") {
+      throw std::invalid_argument("mode must be ro (read only) or rw, not '" + std::string(value) +
+                                  "'");
+    }
+    options.readOnly = value == "ro";
   } else if (key == "busy_timeout") {
     try {
       std::size_t used = 0;
@@ -43,7 +49,7 @@ void ApplyOption(sqlite::OpenOptions& options, std::string_view key, std::string
     }
   } else {
     throw std::invalid_argument("unknown SQLite option '" + std::string(key) +
-                                "' (known: journal_mode, synchronous, busy_timeout)");
+                                "' (known: journal_mode, synchronous, busy_timeout, mode)");
   }
 }
 

@@ -11,11 +11,12 @@ namespace oq::app {
 
 // Database URLs the program accepts:
 //   sqlite:PATH                  a SQLite file (also sqlite://PATH, and sqlite:///ABSOLUTE)
-//   sqlite:PATH?journal_mode=DELETE&synchronous=FULL&busy_timeout=5000
+//   sqlite:PATH?journal_mode=DELETE&synchronous=FULL&busy_timeout=5000&mode=ro
 //   postgresql://[user@][host][:port][/database][?host=/socket/folder&...]
 //                                a PostgreSQL database (also postgres://), read by libpq; what the
 //                                URL leaves out comes from PGHOST, PGPORT, PGUSER, PGDATABASE...
-// The SQLite query options are those of sqlite::OpenOptions (busy_timeout in milliseconds); the
+// The SQLite query options are those of sqlite::OpenOptions (busy_timeout in milliseconds, mode=ro
+// for read only); the
 // defaults are WAL, NORMAL and 30 s. A new scheme is one more entry in the scheme table of the
 // .cpp.
 

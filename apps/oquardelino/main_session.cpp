@@ -22,7 +22,9 @@ std::string TodayLiteral() {
 void OpenDatabases(SessionDatabases& out, const std::string& internosUrl,
                    const std::string& ncmUrl) {
   out.internos = OpenConnection(internosUrl, false);
-  out.ncm = OpenConnection(ncmUrl, false);
+  // One database, one connection: a run's transaction then covers the lookups too, and a
+  // second connection cannot wait on the first one's lock.
+  out.ncm = ncmUrl == internosUrl ? out.internos : OpenConnection(ncmUrl, false);
 }
 
 void RegisterComponentsFor(const std::string& internosUrl, const std::string& ncmUrl) {

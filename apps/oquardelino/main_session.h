@@ -26,7 +26,8 @@ struct SessionDatabases {
 // Today as a quoted SQL date literal, 'YYYY-MM-DD', in local time.
 std::string TodayLiteral();
 
-// Opens the internos database, then the NCM one, into `out` (neither is created when missing).
+// Opens the internos database, then the NCM one, into `out` (neither is created when missing);
+// the same URL twice gives one shared connection.
 // Throws what OpenConnection throws; `out.internos` is then set exactly when the NCM one failed.
 void OpenDatabases(SessionDatabases& out, const std::string& internosUrl,
                    const std::string& ncmUrl);

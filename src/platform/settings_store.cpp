@@ -49,6 +49,17 @@ void SettingsStore::Save(const std::string& appName, const std::string& section,
   });
 }
 
+void SettingsStore::Remove(const std::string& appName, const std::string& section,
+                           const std::string& key) const {
+  if (!std::filesystem::exists(file_)) return;
+  File(file_).Update([&](nlohmann::json& store) {
+    auto app = store.find(appName);
+    if (app == store.end() || !app->is_object()) return;
+    auto sec = app->find(section);
+    if (sec != app->end() && sec->is_object()) sec->erase(key);
+  });
+}
+
 std::optional<std::string> SettingsStore::Get(const std::string& appName,
                                               const std::string& section,
                                               const std::string& key) const {

@@ -22,6 +22,8 @@ class SettingsStore {
   // Writes one value, creating the folder and file as needed. Throws Failure when it cannot.
   void Save(const std::string& appName, const std::string& section, const std::string& key,
             const std::string& value) const;
+  // Deletes one value; nothing happens when it is not there. Throws Failure when it cannot.
+  void Remove(const std::string& appName, const std::string& section, const std::string& key) const;
   // The stored value, or nothing. Throws Failure when the store exists but cannot be read.
   std::optional<std::string> Get(const std::string& appName, const std::string& section,
                                  const std::string& key) const;

@@ -1,5 +1,7 @@
 #include "faulty_connection.h"
 
+#include <signal.h>
+
 namespace oq::test {
 
 void FaultyConnection::put_sql(const std::string& text) {
@@ -9,6 +11,7 @@ void FaultyConnection::put_sql(const std::string& text) {
 
 void FaultyConnection::MaybeFail() {
   ++seen_;
+  if (signalAt_ && *signalAt_ == seen_) ::raise(signal_);
   if ((failAt_ && *failAt_ == seen_) ||
       (failEvery_ && sql_.find(*failEvery_) != std::string::npos)) {
     throw failure_;

@@ -30,6 +30,13 @@ class FaultyConnection : public HostConnection {
     failAt_ = k;
     return *this;
   }
+  // Raises `signal` in this process just before statement `k` runs (the statement then runs):
+  // an interruption that arrives at a chosen point of a run.
+  FaultyConnection& signalAt(std::size_t k, int signal) {
+    signalAt_ = k;
+    signal_ = signal;
+    return *this;
+  }
   // Fails every statement whose text contains `text`.
   FaultyConnection& failEvery(std::string text) {
     failEvery_ = std::move(text);
@@ -47,6 +54,8 @@ class FaultyConnection : public HostConnection {
   Failure failure_;
   std::optional<std::size_t> failAt_;
   std::optional<std::string> failEvery_;
+  std::optional<std::size_t> signalAt_;
+  int signal_ = 0;
   std::string sql_;
   std::size_t seen_ = 0;
 };

@@ -89,12 +89,18 @@ bool PostgresConnection::IsOpen() const { return session_ && session_->connectio
 
 pqxx::result PostgresConnection::Execute() {
   if (!IsOpen()) {
+    // A new session would run the rest of a run in autocommit, outside its transaction.
+    if (inRun_) throw LostFailure("the run's transaction ended with it");
     session_.reset();
     session_ = OpenSession(connectionText_);
   }
-  const std::string statement = TranslateBracketNames(sql_);
+  return Run(TranslateBracketNames(sql_));
+}
+
+pqxx::result PostgresConnection::Run(const std::string& statement) {
   try {
-    // A nontransaction runs the statement in autocommit: what it writes stays, whatever follows.
+    // A nontransaction sends the statement as it is: in autocommit, or inside the transaction
+    // that BeginRun opened on the session.
     pqxx::nontransaction work(session_->connection);
     pqxx::result rows = work.exec(statement);
     work.commit();
@@ -114,6 +120,48 @@ pqxx::result PostgresConnection::Execute() {
     if (session_ && !session_->connection.is_open()) session_.reset();
     throw PostgresFailure(FirstLine(e.what()));
   }
+}
+
+void PostgresConnection::BeginRun() {
+  if (!IsOpen()) {
+    session_.reset();
+    session_ = OpenSession(connectionText_);
+  }
+  Run("BEGIN");
+  inRun_ = true;
+}
+
+void PostgresConnection::CommitRun() {
+  if (!IsOpen()) {
+    inRun_ = false;
+    throw LostFailure("the run's transaction ended with it");
+  }
+  // The server answers COMMIT of an aborted transaction with a rollback, not with an error; a
+  // statement sent first finds the transaction aborted and says so.
+  try {
+    Run("select 1");
+  } catch (const Failure&) {
+    RollbackRun();
+    throw;
+  }
+  inRun_ = false;
+  Run("COMMIT");
+}
+
+void PostgresConnection::RollbackRun() noexcept {
+  inRun_ = false;
+  if (!IsOpen()) return;
+  try {
+    Run("ROLLBACK");
+  } catch (const Failure&) {
+    // The session is gone, and the server has discarded the transaction with it.
+  }
+}
+
+void PostgresConnection::LockNumber(const std::string& number) {
+  if (!IsOpen()) throw LostFailure("the run's transaction ended with it");
+  // One key space of our own (the first key), the number's hash as the second.
+  Run("select pg_advisory_xact_lock(1867, hashtext(" + session_->connection.quote(number) + "))");
 }
 
 Variant PostgresConnection::crearrs(Variant& recordset) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "connectors/common/transaction_control.h"
 #include "host/failure.h"
 #include "host/host_connection.h"
 
@@ -31,8 +32,11 @@ bool IsPostgresUrl(std::string_view text);
 // When the server ends the session (a restart, an administrator's termination, a network
 // failure), the statement running fails with the "lost" failure at once; the next statement
 // opens a new session with the same connection text, so a run can simply be repeated once the
-// server is back. Nothing is retried on its own. One thread at a time.
-class PostgresConnection : public HostConnection {
+// server is back. Nothing is retried on its own; inside a run's transaction (TransactionControl)
+// a lost session is not reopened either: every statement fails with the "lost" failure until the
+// host ends the run, so that nothing of the run is written outside its transaction. One thread at
+// a time.
+class PostgresConnection : public HostConnection, public connectors::TransactionControl {
  public:
   // Connects with `connectionText`: a URI ("postgresql://user@host:port/db?options"), a
   // "key=value" list, or "" for the defaults and the PGHOST, PGPORT, PGUSER, PGDATABASE,
@@ -49,6 +53,13 @@ class PostgresConnection : public HostConnection {
   // Long, or a LongLong beyond 32 bits.
   Variant ejecutar() override;
 
+  void BeginRun() override;
+  // A transaction that a refused statement has already aborted is rolled back, and reported.
+  void CommitRun() override;
+  void RollbackRun() noexcept override;
+  // A transaction-level advisory lock keyed by the number (pg_advisory_xact_lock).
+  void LockNumber(const std::string& number) override;
+
   // True while a session with the server is open (false after it was lost, until the next
   // statement reopens it).
   bool IsOpen() const;
@@ -62,10 +73,13 @@ class PostgresConnection : public HostConnection {
   // Runs the statement set through put_sql on the open session, reopening it first if it was
   // lost. Converts every driver error to a Failure.
   pqxx::result Execute();
+  // Runs `statement` as it is, on the session that is open.
+  pqxx::result Run(const std::string& statement);
 
   std::string connectionText_;
   std::string sql_;
   std::unique_ptr<Session> session_;
+  bool inRun_ = false;
 };
 
 }  // namespace oq::postgres

@@ -66,8 +66,8 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
   const std::string synchronous =
       CheckedWord(options.synchronous, {"OFF", "NORMAL", "FULL", "EXTRA"}, "synchronous level");
 
-  int flags = SQLITE_OPEN_READWRITE;
-  if (options.createIfMissing) flags |= SQLITE_OPEN_CREATE;
+  int flags = options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  if (options.createIfMissing && !options.readOnly) flags |= SQLITE_OPEN_CREATE;
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
@@ -80,8 +80,9 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, static_cast<int>(std::min<long long>(options.busyTimeout.count(),
                                                                 std::numeric_limits<int>::max())));
-  connection->ExecPragma("PRAGMA journal_mode=" + journal);
-  connection->ExecPragma("PRAGMA synchronous=" + synchronous);
+  // A read-only handle cannot change the journal mode; it reads whatever the file uses.
+  if (!options.readOnly) connection->ExecDirect("PRAGMA journal_mode=" + journal);
+  connection->ExecDirect("PRAGMA synchronous=" + synchronous);
   return connection;
 }
 
@@ -94,7 +95,7 @@ void SqliteConnection::ThrowEngineError() const {
   throw Failure(kSqliteErrorNumber, sqlite3_errmsg(db_), kSource);
 }
 
-void SqliteConnection::ExecPragma(const std::string& pragma) {
+void SqliteConnection::ExecDirect(const std::string& pragma) {
   char* message = nullptr;
   if (sqlite3_exec(db_, pragma.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
     std::string text = message != nullptr ? message : sqlite3_errmsg(db_);
@@ -102,6 +103,23 @@ void SqliteConnection::ExecPragma(const std::string& pragma) {
     throw Failure(kSqliteErrorNumber, text, kSource);
   }
 }
+
+void SqliteConnection::BeginRun() { ExecDirect("BEGIN IMMEDIATE"); }
+
+void SqliteConnection::CommitRun() {
+  try {
+    ExecDirect("COMMIT");
+  } catch (const Failure&) {
+    RollbackRun();
+    throw;
+  }
+}
+
+void SqliteConnection::RollbackRun() noexcept {
+  if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SqliteConnection::LockNumber(const std::string& /*number*/) {}
 
 void SqliteConnection::put_sql(const std::string& text) { sql_ = text; }
 

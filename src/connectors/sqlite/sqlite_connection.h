@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "connectors/common/transaction_control.h"
 #include "host/host_connection.h"
 #include "host/variant.h"
 
@@ -33,13 +34,16 @@ struct OpenOptions {
   // PRAGMA synchronous: NORMAL is safe against program crashes in WAL mode; FULL (or EXTRA) also
   // survives power loss at the price of a sync per commit. OFF, NORMAL, FULL or EXTRA.
   std::string synchronous = "NORMAL";
+  // Open for reading only: every statement that would write fails with SQLite's "attempt to write
+  // a readonly database", whoever the user is.
+  bool readOnly = false;
 };
 
 // A host connection over one SQLite database file. Statements run in autocommit mode, one at a
 // time, exactly as given except that `left(x, n)` calls are rewritten for SQLite (see
-// left_translation.h). Used from one thread at a time; distinct connections may be used from
-// distinct threads.
-class SqliteConnection : public HostConnection {
+// left_translation.h), unless a host opened a run's transaction (TransactionControl). Used from
+// one thread at a time; distinct connections may be used from distinct threads.
+class SqliteConnection : public HostConnection, public connectors::TransactionControl {
  public:
   // Opens `path` with `options`. Throws Failure (kSqliteErrorNumber, source "SQLite") when the
   // file cannot be opened, is missing and may not be created, or refuses the pragmas; an invalid
@@ -70,13 +74,21 @@ class SqliteConnection : public HostConnection {
   // counted), as a Long (LongLong beyond 32 bits). Rows a query returns are discarded.
   Variant ejecutar() override;
 
+  // BEGIN IMMEDIATE: the run takes the database's write lock at once, waiting at most the busy
+  // timeout for another writer's run to end. Runs on one database file therefore take turns,
+  // which is also what makes LockNumber a no-op here.
+  void BeginRun() override;
+  void CommitRun() override;
+  void RollbackRun() noexcept override;
+  void LockNumber(const std::string& number) override;
+
   // The statement text as it was set (before translation).
   const std::string& sql() const { return sql_; }
   const std::string& path() const { return path_; }
 
  private:
   [[noreturn]] void ThrowEngineError() const;
-  void ExecPragma(const std::string& pragma);
+  void ExecDirect(const std::string& pragma);
 
   sqlite3* db_;
   std::string path_;

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "connectors/common/transaction_control.h"
+#include "console_platform.h"
+#include "main_session.h"
+#include "run_guard.h"
+
+namespace oq::app {
+
+// One copy as the copy command makes it: the session values, the new number and the copies box
+// as they are typed, the option, and whether the run is all-or-nothing.
+struct CopyRequest : SessionValues {
+  std::string newNumber;
+  std::string copiesText = "1";
+  std::string option = "todos";  // todos, con-lapi or sin-lapi
+  bool keepPartial = false;
+};
+
+// What the session showed and how it ended.
+struct CopyResult {
+  int status = 1;  // an exit status of commands.h, or 128 + a signal
+  std::string log;
+  std::string copias;
+  std::vector<ConsolePlatform::Message> messages;
+  std::optional<int> pointer;
+  std::optional<RunOutcome> outcome;  // of the F11 run, when it ran
+};
+
+// Shows frmMAIN without a window on the open `databases`, as a user at the window would: types
+// the new number and the copies, picks the option, presses F11 (one run, in one transaction
+// through `control` unless the request keeps partial copies or `control` is null), then ESC.
+// The log goes to `log` as it grows and each message box to `boxes` (either may be null); the
+// program's own lines (a discarded run, an interruption, a failure of the component) go to
+// `notes`. Success: the run reached its end line, kept its writes, and no box reported a failure
+// and no copy was logged as failed or taken.
+CopyResult RunCopySession(const SessionDatabases& databases,
+                          connectors::TransactionControl* control, const CopyRequest& request,
+                          std::ostream* log, std::ostream* boxes, std::ostream& notes);
+
+}  // namespace oq::app

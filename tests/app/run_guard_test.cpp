@@ -1,0 +1,201 @@
+// Every statement position of every kind of run, failed or interrupted in turn, on every backend:
+// a guarded run leaves the database as it was, a keep-partial run leaves the component's own
+// partial rows.
+#include <signal.h>
+#include <stdlib.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "copy_session.h"
+#include "engine/copy_runs.h"
+#include "engine/table_layouts.h"
+#include "host/class_identity.h"
+#include "host/component_registry.h"
+#include "interrupts.h"
+#include "main_session.h"
+#include "platform/settings_store.h"
+#include "support/faulty_connection.h"
+#include "support/recording_platform.h"
+#include "support/session.h"
+#include "support/test_database.h"
+#include "support/test_form.h"
+
+namespace oq::test {
+namespace {
+
+struct RunKind {
+  const char* option;
+  const char* copies;
+};
+constexpr RunKind kKinds[] = {{"todos", "1"}, {"todos", "3"}, {"con-lapi", "1"}, {"sin-lapi", "1"}};
+
+std::string Columns(auto first, auto last) {
+  std::string text;
+  for (; first != last; ++first) text += (text.empty() ? "" : ",") + std::string(*first);
+  return text;
+}
+
+// A count of rows per table for one new number (and its numbered copies).
+std::string Counts(const TestDatabase& db, const std::string& number) {
+  std::string text;
+  for (const char* table : {"caratula", "facturas", "subitems"}) {
+    text += std::to_string(db.Count(table, number) + db.Count(table, number + "_1") +
+                           db.Count(table, number + "_2") + db.Count(table, number + "_3")) +
+            " ";
+  }
+  return text;
+}
+
+class RunGuardTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> {
+ protected:
+  void SetUp() override {
+    db_ = std::make_unique<TestDatabase>(GetParam());
+    ::setenv("XDG_CONFIG_HOME", (db_->folder() / "config").c_str(), 1);
+    db_->InsertInterno("A", 1, 2, 0);
+    const char* marks[] = {"*", "", "*"};
+    for (int i = 0; i < 3; ++i) {
+      const std::string position = std::to_string(i + 1) + "000000000";
+      db_->InsertNcm(position, "001", Variant::String(marks[i]));
+      RowValues item = TestDatabase::SampleSubitem(i);
+      item["ncm"] = Variant::String(position + " 001");
+      db_->InsertSubitem("A", item);
+    }
+    app::RegisterComponentsFor(db_->internosUrl(), db_->ncmUrl());
+    app::InstallInterruptHandlers();
+  }
+
+  // Every row of the three tables, and on SQLite the file's bytes once the log is folded in.
+  std::string Snapshot() const {
+    std::ostringstream out;
+    const auto dump = [&](const std::string& table, const auto& columns, const std::string& order) {
+      std::vector<std::string> names(columns.begin(), columns.end());
+      for (const auto& row : db_->Query("select " + Columns(names.begin(), names.end()) +
+                                            " from " + table + " order by " + order,
+                                        names)) {
+        for (const Variant& value : row) out << Describe(value) << '|';
+        out << '\n';
+      }
+    };
+    dump("caratula", layout::kCaratula, "interno");
+    dump("facturas", layout::kFacturas, "interno, orden");
+    dump("subitems", layout::kSubitems, "id");
+    if (GetParam()->name() == "sqlite") {
+      db_->Execute("PRAGMA wal_checkpoint(TRUNCATE)");
+      out << std::ifstream(db_->folder() / "internos.db", std::ios::binary).rdbuf();
+    }
+    return out.str();
+  }
+
+  app::CopyResult Copy(const RunKind& kind, const std::string& number,
+                       std::shared_ptr<HostConnection> internos, bool keepPartial) {
+    app::CopyRequest request;
+    request.source = "A";
+    request.date = "'2024-05-17'";
+    request.newNumber = number;
+    request.copiesText = kind.copies;
+    request.option = kind.option;
+    request.keepPartial = keepPartial;
+    std::ostringstream notes;
+    auto* control = dynamic_cast<connectors::TransactionControl*>(db_->internos().get());
+    auto result = app::RunCopySession({std::move(internos), db_->ncm()}, control, request,
+                                      nullptr, nullptr, notes);
+    notes_ = notes.str();
+    return result;
+  }
+
+  // The component on its own, with no host around it: the engine's run on a plain form.
+  std::vector<std::string> EngineAlone(const RunKind& kind, const std::string& number,
+                                       std::shared_ptr<HostConnection> internos) {
+    SetUpSession({std::move(internos), db_->ncm(), "'2024-05-17'", "A",
+                  CreateObject(std::string(identity::kDataAccessManagerProgId))});
+    TestForm form;
+    form.Text1 = number;
+    form.txtCopias = kind.copies;
+    RecordingPlatform platform;
+    CopyContext ctx{form, platform};
+    const std::string option = kind.option;
+    (option == "todos" ? lpCopiar : option == "con-lapi" ? lpCopiar_ConLAPI : lpCopiar_sinLAPI)(ctx);
+    std::vector<std::string> prompts;
+    for (const ShownMessage& box : platform.messages()) prompts.push_back(box.prompt);
+    return prompts;
+  }
+
+  static std::vector<std::string> Prompts(const app::CopyResult& result) {
+    std::vector<std::string> prompts;
+    for (const auto& box : result.messages) prompts.push_back(box.prompt);
+    return prompts;
+  }
+
+  bool Marked(const std::string& number) const {
+    return SettingsStore::ForCurrentUser().Get("TRELVO", "PROCESOS", number).has_value();
+  }
+
+  std::unique_ptr<TestDatabase> db_;
+  std::string notes_;
+};
+
+TEST_P(RunGuardTest, AFaultOrASignalAtAnyStatementWritesNothingAndKeepPartialKeepsTheSteps) {
+  int positions = 0;
+  for (const RunKind& kind : kKinds) {
+    const std::string label = std::string(kind.option) + " x" + kind.copies;
+    const std::string tag = label.substr(0, 3) + kind.copies;
+    for (std::size_t k = 1;; ++k, ++positions) {
+      SCOPED_TRACE(label + ", statement " + std::to_string(k));
+      const std::string before = Snapshot();
+      const auto faulty = std::make_shared<FaultyConnection>(db_->internos());
+      faulty->failAt(k);
+      const app::CopyResult guarded = Copy(kind, "G", faulty, false);
+      if (guarded.status == 0) break;  // past the last statement: the fault never fired
+      EXPECT_EQ(guarded.status, 1);
+      EXPECT_EQ(Snapshot(), before);
+      EXPECT_FALSE(Marked("G") || Marked("G_1"));
+      EXPECT_NE(notes_.find("Nothing was written: "), std::string::npos) << notes_;
+
+      // The same fault without the transaction: the component's own messages and partial rows,
+      // as the engine leaves them with no host around it.
+      const std::string alone = "Q" + tag + std::to_string(k);
+      const std::string partial = "P" + tag + std::to_string(k);
+      auto faultyAlone = std::make_shared<FaultyConnection>(db_->internos());
+      faultyAlone->failAt(k);
+      const auto expected = EngineAlone(kind, alone, faultyAlone);
+      auto faultyKept = std::make_shared<FaultyConnection>(db_->internos());
+      faultyKept->failAt(k);
+      const app::CopyResult kept = Copy(kind, partial, faultyKept, true);
+      EXPECT_EQ(Prompts(kept), expected);
+      EXPECT_EQ(Counts(*db_, partial), Counts(*db_, alone));
+      // A server aborts the rest of a failed transaction, so later steps may report it too.
+      const auto shown = Prompts(guarded);
+      if (GetParam()->name() == "sqlite") {
+        EXPECT_EQ(shown, expected);
+      }
+      EXPECT_EQ(shown.front(), expected.front());
+
+      // An interruption just before the same statement: rolled back, 128 + SIGINT.
+      const auto interrupted = std::make_shared<FaultyConnection>(db_->internos());
+      interrupted->signalAt(k, SIGINT);
+      const std::string beforeSignal = Snapshot();
+      EXPECT_EQ(Copy(kind, "S", interrupted, false).status, 128 + SIGINT);
+      EXPECT_EQ(Snapshot(), beforeSignal);
+      EXPECT_NE(notes_.find("interrupted by SIGINT"), std::string::npos) << notes_;
+    }
+    // The last position reached made the copy: guarded runs commit what succeeds.
+    EXPECT_NE(Counts(*db_, "G"), "0 0 0 ") << label;
+    EXPECT_TRUE(Marked(kind.copies[0] == '3' ? "G_3" : "G")) << label;
+    std::filesystem::remove_all(db_->folder() / "config");
+    db_->Execute("delete from caratula where interno like 'G%'");
+    db_->Execute("delete from facturas where interno like 'G%'");
+    db_->Execute("delete from subitems where interno like 'G%'");
+  }
+  EXPECT_GT(positions, 30);
+  std::cout << "[ swept ] " << positions << " statement positions on " << GetParam()->name()
+            << '\n';
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, RunGuardTest, testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+
+}  // namespace
+}  // namespace oq::test
