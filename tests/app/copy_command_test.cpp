@@ -92,24 +92,73 @@ TEST_P(CopyCommandTest, ExitStatusSaysWhetherEveryCopyWasMade) {
     int status;
   };
   const std::vector<Case> cases = {
-      {{"--source", "A1", "--new", "A1"}, 1},                      // taken
-      {{"--source", "A1", "--new", std::string(41, 'x')}, 1},      // refused
-      {{"--source", "A1", "--new", "C", "--copies", "40000"}, 1},  // overflow
-      {{"--source", "NONE", "--new", "D"}, 1},                     // no cover sheet
-      {{"--source", "A1", "--new", "E", "--date", ""}, 1},         // invalid statement
+      {{"--source", "A1", "--new", "A1"}, 1},                                  // taken
+      {{"--source", "A1", "--new", std::string(41, 'x')}, 1},                  // refused
+      {{"--source", "A1", "--new", "C", "--copies-as-typed", "40000"}, 2},     // box overflows
+      {{"--source", "A1", "--new", "E", "--date-sql", ""}, 1},                 // invalid statement
       {{"--source", "A1", "--new", "F", "--copies", "2"}, 0},
-      // a program's assignment is not cut to the typing limit
-      {{"--source", "A1", "--new", "LONGNUMBER", "--max-length", "4"}, 0},
-      {{"--source", "A1", "--new", "G", "--option", "otra"}, 2},  // bad argument
-      {{"--source", "A1"}, 2},                                    // --new missing
+      {{"--source", "A1", "--new", "H", "--date-sql", "'2024-01-02'"}, 0},
   };
   for (const Case& c : cases) {
     const ProgramResult result = Copy(c.args);
     EXPECT_EQ(result.status, c.status) << c.args.back() << "\n" << result.out << result.err;
   }
   EXPECT_EQ(db_->Count("caratula", "F_2"), 1);
-  EXPECT_EQ(db_->Count("caratula", "G"), 0);
-  EXPECT_EQ(db_->Count("caratula", "LONGNUMBER"), 1);
+  EXPECT_EQ(db_->Count("caratula", "H"), 1);
+  // A run that failed wrote nothing, its invoices included.
+  EXPECT_EQ(db_->Count("facturas", "E"), 0);
+}
+
+TEST_P(CopyCommandTest, RefusedArgumentsAndFailedChecksWriteNothing) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* says;
+  };
+  const std::vector<Case> cases = {
+      {{"--new", "B", "--copies", "1e3"}, "--copies takes a whole number from 1 to 32767"},
+      {{"--new", "B", "--copies", "0"}, "not '0'"},
+      {{"--new", "B", "--copies", "-1"}, "not '-1'"},
+      {{"--new", "B", "--copies", "abc"}, "not 'abc'"},
+      {{"--new", "B", "--copies", ""}, "not ''"},
+      {{"--new", "B", "--copies", "32768"}, "not '32768'"},
+      {{"--new", "B", "--copies", "51"}, "add --yes"},
+      {{"--new", ""}, "--new must name the new interno"},
+      {{"--new", "  "}, "empty or all blanks"},
+      {{"--new", "B", "--date", "2025-02-30"}, "not '2025-02-30'"},
+      {{"--new", "B", "--date", "31/01/2025"}, "--date takes a calendar date as YYYY-MM-DD"},
+      {{"--new", "LONGNUMBER", "--max-length", "4"}, "longer than --max-length 4"},
+      {{"--new", "B", "--source", "NONE"}, "the interno NONE to copy has no cover sheet"},
+      {{"--new", "B", "--ncm", "sqlite:" + (db_->folder() / "x.db").string()}, "not found"},
+      {{"--new", "B", "--option", "con-lapi", "--ncm", db_->internosUrl()},
+       "the table ncm cannot be read"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--internos", db_->internosUrl()};
+    for (const char* own : {"--source", "--ncm"}) {
+      if (std::find(c.args.begin(), c.args.end(), own) == c.args.end()) {
+        args.insert(args.end(), {own, own[2] == 's' ? "A1" : db_->ncmUrl()});
+      }
+    }
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const ProgramResult result = Copy(args, "C", false);
+    EXPECT_EQ(result.status, 2) << c.says << "\n" << result.err;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  }
+  if (GetParam()->name() == "sqlite") {
+    const ProgramResult readOnly = Copy({"--internos", db_->internosUrl() + "?mode=ro", "--source",
+                                         "A1", "--new", "B"},
+                                        "C", false);
+    EXPECT_EQ(readOnly.status, 2);
+    EXPECT_NE(readOnly.err.find("cannot be written: attempt to write a readonly database"),
+              std::string::npos)
+        << readOnly.err;
+  }
+  db_->Execute("alter table subitems drop column lapi");
+  EXPECT_NE(Copy({"--source", "A1", "--new", "B"}).err.find("subitems in " + db_->internosUrl() +
+                                                             " lacks the column lapi"),
+            std::string::npos);
+  EXPECT_EQ(db_->Query("select interno from caratula", {"interno"}).size(), 1u);
 }
 
 TEST_P(CopyCommandTest, ADatabaseThatCannotBeOpenedIsABadArgument) {
@@ -130,10 +179,10 @@ TEST_P(CopyCommandTest, WithoutJsonTheLogGoesToOutputAndBoxesToErrors) {
   EXPECT_EQ(result.err, "[style 64] Fin del Proceso\n");
 }
 
-TEST_P(CopyCommandTest, TheCopiesBoxFollowsTheUsersLocale) {
-  auto out = CopyJson({"--source", "A1", "--new", "P", "--copies", "2.5"}, 0, "C");
+TEST_P(CopyCommandTest, TheCopiesBoxAsTypedFollowsTheUsersLocale) {
+  auto out = CopyJson({"--source", "A1", "--new", "P", "--copies-as-typed", "2.5"}, 0, "C");
   EXPECT_EQ(out["copias"], "2.5");
-  out = CopyJson({"--source", "A1", "--new", "Q", "--copies", "2.5"}, 0, "es_AR.UTF-8");
+  out = CopyJson({"--source", "A1", "--new", "Q", "--copies-as-typed", "2.5"}, 0, "es_AR.UTF-8");
   EXPECT_EQ(out["copias"], "2,5");
   EXPECT_EQ(db_->Count("caratula", "Q_2"), 1);
   EXPECT_EQ(db_->Count("caratula", "Q_3"), 0);
