@@ -4,6 +4,7 @@
 #include <string>
 
 #include "demo/demo_data.h"
+#include "demo/demo_mark.h"
 #include "demo/demo_ncm.h"
 #include "demo/demo_schema.h"
 
@@ -21,13 +22,17 @@ void DropTables(HostConnection& connection, std::initializer_list<const char*> t
 void CreateDemoDatabases(HostConnection& internos, Dialect internosDialect, HostConnection& ncm,
                          Dialect ncmDialect, bool replace) {
   if (replace) {
-    DropTables(internos, {"caratula", "facturas", "subitems"});
-    DropTables(ncm, {"ncm"});
+    RefuseUnlessDemo(internos, "The database of internos", true);
+    RefuseUnlessDemo(ncm, "The NCM database", false);
+    DropTables(internos, {"caratula", "facturas", "subitems", kDemoMarkTable});
+    DropTables(ncm, {"ncm", kDemoMarkTable});
   }
   CreateInternosSchema(internos, internosDialect);
   FillInternosDemo(internos, internosDialect);
+  MarkAsDemo(internos);
   CreateNcmSchema(ncm, ncmDialect);
   FillNcmDemo(ncm, ncmDialect);
+  MarkAsDemo(ncm);
 }
 
 }  // namespace oq::demo

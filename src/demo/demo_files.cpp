@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "demo/demo_data.h"
+#include "demo/demo_mark.h"
 #include "demo/demo_ncm.h"
 #include "demo/demo_schema.h"
 
@@ -24,10 +25,12 @@ DemoFiles CreateDemoFiles(const std::filesystem::path& folder, bool overwrite,
                           const DatabaseOpener& open, Dialect dialect) {
   const DemoFiles files{folder / kInternosFileName, folder / kNcmFileName};
   for (const auto& file : {files.internos, files.ncm}) {
-    if (std::filesystem::exists(file) && !overwrite) {
+    if (!std::filesystem::exists(file)) continue;
+    if (!overwrite) {
       throw std::runtime_error(file.string() +
                                " already exists; use --force to replace the demo databases");
     }
+    RefuseUnlessDemo(*open(file), file.string(), file == files.internos);
   }
   std::filesystem::create_directories(folder);
   RemoveDatabase(files.internos);
@@ -37,11 +40,13 @@ DemoFiles CreateDemoFiles(const std::filesystem::path& folder, bool overwrite,
       auto internos = open(files.internos);
       CreateInternosSchema(*internos, dialect);
       FillInternosDemo(*internos, dialect);
+      MarkAsDemo(*internos);
     }
     {
       auto ncm = open(files.ncm);
       CreateNcmSchema(*ncm, dialect);
       FillNcmDemo(*ncm, dialect);
+      MarkAsDemo(*ncm);
     }
   } catch (...) {
     // Half a demo is worse than none: the next run would refuse to overwrite it.

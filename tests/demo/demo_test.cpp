@@ -196,6 +196,22 @@ TEST(DemoFilesTest, RefusesToOverwriteUnlessAsked) {
   check->put_sql("select name from sqlite_master where name = 'marker'");
   EXPECT_FALSE(check->crearrs(recordset).isTrue());
   EXPECT_EQ(std::filesystem::file_size(files.internos), size);
+
+  // A database the demo did not make is never replaced, even when asked.
+  check->put_sql("drop table oquardelino_demo");
+  check->ejecutar();
+  check.reset();
+  try {
+    CreateDemoFiles(folder.path() / "new" / "sub", true, OpenSqlite);
+    ADD_FAILURE() << "replaced a database the demo did not make";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("would destroy 5 cover sheets (caratula), 8 invoices "
+                                         "(facturas), 37 items (subitems)"),
+              std::string::npos)
+        << e.what();
+  }
+  EXPECT_EQ(Scalar(*OpenSqlite(files.internos), "select count(*) as v from subitems").toDouble(),
+            37);
 }
 
 TEST(DemoFilesTest, AFailureLeavesNoHalfWrittenDemo) {
