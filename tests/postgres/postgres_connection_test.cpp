@@ -135,6 +135,30 @@ TEST_F(PostgresConnectionTest, LostConnectionFailsAtOnceAndTheNextStatementRecon
   EXPECT_TRUE(connection_->IsOpen());
 }
 
+TEST_F(PostgresConnectionTest, ARunsTransactionIsAllOrNothingAndALostOneIsNotReopened) {
+  Execute("create table t (a integer)");
+  connection_->BeginRun();
+  Execute("insert into t values (1)");
+  connection_->RollbackRun();
+  connection_->BeginRun();
+  Execute("insert into t values (2)");
+  EXPECT_THROW(Execute("insert into missing values (3)"), Failure);
+  // The server rolls back a failed transaction on COMMIT without an error: it must be reported.
+  EXPECT_THROW(connection_->CommitRun(), Failure);
+  EXPECT_EQ(Query(*connection_, "select count(*) as n from t", "n").toInt64(), 0);
+
+  connection_->BeginRun();
+  Execute("insert into t values (4)");
+  PostgresConnection admin(database_->url());
+  Execute(admin, "select pg_terminate_backend(pid) from pg_stat_activity where query like "
+                 "'insert into t values (4)%'");
+  // Statements after the loss fail: a new session would write them outside the transaction.
+  EXPECT_THROW(Execute("insert into t values (5)"), Failure);
+  EXPECT_THROW(Execute("insert into t values (6)"), Failure);
+  connection_->RollbackRun();
+  EXPECT_EQ(Query(*connection_, "select count(*) as n from t", "n").toInt64(), 0);
+}
+
 TEST_F(PostgresConnectionTest, UnreachableDatabaseFailsToConnect) {
   try {
     PostgresConnection nowhere(test::WithDatabase(database_->url(), "no_such_database"));
