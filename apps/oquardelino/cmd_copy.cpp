@@ -149,11 +149,10 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
                    "tariff position carries / lacks the licence mark")
       ->check(CLI::IsMember({"todos", "con-lapi", "sin-lapi"}))
       ->capture_default_str();
-  CLI::Option* date =
-      command
-          ->add_option("--date", options->date,
-                       "The date written into fecha and fechaalta (default: today)")
-          ->type_name("YYYY-MM-DD");
+  CLI::Option* date = command
+                          ->add_option("--date", options->date,
+                                       "The date written into fecha and fechaalta (default: today)")
+                          ->type_name("YYYY-MM-DD");
   command
       ->add_option("--date-sql", options->dateSql,
                    "An SQL value expression written unquoted into fecha and fechaalta instead "

@@ -18,6 +18,7 @@
 #include "demo/demo_data.h"
 #include "demo/demo_files.h"
 #include "dialog/frmMAIN.h"
+#include "guarded_dialog.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
 #include "host/failure.h"
@@ -89,29 +90,6 @@ void PrintHeadlessAlternative(const DialogOptions& options) {
             << "or draw the dialog into a picture: oquardelino dialog --screenshot dialog.png\n";
 }
 
-// Each F11 runs in one transaction; a discarded run says so in the log box and on standard error,
-// and an interrupted one closes the dialog.
-void GuardRuns(RunGuard& guard) {
-  guard.SetOnDiscarded([](const std::string& line, CopyContext& ctx) {
-    std::cerr << "oquardelino dialog: " << line << "\n";
-    ctx.form.let_txtLOG(ctx.form.get_txtLOG() + "\r\n" + line + "\r\n");
-  });
-  qt::InstallQtMainForm(nullptr, [&guard](frmMAIN& form) {
-    CopyRuns runs = guard.Wrap(CopyRuns::Engine());
-    auto inSpan = [&form, &guard](std::function<void(CopyContext&)> run) {
-      return [&form, &guard, run = std::move(run)](CopyContext& ctx) {
-        {
-          RunSpan span;
-          run(ctx);
-        }
-        if (guard.lastOutcome() && guard.lastOutcome()->signal != 0) form.Unload();
-      };
-    };
-    form.SetCopyRuns({inSpan(std::move(runs.todos)), inSpan(std::move(runs.conLAPI)),
-                      inSpan(std::move(runs.sinLAPI))});
-  });
-}
-
 int RunDialog(DialogOptions options) {
   const bool screenshot = !options.screenshot.empty();
   try {
@@ -169,7 +147,7 @@ int RunDialog(DialogOptions options) {
       std::cout << "Wrote " << options.screenshot << " (348 x 322 pixels)\n";
     } else {
       InstallInterruptHandlers();
-      GuardRuns(*guard);
+      InstallGuardedQtForm(*guard);
       main.Mostrar();
       if (guard->lastOutcome() && guard->lastOutcome()->signal != 0) {
         status = 128 + guard->lastOutcome()->signal;
@@ -208,11 +186,10 @@ void AddDialogCommand(CLI::App& app, int& exitStatus) {
       ->add_option("--source", options->source,
                    "The interno to copy (default with the demo: its first interno)")
       ->type_name("NUMBER");
-  CLI::Option* date =
-      command
-          ->add_option("--date", options->date,
-                       "The date written into fecha and fechaalta (default: today)")
-          ->type_name("YYYY-MM-DD");
+  CLI::Option* date = command
+                          ->add_option("--date", options->date,
+                                       "The date written into fecha and fechaalta (default: today)")
+                          ->type_name("YYYY-MM-DD");
   command
       ->add_option("--date-sql", options->dateSql,
                    "An SQL value expression written unquoted into fecha and fechaalta instead "
@@ -222,7 +199,9 @@ void AddDialogCommand(CLI::App& app, int& exitStatus) {
   command->add_flag("--keep-partial", options->keepPartial,
                     "Run each copy statement by statement with no transaction: what a step "
                     "wrote stays when a later one fails");
-  command->add_option("--max-length", options->maxLength, "The longest new number the dialog accepts, in characters (default 40)")
+  command
+      ->add_option("--max-length", options->maxLength,
+                   "The longest new number the dialog accepts, in characters (default 40)")
       ->type_name("N");
   command
       ->add_option("--screenshot", options->screenshot,

@@ -6,8 +6,8 @@ namespace oq::app {
 
 // Exit statuses shared by every command.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitRunFailed = 1;   // the command ran but its work did not succeed
-inline constexpr int kExitUsage = 2;       // bad arguments, or a database that cannot be opened
+inline constexpr int kExitRunFailed = 1;  // the command ran but its work did not succeed
+inline constexpr int kExitUsage = 2;      // bad arguments, or a database that cannot be opened
 
 // Each command registers itself as a subcommand of `app`; when it runs it stores its exit status
 // in `exitStatus`.

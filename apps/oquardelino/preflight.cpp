@@ -36,8 +36,7 @@ void CheckTable(HostConnection& connection, const std::string& table, const Colu
   if (Runs(connection, "select " + Joined(names) + " from " + table + " where 1 = 0")) return;
   std::string error;
   if (!Runs(connection, "select * from " + table + " where 1 = 0", &error)) {
-    throw PreflightError("the table " + table + " cannot be read in " + where + " (" + error +
-                         ")");
+    throw PreflightError("the table " + table + " cannot be read in " + where + " (" + error + ")");
   }
   std::vector<std::string> missing;
   for (const std::string& name : names) {

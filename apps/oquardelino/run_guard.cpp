@@ -23,8 +23,8 @@ std::optional<std::string> CheckedNumber(const std::string& sql) {
       sql.size() < kExistencePrefix.size() + 1) {
     return std::nullopt;
   }
-  const std::string_view quoted =
-      std::string_view(sql).substr(kExistencePrefix.size(), sql.size() - kExistencePrefix.size() - 1);
+  const std::string_view quoted = std::string_view(sql).substr(
+      kExistencePrefix.size(), sql.size() - kExistencePrefix.size() - 1);
   return rt::Replace(quoted, "''", "'");
 }
 
@@ -206,8 +206,7 @@ void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyConte
   if (escaped) std::rethrow_exception(escaped);
 }
 
-void RunGuard::Impl::Keep(const std::vector<Mark>& marks, PlatformPort& platform,
-                          RunWatch& watch) {
+void RunGuard::Impl::Keep(const std::vector<Mark>& marks, PlatformPort& platform, RunWatch& watch) {
   std::vector<const Mark*> written;
   try {
     for (const Mark& mark : marks) {
@@ -263,10 +262,9 @@ void RunGuard::SetOnDiscarded(
 const std::optional<RunOutcome>& RunGuard::lastOutcome() const { return impl_->last; }
 
 std::string RunGuard::DiscardedLine(const RunOutcome& outcome) {
-  const std::string why = outcome.signal != 0
-                              ? std::string("the run was interrupted by SIG") +
-                                    ::sigabbrev_np(outcome.signal)
-                              : outcome.fault;
+  const std::string why = outcome.signal != 0 ? std::string("the run was interrupted by SIG") +
+                                                    ::sigabbrev_np(outcome.signal)
+                                              : outcome.fault;
   return "Nothing was written: " + why + "; the database is as it was before the run.";
 }
 

@@ -18,7 +18,8 @@ std::optional<long long> Rows(HostConnection& connection, const std::string& tab
     Variant rows;
     connection.crearrs(rows);
     auto* recordset = dynamic_cast<Recordset*>(rows.asObject().get());
-    return recordset == nullptr ? 0 : static_cast<long long>(recordset->Fields("n").Value().toDouble());
+    return recordset == nullptr ? 0
+                                : static_cast<long long>(recordset->Fields("n").Value().toDouble());
   } catch (const Failure&) {
     return std::nullopt;
   }
@@ -51,7 +52,8 @@ void RefuseUnlessDemo(HostConnection& connection, const std::string& what, bool 
     add(Rows(connection, "ncm"), "tariff rows (ncm)");
   }
   if (holds.empty()) return;
-  throw std::runtime_error(what + " was not made by 'oquardelino demo': replacing it would destroy " +
+  throw std::runtime_error(what +
+                           " was not made by 'oquardelino demo': replacing it would destroy " +
                            holds + ". Nothing was changed; use another folder or database.");
 }
 

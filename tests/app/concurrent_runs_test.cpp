@@ -1,7 +1,7 @@
 // Programs that run at the same time as others, or are stopped by a signal mid-run.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,18 +36,19 @@ class ConcurrentRunsTest : public testing::TestWithParam<std::shared_ptr<TestBac
   // Doubles A's items `times` times: a licence-filtered copy keeps every one, one statement each.
   void DoubleItems(int times) {
     for (int i = 0; i < times; ++i) {
-      db_->Execute("insert into subitems (interno, ncm, FOB, Cantidad, Preciounitario, "
-                   "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
-                   "KGBRUTO, SBTREI) select interno, ncm, FOB, Cantidad, Preciounitario, "
-                   "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
-                   "KGBRUTO, SBTREI from subitems where interno = 'A'");
+      db_->Execute(
+          "insert into subitems (interno, ncm, FOB, Cantidad, Preciounitario, "
+          "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
+          "KGBRUTO, SBTREI) select interno, ncm, FOB, Cantidad, Preciounitario, "
+          "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
+          "KGBRUTO, SBTREI from subitems where interno = 'A'");
     }
   }
 
   // Starts `oquardelino copy` on the test databases; its standard error goes to `errFile`.
   pid_t Start(const std::vector<std::string>& args, const std::string& errFile) {
-    std::vector<std::string> all = {OQ_PROGRAM, "copy", "--internos", db_->internosUrl(), "--ncm",
-                                    db_->ncmUrl(), "--source", "A"};
+    std::vector<std::string> all = {OQ_PROGRAM, "copy",        "--internos", db_->internosUrl(),
+                                    "--ncm",    db_->ncmUrl(), "--source",   "A"};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& arg : all) argv.push_back(arg.data());

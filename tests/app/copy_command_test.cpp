@@ -92,10 +92,10 @@ TEST_P(CopyCommandTest, ExitStatusSaysWhetherEveryCopyWasMade) {
     int status;
   };
   const std::vector<Case> cases = {
-      {{"--source", "A1", "--new", "A1"}, 1},                                  // taken
-      {{"--source", "A1", "--new", std::string(41, 'x')}, 1},                  // refused
-      {{"--source", "A1", "--new", "C", "--copies-as-typed", "40000"}, 2},     // box overflows
-      {{"--source", "A1", "--new", "E", "--date-sql", ""}, 1},                 // invalid statement
+      {{"--source", "A1", "--new", "A1"}, 1},                               // taken
+      {{"--source", "A1", "--new", std::string(41, 'x')}, 1},               // refused
+      {{"--source", "A1", "--new", "C", "--copies-as-typed", "40000"}, 2},  // box overflows
+      {{"--source", "A1", "--new", "E", "--date-sql", ""}, 1},              // invalid statement
       {{"--source", "A1", "--new", "F", "--copies", "2"}, 0},
       {{"--source", "A1", "--new", "H", "--date-sql", "'2024-01-02'"}, 0},
   };
@@ -146,17 +146,17 @@ TEST_P(CopyCommandTest, RefusedArgumentsAndFailedChecksWriteNothing) {
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
   }
   if (GetParam()->name() == "sqlite") {
-    const ProgramResult readOnly = Copy({"--internos", db_->internosUrl() + "?mode=ro", "--source",
-                                         "A1", "--new", "B"},
-                                        "C", false);
+    const ProgramResult readOnly =
+        Copy({"--internos", db_->internosUrl() + "?mode=ro", "--source", "A1", "--new", "B"}, "C",
+             false);
     EXPECT_EQ(readOnly.status, 2);
     EXPECT_NE(readOnly.err.find("cannot be written: attempt to write a readonly database"),
               std::string::npos)
         << readOnly.err;
   }
   db_->Execute("alter table subitems drop column lapi");
-  EXPECT_NE(Copy({"--source", "A1", "--new", "B"}).err.find("subitems in " + db_->internosUrl() +
-                                                             " lacks the column lapi"),
+  EXPECT_NE(Copy({"--source", "A1", "--new", "B"})
+                .err.find("subitems in " + db_->internosUrl() + " lacks the column lapi"),
             std::string::npos);
   EXPECT_EQ(db_->Query("select interno from caratula", {"interno"}).size(), 1u);
 }

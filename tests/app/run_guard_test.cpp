@@ -72,8 +72,8 @@ class RunGuardTest : public testing::TestWithParam<std::shared_ptr<TestBackend>>
     std::ostringstream out;
     const auto dump = [&](const std::string& table, const auto& columns, const std::string& order) {
       std::vector<std::string> names(columns.begin(), columns.end());
-      for (const auto& row : db_->Query("select " + Columns(names.begin(), names.end()) +
-                                            " from " + table + " order by " + order,
+      for (const auto& row : db_->Query("select " + Columns(names.begin(), names.end()) + " from " +
+                                            table + " order by " + order,
                                         names)) {
         for (const Variant& value : row) out << Describe(value) << '|';
         out << '\n';
@@ -100,8 +100,8 @@ class RunGuardTest : public testing::TestWithParam<std::shared_ptr<TestBackend>>
     request.keepPartial = keepPartial;
     std::ostringstream notes;
     auto* control = dynamic_cast<connectors::TransactionControl*>(db_->internos().get());
-    auto result = app::RunCopySession({std::move(internos), db_->ncm()}, control, request,
-                                      nullptr, nullptr, notes);
+    auto result = app::RunCopySession({std::move(internos), db_->ncm()}, control, request, nullptr,
+                                      nullptr, notes);
     notes_ = notes.str();
     return result;
   }
@@ -117,7 +117,9 @@ class RunGuardTest : public testing::TestWithParam<std::shared_ptr<TestBackend>>
     RecordingPlatform platform;
     CopyContext ctx{form, platform};
     const std::string option = kind.option;
-    (option == "todos" ? lpCopiar : option == "con-lapi" ? lpCopiar_ConLAPI : lpCopiar_sinLAPI)(ctx);
+    (option == "todos"      ? lpCopiar
+     : option == "con-lapi" ? lpCopiar_ConLAPI
+                            : lpCopiar_sinLAPI)(ctx);
     std::vector<std::string> prompts;
     for (const ShownMessage& box : platform.messages()) prompts.push_back(box.prompt);
     return prompts;

@@ -150,8 +150,9 @@ TEST_F(PostgresConnectionTest, ARunsTransactionIsAllOrNothingAndALostOneIsNotReo
   connection_->BeginRun();
   Execute("insert into t values (4)");
   PostgresConnection admin(database_->url());
-  Execute(admin, "select pg_terminate_backend(pid) from pg_stat_activity where query like "
-                 "'insert into t values (4)%'");
+  Execute(admin,
+          "select pg_terminate_backend(pid) from pg_stat_activity where query like "
+          "'insert into t values (4)%'");
   // Statements after the loss fail: a new session would write them outside the transaction.
   EXPECT_THROW(Execute("insert into t values (5)"), Failure);
   EXPECT_THROW(Execute("insert into t values (6)"), Failure);
