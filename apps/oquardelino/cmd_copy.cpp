@@ -14,6 +14,7 @@
 #include "commands.h"
 #include "copy_arguments.h"
 #include "copy_session.h"
+#include "engine/conversions.h"
 #include "interrupts.h"
 #include "main_session.h"
 #include "preflight.h"
@@ -63,7 +64,15 @@ CopyRequest Checked(const CopyOptions& options) {
   return request;
 }
 
-void PrintJson(const CopyResult& result) {
+nlohmann::ordered_json CreatedJson(const std::vector<CreatedInterno>& created) {
+  auto list = nlohmann::ordered_json::array();
+  for (const CreatedInterno& interno : created) {
+    list.push_back({{"interno", interno.interno}, {"items", interno.items}, {"fob", interno.fob}});
+  }
+  return list;
+}
+
+void PrintJson(const CopyResult& result, const std::optional<std::string>& error = std::nullopt) {
   nlohmann::ordered_json out;
   out["log"] = result.log;
   out["copias"] = result.copias;
@@ -72,7 +81,25 @@ void PrintJson(const CopyResult& result) {
     out["messages"].push_back({{"style", box.style}, {"prompt", box.prompt}});
   }
   out["pointer"] = result.pointer ? nlohmann::ordered_json(*result.pointer) : nullptr;
+  out["created"] = CreatedJson(result.created);
+  if (error) out["error"] = *error;
   std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+}
+
+// One line per interno the run made, after the log: what a script needs without the log's words.
+void PrintCreated(const std::vector<CreatedInterno>& created) {
+  for (const CreatedInterno& interno : created) {
+    std::cout << "created " << interno.interno << ": " << interno.items
+              << (interno.items == 1 ? " item" : " items") << ", FOB "
+              << rt::NumberToText(interno.fob, ".") << '\n';
+  }
+}
+
+// A refusal before any run: one line on standard error, and the JSON object when asked for.
+int Refuse(const CopyOptions& options, const std::string& message) {
+  std::cerr << "oquardelino copy: " << message << '\n';
+  if (options.json) PrintJson(CopyResult{}, message);
+  return kExitUsage;
 }
 
 int RunCopy(const CopyOptions& options) {
@@ -80,8 +107,7 @@ int RunCopy(const CopyOptions& options) {
   try {
     request = Checked(options);
   } catch (const ArgumentError& e) {
-    std::cerr << "oquardelino copy: " << e.what() << '\n';
-    return kExitUsage;
+    return Refuse(options, e.what());
   }
 
   const std::string ncmUrl = options.ncm.empty() ? options.internos : options.ncm;
@@ -90,9 +116,8 @@ int RunCopy(const CopyOptions& options) {
     OpenDatabases(databases, options.internos, ncmUrl);
     RegisterComponentsFor(options.internos, ncmUrl);
   } catch (const std::exception& e) {
-    std::cerr << "oquardelino copy: cannot open the database "
-              << (databases.internos ? ncmUrl : options.internos) << ": " << e.what() << '\n';
-    return kExitUsage;
+    return Refuse(options, "cannot open the database " +
+                               (databases.internos ? ncmUrl : options.internos) + ": " + e.what());
   }
   try {
     CheckInternosTables(*databases.internos, options.internos);
@@ -100,20 +125,26 @@ int RunCopy(const CopyOptions& options) {
     CheckSourceExists(*databases.internos, options.source, options.internos);
     CheckWritable(*databases.internos, options.internos);
   } catch (const PreflightError& e) {
-    std::cerr << "oquardelino copy: " << e.what() << "; nothing was written\n";
-    return kExitUsage;
+    return Refuse(options, std::string(e.what()) + "; nothing was written");
   }
 
   InstallInterruptHandlers();
   auto* control = dynamic_cast<connectors::TransactionControl*>(databases.internos.get());
+  request.progress = !options.json && ::isatty(STDERR_FILENO) == 1;
   const CopyResult result =
       RunCopySession(databases, control, request, options.json ? nullptr : &std::cout,
                      options.json ? nullptr : &std::cerr, std::cerr);
-  if (options.json) PrintJson(result);
+  if (options.json) {
+    PrintJson(result);
+  } else {
+    PrintCreated(result.created);
+  }
   return result.status;
 }
 
 }  // namespace
+
+void PrintCopyJsonError(const std::string& message) { PrintJson(CopyResult{}, message); }
 
 void AddCopyCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<CopyOptions>();
@@ -121,21 +152,28 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
       "copy",
       "Copy an interno (cover sheet, invoices, items) to a new number, as F11 in the dialog does. "
       "The run is all or nothing: it is committed only when it ended without a fault.");
-  command->add_option("--internos", options->internos, "Database of internos, e.g. sqlite:PATH")
+  command
+      ->add_option("--internos", options->internos,
+                   "The database that holds the internos: sqlite:PATH or postgresql://...")
       ->required()
       ->type_name("URL");
-  command->add_option("--ncm", options->ncm, "NCM database (default: the --internos URL)")
+  command
+      ->add_option("--ncm", options->ncm,
+                   "The database with the tariff table ncm (default: the --internos database)")
       ->type_name("URL");
-  command->add_option("--source", options->source, "The interno to copy")
+  command->add_option("--source", options->source, "The number of the interno to copy")
       ->required()
       ->type_name("NUMBER");
-  command->add_option("--new", options->newNumber, "The new interno number")
+  command
+      ->add_option("--new", options->newNumber,
+                   "The number of the new interno (with several copies: NUMBER_1, NUMBER_2...)")
       ->required()
-      ->type_name("TEXT");
+      ->type_name("NUMBER");
   CLI::Option* copies =
       command
-          ->add_option("--copies", options->copies,
-                       "How many copies, 1 to 32767 (default 1); above 1 makes NEW_1, NEW_2...")
+          ->add_option(
+              "--copies", options->copies,
+              "How many copies, 1 to 32767 (default 1); above 1 makes NUMBER_1, NUMBER_2...")
           ->type_name("N");
   command
       ->add_option("--copies-as-typed", options->copiesAsTyped,
@@ -161,7 +199,7 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
       ->excludes(date);
   command
       ->add_option("--max-length", options->maxLength,
-                   "The longest new number accepted, in characters (the dialog's typing limit)")
+                   "Refuse a new number longer than N characters (the dialog's typing limit)")
       ->type_name("N")
       ->check(CLI::Range(1, 32767));
   command->add_flag("--keep-partial", options->keepPartial,
@@ -169,7 +207,16 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
                     "when a later one fails");
   command->add_flag("--yes", options->yes, "Make more than 50 copies without asking");
   command->add_flag("--json", options->json,
-                    "Print one JSON object: log, copias, messages (style, prompt), pointer");
+                    "Print one JSON object instead: log, copias, messages (style, prompt), "
+                    "pointer, created (interno, items, fob) and, when refused, error");
+  command->footer(
+      "Example (on the demo database that 'oquardelino demo' makes):\n"
+      "  D=~/.local/share/oquardelino\n"
+      "  oquardelino copy --internos sqlite:$D/internos.db --ncm sqlite:$D/ncm.db \\\n"
+      "                   --source 2024-0101 --new 2024-0901 --copies 2\n\n"
+      "Exit status: 0 every copy was made; 1 a copy failed or its number was taken (a failed run "
+      "writes nothing);\n2 refused arguments or a failed check (nothing written); 130 or 143 "
+      "interrupted (nothing written).");
   command->callback([options, &exitStatus] { exitStatus = RunCopy(*options); });
 }
 

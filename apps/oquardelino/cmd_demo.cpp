@@ -85,7 +85,8 @@ void AddDemoCommand(CLI::App& app, int& exitStatus) {
       ->type_name("DIR");
   command->add_flag(
       "--force", options->force,
-      "Replace demo databases (with --internos/--ncm: demo tables) that already exist");
+      "Replace demo databases (with --internos/--ncm: demo tables) that an earlier demo made; "
+      "any other database is refused");
   CLI::Option* internos =
       command
           ->add_option("--internos", options->internosUrl,
@@ -100,6 +101,9 @@ void AddDemoCommand(CLI::App& app, int& exitStatus) {
   ncm->needs(internos);
   internos->excludes("--dir");
   ncm->excludes("--dir");
+  command->footer(
+      "Example: oquardelino demo      (then try: oquardelino copy --help)\n\nExit status: 0 "
+      "written; 2 refused (the files exist, or a database the demo did not make).");
   command->callback([options, &exitStatus] {
     exitStatus = options->internosUrl.empty() ? RunDemo(*options) : RunDemoInDatabases(*options);
   });

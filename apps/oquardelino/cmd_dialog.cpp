@@ -18,6 +18,7 @@
 #include "demo/demo_data.h"
 #include "demo/demo_files.h"
 #include "dialog/frmMAIN.h"
+#include "display_check.h"
 #include "guarded_dialog.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
@@ -43,20 +44,13 @@ struct DialogOptions : SessionValues {
   bool keepPartial = false;
 };
 
-bool Set(const char* variable) {
-  const char* value = std::getenv(variable);
-  return value != nullptr && value[0] != '\0';
-}
-
-// A window needs a display: an X or Wayland session, or a Qt platform of its own that is not one
-// of the invisible ones.
-bool HasDisplay() {
-  if (Set("QT_QPA_PLATFORM")) {
-    const std::string platform = std::getenv("QT_QPA_PLATFORM");
-    if (platform.starts_with("offscreen") || platform.starts_with("minimal")) return false;
-    if (!platform.starts_with("xcb") && !platform.starts_with("wayland")) return true;
-  }
-  return Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+void QuietQtStartup(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  const bool noise =
+      type == QtDebugMsg || type == QtInfoMsg ||
+      (type == QtWarningMsg &&
+       (message.startsWith(QStringLiteral("QStandardPaths: ")) ||
+        QString::fromLatin1(context.category).startsWith(QStringLiteral("qt.qpa."))));
+  if (!noise) std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << '\n';
 }
 
 // Fills in the demo databases (creating them when missing) and the demo's first interno for what
@@ -80,9 +74,9 @@ void UseDemoWhereUnset(DialogOptions& options) {
   if (options.source.empty()) options.source = std::string(demo::DemoInternos().front().numero);
 }
 
-void PrintHeadlessAlternative(const DialogOptions& options) {
-  std::cerr << "oquardelino dialog: there is no display to open the copy dialog on (DISPLAY and "
-               "WAYLAND_DISPLAY are not set).\n"
+void PrintHeadlessAlternative(const DialogOptions& options, const std::string& why) {
+  std::cerr << "oquardelino dialog: there is no display to open the copy dialog on (" << why
+            << ").\n"
             << "Make the same copy without a window, for instance:\n"
             << "  oquardelino copy --internos '" << options.internos << "' --ncm '" << options.ncm
             << "' --source '" << options.source << "' --new '" << options.source
@@ -105,9 +99,10 @@ int RunDialog(DialogOptions options) {
     std::cerr << "oquardelino dialog: " << e.what() << "\n";
     return kExitUsage;
   }
-  if (!screenshot && !HasDisplay()) {
-    PrintHeadlessAlternative(options);
-    return kExitRunFailed;
+  std::string why;
+  if (!screenshot && !DisplayUsable(why)) {
+    PrintHeadlessAlternative(options, why);
+    return kExitUsage;
   }
   // The picture is drawn the same way everywhere, with or without a display.
   if (screenshot) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -115,6 +110,9 @@ int RunDialog(DialogOptions options) {
   static int argc = 1;
   static char name[] = "oquardelino";
   static char* argv[] = {name, nullptr};
+  // The toolkit's start-up notes (a runtime folder it made up, a missing input method) are not
+  // the user's business; OQ_QT_MESSAGES=1 shows them.
+  if (std::getenv("OQ_QT_MESSAGES") == nullptr) qInstallMessageHandler(QuietQtStartup);
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("oQUARDELINO"));
   QApplication::setStyle(QStringLiteral("Fusion"));
@@ -177,10 +175,12 @@ void AddDialogCommand(CLI::App& app, int& exitStatus) {
       "dialog", "Open the copy dialog (F11 copies, ESC closes) on the demo or a named database");
   command
       ->add_option("--internos", options->internos,
-                   "Database of internos, e.g. sqlite:PATH (default: the demo database, created "
-                   "when missing)")
+                   "The database that holds the internos: sqlite:PATH or postgresql://... "
+                   "(default: the demo database, created when missing)")
       ->type_name("URL");
-  command->add_option("--ncm", options->ncm, "NCM database (default: the --internos URL)")
+  command
+      ->add_option("--ncm", options->ncm,
+                   "The database with the tariff table ncm (default: the --internos database)")
       ->type_name("URL");
   command
       ->add_option("--source", options->source,
@@ -208,6 +208,11 @@ void AddDialogCommand(CLI::App& app, int& exitStatus) {
                    "Draw the dialog as it looks after start-up into this PNG (348 x 322) and "
                    "exit; needs no display")
       ->type_name("FILE.png");
+  command->footer(
+      "Example: oquardelino dialog      (the demo database; type a new number, F11 copies, ESC "
+      "closes)\n\nExit status: 0 closed normally; 1 the component failed; 2 refused arguments, a "
+      "failed check or no display; 130 or 143 interrupted during a copy (nothing "
+      "written).");
   command->callback([options, &exitStatus] { exitStatus = RunDialog(*options); });
 }
 

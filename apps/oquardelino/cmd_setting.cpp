@@ -37,11 +37,14 @@ void AddSettingCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<SettingOptions>();
   CLI::App* command = app.add_subcommand(
       "setting",
-      "Print a value of the per-user settings store ($XDG_CONFIG_HOME/oquardelino/settings.json); "
-      "nothing, and exit status 1, when there is none");
+      "Print a value of your per-user settings store, such as the mark that a copy leaves for "
+      "every interno it creates");
   command->add_option("APP", options->appName, "Application, e.g. TRELVO")->required();
   command->add_option("SECTION", options->section, "Section, e.g. PROCESOS")->required();
   command->add_option("KEY", options->key, "Key, e.g. the new interno number")->required();
+  command->footer(
+      "Example: oquardelino setting TRELVO PROCESOS 2024-0901      (prints SI)\n\nExit status: 0 "
+      "printed; 1 no such value (nothing printed); 2 the store cannot be read.");
   command->callback([options, &exitStatus] { exitStatus = ShowSetting(*options); });
 }
 

@@ -1,5 +1,6 @@
 #include "copy_session.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,14 +9,18 @@
 #include <memory>
 
 #include "commands.h"
+#include "copy_arguments.h"
 #include "dialog/frmMAIN.h"
 #include "dialog/headless_view.h"
+#include "engine/sql_text.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
 #include "host/failure.h"
 #include "host/forms.h"
+#include "host/recordset.h"
 #include "interrupts.h"
 #include "platform/settings_store.h"
+#include "progress_meter.h"
 
 namespace oq::app {
 
@@ -47,6 +52,10 @@ class CommandView : public HeadlessView {
   bool lineOpen() const { return lineOpen_; }
   // The terminal's cursor was moved to a new line by someone else.
   void LineEndedOnTerminal() { lineOpen_ = false; }
+  // Called before the log writes to its stream (a progress line is erased first).
+  void SetBeforeOutput(std::function<void()> beforeOutput) {
+    beforeOutput_ = std::move(beforeOutput);
+  }
 
  private:
   void Show(const std::string& text) {
@@ -61,12 +70,14 @@ class CommandView : public HeadlessView {
     }
     shown_ = text;
     if (fresh.empty()) return;
+    if (beforeOutput_) beforeOutput_();
     const std::string plain = WithPlainLineBreaks(fresh);
     *out_ << plain << std::flush;
     lineOpen_ = !plain.ends_with('\n');
   }
 
   std::ostream* out_;
+  std::function<void()> beforeOutput_;
   std::vector<std::string> logTexts_;
   std::string shown_;
   bool lineOpen_ = false;
@@ -91,6 +102,37 @@ bool RunSucceeded(const std::string& finalLog, const std::vector<ConsolePlatform
   return finalLog.ends_with("Proceso terminado...") && !failureBox && !badLine;
 }
 
+// A number read from the first row of a query's field, 0 when there is no row or no number.
+std::optional<double> FirstNumber(HostConnection& connection, const std::string& sql,
+                                  const std::string& field) {
+  connection.put_sql(sql);
+  Variant rows;
+  if (!connection.crearrs(rows).isTrue()) return std::nullopt;
+  const Variant value = dynamic_cast<Recordset&>(*rows.asObject()).Fields(field).Value();
+  return value.isNumeric() ? value.toDouble() : 0.0;
+}
+
+std::vector<CreatedInterno> Created(HostConnection& internos,
+                                    const std::vector<std::string>& numbers) {
+  std::vector<CreatedInterno> created;
+  for (const std::string& number : numbers) {
+    const std::string where = " where interno = '" + sql::Escape(number) + "'";
+    const auto fob = FirstNumber(internos, "select fobdivisas as f from caratula" + where, "f");
+    if (!fob) continue;
+    const auto items = FirstNumber(internos, "select count(*) as n from subitems" + where, "n");
+    created.push_back({number, static_cast<long>(items.value_or(0)), *fob});
+  }
+  return created;
+}
+
+// Whether two descriptors write to the same terminal, pipe or file.
+bool SameTarget(int a, int b) {
+  struct stat first {
+  }, second{};
+  return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
 void RemoveMark(const std::string& appName, const std::string& section, const std::string& key) {
   SettingsStore::ForCurrentUser().Remove(appName, section, key);
 }
@@ -102,22 +144,40 @@ CopyResult RunCopySession(const SessionDatabases& databases,
                           std::ostream* log, std::ostream* boxes, std::ostream& notes) {
   auto platform = std::make_shared<ConsolePlatform>(boxes);
   auto view = std::make_shared<CommandView>(log);
-  // On a terminal that shows both streams, a box must not land at the end of an open log line.
-  // The break goes to the terminal only: standard output keeps the log exactly.
-  if (log == &std::cout && ::isatty(STDOUT_FILENO) == 1 && ::isatty(STDERR_FILENO) == 1) {
-    platform->SetBeforeMessage([view] {
-      if (!view->lineOpen()) return;
-      std::cout.flush();
-      std::cerr << '\n';
-      view->LineEndedOnTerminal();
-    });
-  }
-
   RunGuard guard(databases.internos, request.keepPartial ? nullptr : control, &RemoveMark,
                  &PendingSignal);
   guard.SetOnDiscarded([&notes, view](const std::string& line, CopyContext&) {
     view->Finish();
     notes << "oquardelino copy: " << line << '\n';
+  });
+  std::unique_ptr<ProgressMeter> meter;
+  std::shared_ptr<HostConnection> ncm = databases.ncm;
+  // When both streams reach one screen, pipe or file, a box or a progress line must not land at
+  // the end of an open log line; the break goes to standard error, so the log stays exact.
+  const bool oneTarget = log == &std::cout && boxes == &std::cerr && SameTarget(1, 2);
+  auto endLogLine = [view, oneTarget] {
+    if (!oneTarget || !view->lineOpen()) return;
+    std::cout.flush();
+    std::cerr << '\n';
+    view->LineEndedOnTerminal();
+  };
+  if (request.progress) {
+    const bool filtered = request.option != "todos";
+    const auto items = FirstNumber(
+        *databases.internos,
+        "select count(*) as n from subitems where interno = '" + sql::Escape(request.source) + "'",
+        "n");
+    meter = std::make_unique<ProgressMeter>(
+        std::cerr, filtered ? 1 : CopiesTheBoxMakes(request.copiesText),
+        static_cast<long>(items.value_or(0)), filtered, endLogLine);
+    guard.SetObserver(
+        [&meter](const std::string& sql, const Variant& result) { meter->Statement(sql, result); });
+    if (ncm != databases.internos) ncm = std::make_shared<ObservedConnection>(ncm, *meter);
+    view->SetBeforeOutput([&meter] { meter->Finish(); });
+  }
+  platform->SetBeforeMessage([&meter, endLogLine] {
+    if (meter) meter->Finish();
+    endLogLine();
   });
   CopyRuns runs = guard.Wrap(CopyRuns::Engine());
   auto inSpan = [](std::function<void(CopyContext&)> run) {
@@ -146,12 +206,12 @@ CopyResult RunCopySession(const SessionDatabases& databases,
   CopyResult result;
   try {
     cMAIN main;
-    SessionDatabases guarded = databases;
     // The NCM database may be the same connection; the lookups then run inside the transaction.
-    if (guarded.ncm == guarded.internos) guarded.ncm = guard.connection();
-    guarded.internos = guard.connection();
+    SessionDatabases guarded{guard.connection(),
+                             databases.ncm == databases.internos ? guard.connection() : ncm};
     HandSessionToMain(main, guarded, request);
     main.Mostrar();
+    if (meter) meter->Finish();
     view->Finish();
     result.status = RunSucceeded(form->get_txtLOG(), platform->messages(), view->logTexts()) &&
                             (!guard.lastOutcome() || guard.lastOutcome()->kept)
@@ -166,7 +226,14 @@ CopyResult RunCopySession(const SessionDatabases& databases,
     view->Finish();
     notes << "oquardelino copy: " << e.what() << '\n';
   }
+  if (meter) meter->Finish();
   result.outcome = guard.lastOutcome();
+  try {
+    if (result.outcome) result.created = Created(*databases.internos, result.outcome->freeNumbers);
+  } catch (const Failure& failure) {
+    notes << "oquardelino copy: the internos made cannot be read back: " << failure.description()
+          << '\n';
+  }
   if (result.outcome && result.outcome->signal != 0) {
     if (result.outcome->kept) {
       notes << "oquardelino copy: interrupted; what the run wrote so far stays (--keep-partial)\n";

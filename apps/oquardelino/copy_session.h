@@ -19,6 +19,15 @@ struct CopyRequest : SessionValues {
   std::string copiesText = "1";
   std::string option = "todos";  // todos, con-lapi or sin-lapi
   bool keepPartial = false;
+  // Show the run's progress on standard error (a terminal's).
+  bool progress = false;
+};
+
+// An interno the run made: its number, the items it holds and its cover sheet's FOB total.
+struct CreatedInterno {
+  std::string interno;
+  long items = 0;
+  double fob = 0;
 };
 
 // What the session showed and how it ended.
@@ -29,6 +38,7 @@ struct CopyResult {
   std::vector<ConsolePlatform::Message> messages;
   std::optional<int> pointer;
   std::optional<RunOutcome> outcome;  // of the F11 run, when it ran
+  std::vector<CreatedInterno> created;
 };
 
 // Shows frmMAIN without a window on the open `databases`, as a user at the window would: types

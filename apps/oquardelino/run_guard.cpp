@@ -36,6 +36,7 @@ struct Mark {
 struct RunWatch {
   std::optional<std::string> fault;
   int signal = 0;
+  std::vector<std::string> freeNumbers;
   void Fault(std::string why) {
     if (!fault) fault = std::move(why);
   }
@@ -52,6 +53,9 @@ class GuardedConnection : public HostConnection {
       : inner_(std::move(inner)), control_(control), pendingSignal_(std::move(pendingSignal)) {}
 
   void Watch(RunWatch* watch) { watch_ = watch; }
+  void Observe(std::function<void(const std::string&, const Variant&)> observer) {
+    observer_ = std::move(observer);
+  }
 
   void put_sql(const std::string& text) override {
     sql_ = text;
@@ -59,10 +63,11 @@ class GuardedConnection : public HostConnection {
   }
   Variant crearrs(Variant& recordset) override {
     return Guarded([&] {
-      if (const auto number = CheckedNumber(sql_); number && control_ != nullptr && watch_) {
-        control_->LockNumber(*number);
-      }
-      return inner_->crearrs(recordset);
+      const auto number = CheckedNumber(sql_);
+      if (number && control_ != nullptr && watch_ != nullptr) control_->LockNumber(*number);
+      Variant found = inner_->crearrs(recordset);
+      if (number && watch_ != nullptr && !found.isTrue()) watch_->freeNumbers.push_back(*number);
+      return found;
     });
   }
   Variant ejecutar() override {
@@ -76,7 +81,9 @@ class GuardedConnection : public HostConnection {
       if (const int signal = pendingSignal_(); signal != 0) throw RunInterrupted(signal);
     }
     try {
-      return call();
+      Variant result = call();
+      if (observer_) observer_(sql_, result);
+      return result;
     } catch (const Failure& failure) {
       if (watch_ != nullptr) watch_->Fault("a statement failed: " + failure.description());
       throw;
@@ -87,6 +94,7 @@ class GuardedConnection : public HostConnection {
   connectors::TransactionControl* control_;
   RunGuard::PendingSignal pendingSignal_;
   RunWatch* watch_ = nullptr;
+  std::function<void(const std::string&, const Variant&)> observer_;
   std::string sql_;
 };
 
@@ -171,7 +179,7 @@ void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyConte
     try {
       control->BeginRun();
     } catch (const Failure& failure) {
-      last = RunOutcome{false, "the run could not start: " + failure.description(), 0};
+      last = RunOutcome{false, "the run could not start: " + failure.description(), 0, {}};
       if (onDiscarded) onDiscarded(DiscardedLine(*last), ctx);
       return;
     }
@@ -201,6 +209,7 @@ void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyConte
   }
   outcome.signal = watch.signal;
   outcome.fault = watch.fault.value_or("");
+  outcome.freeNumbers = watch.freeNumbers;
   last = outcome;
   if (!outcome.kept && onDiscarded) onDiscarded(DiscardedLine(outcome), ctx);
   if (escaped) std::rethrow_exception(escaped);
@@ -252,6 +261,11 @@ CopyRuns RunGuard::Wrap(CopyRuns runs) {
   };
   return CopyRuns{guarded(std::move(runs.todos)), guarded(std::move(runs.conLAPI)),
                   guarded(std::move(runs.sinLAPI))};
+}
+
+void RunGuard::SetObserver(
+    std::function<void(const std::string& sql, const Variant& result)> observer) {
+  impl_->connection->Observe(std::move(observer));
 }
 
 void RunGuard::SetOnDiscarded(

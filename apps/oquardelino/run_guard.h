@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "connectors/common/transaction_control.h"
 #include "dialog/frmMAIN.h"
@@ -33,6 +34,8 @@ struct RunOutcome {
   std::string fault;
   // The signal that interrupted the run, 0 when none.
   int signal = 0;
+  // The numbers the run's existence checks found free, in order: the internos it set out to make.
+  std::vector<std::string> freeNumbers;
 };
 
 // Makes each copy run all-or-nothing around the component, which sends its statements one by one
@@ -67,6 +70,10 @@ class RunGuard {
 
   // The connection to hand to the component in place of `internos`.
   std::shared_ptr<HostConnection> connection() const;
+
+  // Called after every statement of the component's internos connection that ran, with its text
+  // and result; for a progress display.
+  void SetObserver(std::function<void(const std::string& sql, const Variant& result)> observer);
 
   // `runs` with each run guarded. The guard must outlive the runs.
   CopyRuns Wrap(CopyRuns runs);

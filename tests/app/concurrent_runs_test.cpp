@@ -79,9 +79,10 @@ class ConcurrentRunsTest : public testing::TestWithParam<std::shared_ptr<TestBac
   // True while a run of another program holds its transaction's lock.
   bool RunInProgress() const {
     if (GetParam()->name() != "sqlite") {
-      return !db_->Query("select objid from pg_locks where locktype = 'advisory' and database = "
-                         "(select oid from pg_database where datname = current_database())",
-                         {"objid"})
+      return !db_->Query(
+                     "select objid from pg_locks where locktype = 'advisory' and database = "
+                     "(select oid from pg_database where datname = current_database())",
+                     {"objid"})
                   .empty();
     }
     sqlite::OpenOptions options;

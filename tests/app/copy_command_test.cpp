@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -73,9 +74,15 @@ class CopyCommandTest : public testing::TestWithParam<std::shared_ptr<TestBacken
 };
 
 TEST_P(CopyCommandTest, ACopyReportsItsRunAsJson) {
+  db_->Execute("update caratula set fobdivisas = 12.5 where interno = 'A1'");
   const auto out = CopyJson({"--source", "A1", "--new", "B1", "--date", "'2024-05-17'"}, 0);
   EXPECT_EQ(out, nlohmann::json::parse(R"({"log": "Proceso terminado...", "copias": "1",
-      "messages": [{"style": 64, "prompt": "Fin del Proceso"}], "pointer": 1})"));
+      "messages": [{"style": 64, "prompt": "Fin del Proceso"}], "pointer": 1,
+      "created": [{"interno": "B1", "items": 3, "fob": 12.5}]})"));
+  // Exit 1 and 2 print one object too; only a refusal has an error.
+  EXPECT_EQ(CopyJson({"--source", "A1", "--new", "B1"}, 1)["created"], nlohmann::json::array());
+  EXPECT_EQ(CopyJson({"--source", "A1", "--new", "B2", "--sorce", "x"}, 2)["error"],
+            "unknown option --sorce (did you mean --source?)");
   const auto row = db_->CaratulaRow("B1");
   ASSERT_TRUE(row);
   EXPECT_TRUE(SameValue((*row)[37], Variant::String("2024-05-17")));
@@ -170,12 +177,46 @@ TEST_P(CopyCommandTest, ADatabaseThatCannotBeOpenedIsABadArgument) {
   EXPECT_FALSE(std::filesystem::exists(db_->folder() / "missing.db"));
 }
 
+TEST_P(CopyCommandTest, ProgressShowsOnATerminalOnlyAndBoxesStartTheirOwnLine) {
+  if (GetParam()->name() != "sqlite") GTEST_SKIP() << "the display does not depend on the engine";
+  // 12,288 items that a licence-filtered copy keeps, one statement each: over half a second.
+  db_->InsertNcm("1000000000", "001", Variant::String("*"));
+  db_->Execute("update subitems set ncm = '1000000000 001', FOB = 1");
+  for (int i = 0; i < 12; ++i) {
+    db_->Execute(
+        "insert into subitems (interno, ncm, FOB, Cantidad, Preciounitario, "
+        "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
+        "KGBRUTO, SBTREI) select interno, ncm, FOB, Cantidad, Preciounitario, "
+        "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
+        "KGBRUTO, SBTREI from subitems");
+  }
+  const std::string args = " copy --internos " + ShellQuoted(db_->internosUrl()) + " --ncm " +
+                           ShellQuoted(db_->ncmUrl()) + " --source A1 --option con-lapi --new ";
+  const auto run = [&](const std::string& command) {
+    const std::string file = (db_->folder() / "both.txt").string();
+    EXPECT_EQ(std::system((command + " >" + ShellQuoted(file) + " 2>&1").c_str()), 0);
+    std::ostringstream text;
+    text << std::ifstream(file).rdbuf();
+    return text.str();
+  };
+  const std::string terminal =
+      run("script -qec " + ShellQuoted(OQ_PROGRAM + args + "T") + " /dev/null");
+  EXPECT_NE(terminal.find("\r\033[Kcopy 1 of 1, items "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find(" of 12288, "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find("items/s\r\033[KProceso terminado...\r\n"), std::string::npos);
+  // Off a terminal nothing extra, and a box that follows an open log line starts its own.
+  EXPECT_EQ(run(OQ_PROGRAM + args + "P"),
+            "Proceso terminado...\n[style 64] Fin del Proceso\ncreated P: 12288 items, FOB "
+            "12288\n");
+}
+
 TEST_P(CopyCommandTest, WithoutJsonTheLogGoesToOutputAndBoxesToErrors) {
   db_->InsertCaratula("N_2", TestDatabase::SampleCaratula(2));
   const ProgramResult result = Copy({"--source", "A1", "--new", "N", "--copies", "2"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out,
-            "Procesando...\nProcesando...El interno N_2 ya Existe! .-\nProceso terminado...\n");
+            "Procesando...\nProcesando...El interno N_2 ya Existe! .-\nProceso terminado...\n"
+            "created N_1: 3 items, FOB 7.25\n");
   EXPECT_EQ(result.err, "[style 64] Fin del Proceso\n");
 }
 
