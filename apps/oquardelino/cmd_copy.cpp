@@ -187,24 +187,12 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
                    "tariff position carries / lacks the licence mark")
       ->check(CLI::IsMember({"todos", "con-lapi", "sin-lapi"}))
       ->capture_default_str();
-  CLI::Option* date = command
-                          ->add_option("--date", options->date,
-                                       "The date written into fecha and fechaalta (default: today)")
-                          ->type_name("YYYY-MM-DD");
-  command
-      ->add_option("--date-sql", options->dateSql,
-                   "An SQL value expression written unquoted into fecha and fechaalta instead "
-                   "of --date, for hosts that need one")
-      ->type_name("EXPR")
-      ->excludes(date);
+  AddRunOptions(*command, options->date, options->dateSql, options->keepPartial);
   command
       ->add_option("--max-length", options->maxLength,
                    "Refuse a new number longer than N characters (the dialog's typing limit)")
       ->type_name("N")
       ->check(CLI::Range(1, 32767));
-  command->add_flag("--keep-partial", options->keepPartial,
-                    "Send the statements one by one with no transaction: what a step wrote stays "
-                    "when a later one fails");
   command->add_flag("--yes", options->yes, "Make more than 50 copies without asking");
   command->add_flag("--json", options->json,
                     "Print one JSON object instead: log, copias, messages (style, prompt), "

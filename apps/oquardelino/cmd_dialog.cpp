@@ -186,19 +186,7 @@ void AddDialogCommand(CLI::App& app, int& exitStatus) {
       ->add_option("--source", options->source,
                    "The interno to copy (default with the demo: its first interno)")
       ->type_name("NUMBER");
-  CLI::Option* date = command
-                          ->add_option("--date", options->date,
-                                       "The date written into fecha and fechaalta (default: today)")
-                          ->type_name("YYYY-MM-DD");
-  command
-      ->add_option("--date-sql", options->dateSql,
-                   "An SQL value expression written unquoted into fecha and fechaalta instead "
-                   "of --date")
-      ->type_name("EXPR")
-      ->excludes(date);
-  command->add_flag("--keep-partial", options->keepPartial,
-                    "Run each copy statement by statement with no transaction: what a step "
-                    "wrote stays when a later one fails");
+  AddRunOptions(*command, options->date, options->dateSql, options->keepPartial);
   command
       ->add_option("--max-length", options->maxLength,
                    "The longest new number the dialog accepts, in characters (default 40)")

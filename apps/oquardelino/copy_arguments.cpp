@@ -60,4 +60,21 @@ std::string DateLiteral(const std::string& text) {
   return "'" + date + "'";
 }
 
+void AddRunOptions(CLI::App& command, std::optional<std::string>& date,
+                   std::optional<std::string>& dateSql, bool& keepPartial) {
+  CLI::Option* dateOption =
+      command
+          .add_option("--date", date, "The date written into fecha and fechaalta (default: today)")
+          ->type_name("YYYY-MM-DD");
+  command
+      .add_option("--date-sql", dateSql,
+                  "An SQL value expression written unquoted into fecha and fechaalta instead of "
+                  "--date, for hosts that need one")
+      ->type_name("EXPR")
+      ->excludes(dateOption);
+  command.add_flag("--keep-partial", keepPartial,
+                   "Send each copy's statements one by one with no transaction: what a step wrote "
+                   "stays when a later one fails");
+}
+
 }  // namespace oq::app

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -29,5 +30,10 @@ void CheckNewNumber(const std::string& number, std::optional<int> maxLength);
 // --date: a calendar date YYYY-MM-DD (also written between single quotes), as the quoted SQL
 // literal 'YYYY-MM-DD' the cover sheets get.
 std::string DateLiteral(const std::string& text);
+
+// The options both copying commands share: --date and --date-sql (one or the other), and
+// --keep-partial.
+void AddRunOptions(CLI::App& command, std::optional<std::string>& date,
+                   std::optional<std::string>& dateSql, bool& keepPartial);
 
 }  // namespace oq::app
