@@ -106,6 +106,7 @@ class HostileValuesTest : public CopyFixture {};
 
 TEST_P(HostileValuesTest, EveryRunCopiesOnlyItsInternoAndEveryValueAsItWas) {
   const bool sqlite = GetParam()->dialect() == Dialect::kSqlite;
+  platform_.setDecimalSeparator(",");  // numbers still go into statements with a point
   SetUpSession({db_->internos(), db_->ncm(), "'2024-05-17'", "A'; --", MakeDataAccessManager(), 0});
   db_->InsertInterno("V", 7, 2, 2);  // the interno the injections aim at
   RowValues caratula;
@@ -117,13 +118,16 @@ TEST_P(HostileValuesTest, EveryRunCopiesOnlyItsInternoAndEveryValueAsItWas) {
   db_->InsertFactura("A'; --", 2, "*/;/*");
   const std::vector<std::string> ncms = {"1111111111 001'--;/*", "2222222222 002*/;--",
                                          "3333333333 003", "1111111111 001"};
+  // Number values are dealt out in turn, so that the two kept items hold every one of them.
+  std::size_t dealt = 0;
   for (std::size_t item = 0; item < (sqlite ? 4u : 3u); ++item) {
     RowValues values;
     for (std::size_t i = 1; i < layout::kSubitemsColumnCount; ++i) {
       const demo::ColumnType type = demo::SubitemsColumnType(i);
+      const bool text = type.kind == demo::ColumnKind::kText;
       values[std::string(layout::kSubitems[i])] =
-          item == 2 && type.kind == demo::ColumnKind::kNumber ? Variant::Null()  // never kept
-                                                              : Hostile(type, i + item, sqlite);
+          item == 2 && !text ? Variant::Null()  // never kept
+                             : Hostile(type, text ? i + item : dealt++, sqlite);
     }
     values["ncm"] = S(ncms[item]);
     values["FOB"] = item == 0 && !sqlite ? Variant::Double(9.5e15) : Variant::Double(-0.01);

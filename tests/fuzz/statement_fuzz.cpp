@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <regex>
+#include <set>
 
 #include "connectors/common/snapshot_recordset.h"
 #include "connectors/components/dam_main.h"
@@ -91,22 +92,13 @@ Variant RandomValue(FuzzedDataProvider& in) {
                                          "(SELECT 1)", "-",
                                          "1e",         ""};
   // An input that runs out gives zeros: a whole number, so that short inputs still make items.
-  switch (in.ConsumeIntegralInRange(0, 6)) {
-    case 0:
-      return Variant::Long(in.ConsumeIntegral<std::int32_t>());
-    case 1:
-      return Variant::String(in.ConsumeRandomLengthString(40));
-    case 2:
-      return Variant::String(in.PickValueInArray(kHostile));
-    case 3:
-      return Variant::LongLong(in.ConsumeIntegral<std::int64_t>());
-    case 4:
-      return Variant::Double(std::bit_cast<double>(in.ConsumeIntegral<std::uint64_t>()));
-    case 5:
-      return Variant::Boolean(in.ConsumeBool());
-    default:
-      return Variant::Null();
-  }
+  const int kind = in.ConsumeIntegralInRange(0, 6);
+  if (kind == 0) return Variant::Long(in.ConsumeIntegral<std::int32_t>());
+  if (kind == 1) return Variant::String(in.ConsumeRandomLengthString(40));
+  if (kind == 2) return Variant::String(in.PickValueInArray(kHostile));
+  if (kind == 3) return Variant::LongLong(in.ConsumeIntegral<std::int64_t>());
+  if (kind == 4) return Variant::Double(std::bit_cast<double>(in.ConsumeIntegral<std::uint64_t>()));
+  return kind == 5 ? Variant::Boolean(in.ConsumeBool()) : Variant::Null();
 }
 
 // The stored value a number column must read back: the number its text writes, or that text.
@@ -128,14 +120,11 @@ void CheckNumber(sqlite3_value* got, const Variant& value, const std::string& se
 
 enum class Form { kText, kNumber, kEsNumero };
 Form FormOf(const std::string& column) {
-  for (const char* name : {"KGNETO", "KGBRUTO", "SBTREI"}) {
-    if (column == name) return Form::kEsNumero;
-  }
-  for (const char* name : {"Cantidad", "Preciounitario", "valorrelacionestadistica", "insumostemp",
-                           "insumosacons", "valorderesp", "FOB"}) {
-    if (column == name) return Form::kNumber;
-  }
-  return Form::kText;
+  static const std::set<std::string> kNumbers = {
+      "Cantidad", "Preciounitario",          "valorderesp", "insumostemp", "insumosacons",
+      "FOB",      "valorrelacionestadistica"};
+  if (column == "KGNETO" || column == "KGBRUTO" || column == "SBTREI") return Form::kEsNumero;
+  return kNumbers.contains(column) ? Form::kNumber : Form::kText;
 }
 
 bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
