@@ -22,3 +22,6 @@ eval "$(scripts/pg-server.sh env "$pg_dir")"
 find "build/$preset/tests" -name '*_tests.cmake' -name '*\[*' -delete
 
 ctest --preset "$preset" -j "$(nproc)"
+
+# A short run of the statement fuzz target, in its own clang build (build/fuzz).
+scripts/fuzz.sh 30

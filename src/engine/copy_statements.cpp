@@ -4,6 +4,7 @@
 #include <span>
 #include <string_view>
 
+#include "engine/conversions.h"
 #include "engine/sql_text.h"
 #include "engine/table_layouts.h"
 
@@ -59,6 +60,17 @@ std::string ItemCopyStatement(const std::string& p_NRO, const std::string& p_NWN
   return "insert into subitems (" + JoinNames(columns) + ") select " + Quoted(p_NWNRO) + "," +
          JoinNames(columns.subspan(1)) + " from subitems where interno = " + Quoted(p_NRO) +
          " order by id";
+}
+
+std::string ExistenceQuery(const std::string& p_NWNRO) {
+  return "select interno from caratula where interno = " + Quoted(p_NWNRO);
+}
+
+std::string FobUpdateStatement(double total, std::string_view decimalSeparator,
+                               const std::string& p_NWNRO) {
+  return "update caratula set fobdivisas = " +
+         rt::Replace(rt::Format00_00(total, decimalSeparator), ",", ".") +
+         " where interno = " + Quoted(p_NWNRO);
 }
 
 }  // namespace oq

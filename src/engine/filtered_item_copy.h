@@ -13,15 +13,16 @@ namespace oq {
 // The licence-filtered item copies. Each reads the items of `p_NRO` in ascending id through the
 // internos connection, looks every item's tariff position up in `ncm` through the NCM connection
 // and writes, one insert per item, only the items whose position carries the licence mark "*"
-// (_ConLAPI) or the empty mark (_sinLAPI), under `p_NWNRO`. Values are written as literals: text
-// values quoted with their single quotes doubled (Null as the empty text), numbers with "." as the
-// decimal mark, KGNETO, KGBRUTO and SBTREI as the formatting component "cFORMAT.Main" gives them.
+// (_ConLAPI) or the empty mark (_sinLAPI), under `p_NWNRO`. Values are written as literals
+// (filtered_item_statements.h): text values quoted with their single quotes doubled (Null as the
+// empty text), numbers with "." as the decimal mark, KGNETO, KGBRUTO and SBTREI as the formatting
+// component "cFORMAT.Main" gives them; a number column that holds text gets that text back.
 //
 // Returns true when every source item was examined, however many were kept. Returns false with
 // no message and nothing written when the source has no items; returns false after a message box
 // (OK only, no icon) "Error <n> (<description>) in procedure AgregarSubitems_... of Formulario
-// frmMAIN" when anything fails, for instance a Null in a number column of a kept item (94). Rows
-// written before a failure stay. Nothing throws.
+// frmMAIN" when anything fails, for instance a Null in a number column of a kept item (94) or a
+// NUL character in a text (5). Rows written before a failure stay. Nothing throws.
 bool AgregarSubitems_ConLAPI(CopyContext& ctx, const std::string& p_NRO,
                              const std::string& p_NWNRO);
 bool AgregarSubitems_sinLAPI(CopyContext& ctx, const std::string& p_NRO,

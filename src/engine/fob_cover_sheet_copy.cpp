@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "engine/conversions.h"
+#include "engine/copy_statements.h"
 #include "engine/cover_sheet_copy.h"
 #include "engine/filtered_item_copy.h"
 #include "engine/platform_port.h"
@@ -53,10 +53,8 @@ bool AgregarCaratulaRecalculandoFOB(CopyContext& ctx, const std::string& p_NRO,
     if (filtered::GreaterThanZero(count)) {
       const Variant total = QueryField(
           *internos, recordset, "select sum(fob) as total from subitems" + ofNewNumber, "total");
-      // The statement needs "." whatever the regional settings write.
-      const std::string fob =
-          rt::Replace(rt::Format00_00(NumberOf(total), ctx.platform.DecimalSeparator()), ",", ".");
-      internos->put_sql("update caratula set fobdivisas = " + fob + ofNewNumber);
+      internos->put_sql(
+          FobUpdateStatement(NumberOf(total), ctx.platform.DecimalSeparator(), p_NWNRO));
       internos->ejecutar();
     } else {
       internos->put_sql("update caratula set fobdivisas = 0 " + ofNewNumber);

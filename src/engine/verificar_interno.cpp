@@ -1,8 +1,8 @@
 #include "engine/verificar_interno.h"
 
+#include "engine/copy_statements.h"
 #include "engine/failure_text.h"
 #include "engine/session_objects.h"
-#include "engine/sql_text.h"
 #include "host/failure.h"
 #include "host/variant.h"
 
@@ -24,8 +24,7 @@ bool NotAsBoolean(const Variant& value) {
 bool VerificarInterno(CopyContext& ctx, const std::string& p_NWNRO) {
   try {
     const std::shared_ptr<HostConnection> connection = InternosConnection();
-    connection->put_sql("select interno from caratula where interno = '" + sql::Escape(p_NWNRO) +
-                        "'");
+    connection->put_sql(ExistenceQuery(p_NWNRO));
     // A fresh record-set variable for this call only; released when the call ends, unread.
     Variant recordset;
     return NotAsBoolean(connection->crearrs(recordset));

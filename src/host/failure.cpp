@@ -5,6 +5,8 @@ namespace oq::err {
 namespace {
 const char* DescriptionOf(std::int32_t number) {
   switch (number) {
+    case kInvalidProcedureCall:
+      return "Invalid procedure call or argument";
     case kOverflow:
       return "Overflow";
     case kTypeMismatch:

@@ -30,6 +30,7 @@ class Failure : public std::runtime_error {
 
 // The classic run-time error numbers that the copy procedures and the host layer raise.
 namespace err {
+inline constexpr std::int32_t kInvalidProcedureCall = 5;
 inline constexpr std::int32_t kOverflow = 6;
 inline constexpr std::int32_t kTypeMismatch = 13;
 inline constexpr std::int32_t kPathFileAccess = 75;

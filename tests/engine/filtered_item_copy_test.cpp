@@ -93,31 +93,6 @@ TEST_P(FilteredItemCopyTest, EachVariantKeepsTheItemsOfItsMark) {
   EXPECT_EQ(formatsCreated_, 2);  // once per call with items, however many items
 }
 
-TEST_P(FilteredItemCopyTest, WritesTextsNumbersAndEsNumeroValuesAsLiterals) {
-  platform_.setDecimalSeparator(",");
-  db_->InsertNcm("1111111111", "001", Variant::String("*"));
-  AddItem("1111111111 001", {{"descripcion", Variant::String("CABLE 3' USB")},
-                             {"Cantidad", Variant::Double(1.5)},
-                             {"FOB", Variant::Double(1234.75)},
-                             {"KGBRUTO", Variant::Double(2.25)},
-                             {"SBTREI", Variant::String("12,5")},
-                             {"IdPais", Variant::String("200")}});
-  ASSERT_TRUE(AgregarSubitems_ConLAPI(ctx_, "A", "C"));
-  const auto rows = db_->SubitemRows("C");
-  ASSERT_EQ(rows.size(), 1u);
-  const std::vector<Variant>& row = rows[0];  // id, then the 33 columns
-  EXPECT_EQ(row[1].asString(), "C");
-  EXPECT_EQ(row[12].asString(), "CABLE 3' USB");
-  EXPECT_EQ(row[10].asString(), "200");
-  EXPECT_EQ(row[13].asString(), "");  // Null text: an empty text, never NULL
-  EXPECT_EQ(row[24].asString(), "");
-  EXPECT_TRUE(SameValue(row[6], Variant::Double(1.5)));
-  EXPECT_TRUE(SameValue(row[27], Variant::Double(1234.75)));
-  EXPECT_TRUE(SameValue(row[25], Variant::Long(0)));  // EsNumero of a Null
-  EXPECT_TRUE(SameValue(row[26], Variant::Double(2.25)));
-  EXPECT_TRUE(SameValue(row[28], Variant::Double(12.5)));
-}
-
 TEST_P(FilteredItemCopyTest, SendsTheStatementsOfEachVariant) {
   auto internos = std::make_shared<RecordingConnection>(db_->internos());
   auto ncm = std::make_shared<RecordingConnection>(db_->ncm());

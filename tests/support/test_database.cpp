@@ -66,7 +66,10 @@ std::string SqlLiteral(const Variant& value) {
   if (value.isNull() || value.isEmpty()) return "NULL";
   if (value.isString()) return "'" + rt::Replace(value.asString(), "'", "''") + "'";
   if (value.kind() == Variant::Kind::kBoolean) return value.asBoolean() ? "1" : "0";
-  return rt::NumberToText(value.toDouble(), ".");
+  const double number = value.toDouble();
+  if (std::isnan(number)) return "'NaN'";  // only the server holds one
+  if (std::isinf(number)) return number > 0 ? "1e999" : "-1e999";
+  return rt::NumberToText(number, ".");
 }
 
 bool SameValue(const Variant& a, const Variant& b) {

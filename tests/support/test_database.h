@@ -71,7 +71,7 @@ class TestDatabase {
 };
 
 // An SQL literal for a value: NULL, a quoted text with its quotes doubled, or a number written
-// with a point.
+// with a point ('NaN' for NaN, 1e999 or -1e999 for an infinity).
 std::string SqlLiteral(const Variant& value);
 
 // Whether two values read from different backends or columns are the same: both Null, equal
