@@ -37,7 +37,7 @@ void AddSettingCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<SettingOptions>();
   CLI::App* command = app.add_subcommand(
       "setting",
-      "Print a value of the per-user settings store ($XDG_CONFIG_HOME/oquardelino/settings.json); "
+      "Print a value of the per-user settings store ($XDG_CONFIG_HOME/oquardelino/settings.db); "
       "nothing, and exit status 1, when there is none");
   command->add_option("APP", options->appName, "Application, e.g. TRELVO")->required();
   command->add_option("SECTION", options->section, "Section, e.g. PROCESOS")->required();
