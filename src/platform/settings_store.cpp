@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -14,6 +16,8 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string_view>
+#include <thread>
+#include <utility>
 
 #include "host/failure.h"
 
@@ -65,6 +69,35 @@ bool Exists(const std::filesystem::path& file) {
   return std::filesystem::symlink_status(file, ignored).type() !=
          std::filesystem::file_type::not_found;
 }
+
+// Which file a path names: whether it still names the one that was found damaged.
+std::optional<std::pair<dev_t, ino_t>> Identity(const std::filesystem::path& file) {
+  struct stat info {};
+  if (::lstat(file.c_str(), &info) != 0) return std::nullopt;
+  return std::pair(info.st_dev, info.st_ino);
+}
+
+// An exclusive lock on a folder for the object's life, waited for at most `wait`; without it
+// (timed out, or the folder cannot be opened) the caller goes on all the same.
+class FolderLock {
+ public:
+  FolderLock(const std::filesystem::path& folder, std::chrono::milliseconds wait)
+      : fd_(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+ private:
+  int fd_;
+};
 
 }  // namespace
 
@@ -178,6 +211,7 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
   if (error) throw AccessError(file_.parent_path(), error.message());
 
   for (bool retried = false;; retried = true) {
+    const auto identity = Identity(file_);
     try {
       if (std::filesystem::is_directory(file_, error)) {
         throw DatabaseError{SQLITE_NOTADB, "a folder is in its place"};
@@ -207,7 +241,10 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
                                      std::to_string(options_.lockWait.count()) + " ms");
       }
       if (!IsDamage(e.code) || retried) throw AccessError(file_, e.message);
-      SetAside(file_, e.message);
+      // Two programs may find the same damaged store at once: the first sets it aside, and the
+      // other must neither fail on the missing file nor rename the new store started meanwhile.
+      const FolderLock lock(file_.parent_path(), options_.lockWait);
+      if (Identity(file_) == identity) SetAside(file_, e.message);
     }
   }
 }

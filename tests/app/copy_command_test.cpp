@@ -83,11 +83,11 @@ TEST_P(CopyCommandTest, ACopyReportsItsRunAsJson) {
   EXPECT_EQ(db_->Count("facturas", "B1"), 2);
   // The copy left its mark where `oquardelino setting` reads it.
   const std::string setting =
-      "env XDG_CONFIG_HOME=" + ShellQuoted((db_->folder() / "config").string()) +
+      "XDG_CONFIG_HOME=" + ShellQuoted((db_->folder() / "config").string()) +
       " " OQ_PROGRAM " setting TRELVO PROCESOS B1";
   FILE* pipe = ::popen(setting.c_str(), "r");
   char value[16] = {};
-  EXPECT_EQ(std::fread(value, 1, sizeof value - 1, pipe), 3u);
+  std::fread(value, 1, sizeof value - 1, pipe);
   EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 0);
   EXPECT_STREQ(value, "SI\n");
 }
