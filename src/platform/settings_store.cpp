@@ -291,7 +291,8 @@ void SettingsStore::SetAside(const std::filesystem::path& damaged, const std::st
   std::filesystem::rename(WithSuffix(damaged, "-journal"), WithSuffix(aside, "-journal"), error);
 
   const std::string warning = "oquardelino: " + damaged.string() + " was damaged (" + why +
-                              "); it is kept as " + aside.string() + " and a new one is started";
+                              "); it is kept as " + aside.string() +
+                              ", and the settings store goes on without it";
   if (options_.warn) {
     options_.warn(warning);
   } else {

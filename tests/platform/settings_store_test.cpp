@@ -110,7 +110,7 @@ TEST_F(SettingsStoreTest, ADamagedFileIsSetAsideWithOneWarningAndTheWriteGoesOn)
       // Kept whole, under the name that the warning gives.
       const std::string& warning = warnings_[0];
       const std::size_t from = warning.find("kept as ") + 8;
-      const std::filesystem::path kept = warning.substr(from, warning.find(" and a ") - from);
+      const std::filesystem::path kept = warning.substr(from, warning.find(", and the") - from);
       EXPECT_EQ(std::filesystem::status(kept).type(), kind) << warning;
       EXPECT_EQ(kind == std::filesystem::file_type::regular ? file_size(kept) : 0, size);
     }
