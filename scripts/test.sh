@@ -23,5 +23,17 @@ find "build/$preset/tests" -name '*_tests.cmake' -name '*\[*' -delete
 
 ctest --preset "$preset" -j "$(nproc)"
 
+# --- Sanitizers ---------------------------------------------------------------------------------
+# The whole suite again, built with the address and undefined-behaviour sanitizers, against the
+# same server. The sanitizers' options and the leak suppressions come with the asan test preset.
+# Skipped when the run above was the asan preset already, or with OQ_SKIP_ASAN=1.
+if [ "$preset" != asan ] && [ "${OQ_SKIP_ASAN:-0}" != 1 ]; then
+  cmake --preset asan
+  cmake --build --preset asan -j "$(nproc)"
+  find build/asan/tests -name '*_tests.cmake' -name '*\[*' -delete
+  ctest --preset asan -j "$(nproc)"
+fi
+# --- end of sanitizers --------------------------------------------------------------------------
+
 # A short run of the statement fuzz target, in its own clang build (build/fuzz).
 scripts/fuzz.sh 30

@@ -1,10 +1,25 @@
 #include "platform/settings_store.h"
 
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <initializer_list>
+#include <iostream>
+#include <iterator>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <string_view>
+#include <thread>
+#include <utility>
 
 #include "host/failure.h"
-#include "host/locked_json_file.h"
 
 namespace oq {
 
@@ -12,19 +27,147 @@ namespace {
 
 constexpr std::int32_t kPathFileAccessError = 75;
 
+constexpr const char* kSchema =
+    "create table if not exists settings (app text not null, section text not null, "
+    "key text not null, value text not null, primary key (app, section, key)) without rowid";
+constexpr const char* kUpsert =
+    "insert into settings (app, section, key, value) values (?, ?, ?, ?) "
+    "on conflict (app, section, key) do update set value = excluded.value";
+constexpr const char* kSelect =
+    "select value from settings where app = ? and section = ? and key = ?";
+constexpr const char* kDelete = "delete from settings where app = ? and section = ? and key = ?";
+
 Failure AccessError(const std::filesystem::path& file, const std::string& what) {
   return Failure(kPathFileAccessError,
                  "Path/File access error (" + file.string() + ": " + what + ")");
 }
 
-LockedJsonFile File(const std::filesystem::path& file) {
-  return LockedJsonFile(file, {AccessError, "cannot be read", "not a settings file",
-                               /*emptyIsObject=*/true, /*mode=*/0600});
+// What SQLite reported, held apart from Failure until the store has decided whether the file is
+// damaged (and so set aside) or the call has failed.
+struct DatabaseError {
+  int code;  // the primary result code
+  std::string message;
+};
+
+bool IsDamage(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
+
+std::filesystem::path WithSuffix(const std::filesystem::path& file, const std::string& suffix) {
+  return file.string() + suffix;
 }
+
+std::string UtcStamp() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  ::gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &utc);
+  return text;
+}
+
+bool Exists(const std::filesystem::path& file) {
+  std::error_code ignored;
+  return std::filesystem::symlink_status(file, ignored).type() !=
+         std::filesystem::file_type::not_found;
+}
+
+// Which file a path names: whether it still names the one that was found damaged.
+std::optional<std::pair<dev_t, ino_t>> Identity(const std::filesystem::path& file) {
+  struct stat info {};
+  if (::lstat(file.c_str(), &info) != 0) return std::nullopt;
+  return std::pair(info.st_dev, info.st_ino);
+}
+
+// An exclusive lock on a folder for the object's life, waited for at most `wait`; without it
+// (timed out, or the folder cannot be opened) the caller goes on all the same.
+class FolderLock {
+ public:
+  FolderLock(const std::filesystem::path& folder, std::chrono::milliseconds wait)
+      : fd_(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    while (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+ private:
+  int fd_;
+};
 
 }  // namespace
 
-SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
+class SettingsStore::Database {
+ public:
+  // One prepared statement whose parameters are all texts.
+  class Statement {
+   public:
+    Statement(sqlite3* db, const char* sql) : db_(db) {
+      sqlite3_stmt* statement = nullptr;
+      Check(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr));
+      statement_.reset(statement);
+    }
+    // Binds `params` in order and runs the statement to its end: the first column of its first
+    // row, if it has one. The statement can be run again.
+    std::optional<std::string> Run(std::initializer_list<std::string_view> params) {
+      sqlite3_stmt* statement = statement_.get();
+      sqlite3_reset(statement);
+      int index = 0;
+      for (std::string_view param : params) {
+        // The texts outlive the run, so SQLite need not copy them (a null destructor).
+        Check(sqlite3_bind_text64(statement, ++index, param.data(), param.size(), nullptr,
+                                  SQLITE_UTF8));
+      }
+      std::optional<std::string> first;
+      for (int rc; (rc = sqlite3_step(statement)) != SQLITE_DONE;) {
+        if (rc != SQLITE_ROW) Check(rc);
+        if (!first && sqlite3_column_count(statement) > 0) {
+          const auto* text = static_cast<const char*>(sqlite3_column_blob(statement, 0));
+          first.emplace(text != nullptr ? text : "",
+                        static_cast<std::size_t>(sqlite3_column_bytes(statement, 0)));
+        }
+      }
+      return first;
+    }
+
+   private:
+    void Check(int rc) const {
+      if (rc != SQLITE_OK) throw DatabaseError{rc & 0xff, sqlite3_errmsg(db_)};
+    }
+    struct Finalize {
+      void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+    };
+    sqlite3* db_;
+    std::unique_ptr<sqlite3_stmt, Finalize> statement_;
+  };
+
+  Database(const std::filesystem::path& file, std::chrono::milliseconds lockWait) {
+    sqlite3* db = nullptr;
+    const int rc =
+        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    db_.reset(db);
+    if (rc != SQLITE_OK) throw DatabaseError{rc & 0xff, db ? sqlite3_errmsg(db) : "out of memory"};
+    sqlite3_busy_timeout(db, static_cast<int>(lockWait.count()));
+  }
+
+  Statement Prepare(const char* sql) { return Statement(db_.get(), sql); }
+  std::optional<std::string> Run(const char* sql, std::initializer_list<std::string_view> params) {
+    return Prepare(sql).Run(params);
+  }
+
+ private:
+  struct Close {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+  };
+  std::unique_ptr<sqlite3, Close> db_;
+};
+
+SettingsStore::SettingsStore(std::filesystem::path file, SettingsStoreOptions options)
+    : file_(std::move(file)), options_(std::move(options)) {}
 
 SettingsStore SettingsStore::ForCurrentUser() {
   std::filesystem::path base;
@@ -35,42 +178,126 @@ SettingsStore SettingsStore::ForCurrentUser() {
     const char* home = std::getenv("HOME");
     base = std::filesystem::path(home != nullptr && home[0] != '\0' ? home : ".") / ".config";
   }
-  return SettingsStore(base / "oquardelino" / "settings.json");
+  return SettingsStore(base / "oquardelino" / "settings.db");
 }
 
 void SettingsStore::Save(const std::string& appName, const std::string& section,
                          const std::string& key, const std::string& value) const {
-  File(file_).Update([&](nlohmann::json& store) {
-    nlohmann::json& app = store[appName];
-    if (!app.is_object()) app = nlohmann::json::object();
-    nlohmann::json& sectionValues = app[section];
-    if (!sectionValues.is_object()) sectionValues = nlohmann::json::object();
-    sectionValues[key] = value;
-  });
-}
-
-void SettingsStore::Remove(const std::string& appName, const std::string& section,
-                           const std::string& key) const {
-  if (!std::filesystem::exists(file_)) return;
-  File(file_).Update([&](nlohmann::json& store) {
-    auto app = store.find(appName);
-    if (app == store.end() || !app->is_object()) return;
-    auto sec = app->find(section);
-    if (sec != app->end() && sec->is_object()) sec->erase(key);
-  });
+  Transaction([&](Database& db) { db.Run(kUpsert, {appName, section, key, value}); });
 }
 
 std::optional<std::string> SettingsStore::Get(const std::string& appName,
                                               const std::string& section,
                                               const std::string& key) const {
-  const nlohmann::json store = File(file_).Read();
-  auto app = store.find(appName);
-  if (app == store.end() || !app->is_object()) return std::nullopt;
-  auto sec = app->find(section);
-  if (sec == app->end() || !sec->is_object()) return std::nullopt;
-  auto value = sec->find(key);
-  if (value == sec->end() || !value->is_string()) return std::nullopt;
-  return value->get<std::string>();
+  if (!HasAnything()) return std::nullopt;
+  std::optional<std::string> value;
+  Transaction([&](Database& db) { value = db.Run(kSelect, {appName, section, key}); });
+  return value;
+}
+
+void SettingsStore::Remove(const std::string& appName, const std::string& section,
+                           const std::string& key) const {
+  if (!HasAnything()) return;
+  Transaction([&](Database& db) { db.Run(kDelete, {appName, section, key}); });
+}
+
+bool SettingsStore::HasAnything() const {
+  return Exists(file_) || Exists(file_.parent_path() / "settings.json");
+}
+
+void SettingsStore::Transaction(const std::function<void(Database&)>& work) const {
+  std::error_code error;
+  if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), error);
+  if (error) throw AccessError(file_.parent_path(), error.message());
+
+  for (bool retried = false;; retried = true) {
+    const auto identity = Identity(file_);
+    try {
+      if (std::filesystem::is_directory(file_, error)) {
+        throw DatabaseError{SQLITE_NOTADB, "a folder is in its place"};
+      }
+      if (!Exists(file_)) {
+        // SQLite would create the file readable by all; the marks are the user's own. (An empty
+        // file is an empty database. Only a missing file is opened here: closing a descriptor of
+        // a file drops every lock this process holds on it, SQLite's included.)
+        const int fd = ::open(file_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) ::close(fd);
+      }
+      Database db(file_, options_.lockWait);
+      // Taking the write lock first means the wait for another writer happens here, bounded by
+      // the busy timeout, and never as a deadlock between two readers that both want to write.
+      db.Run("begin immediate", {});
+      if (db.Run("pragma user_version", {}) == "0") {
+        db.Run(kSchema, {});
+        Import(db);
+        db.Run("pragma user_version = 1", {});
+      }
+      work(db);
+      db.Run("commit", {});
+      return;
+    } catch (const DatabaseError& e) {
+      if (e.code == SQLITE_BUSY || e.code == SQLITE_LOCKED) {
+        throw AccessError(file_, "locked by another program; gave up after " +
+                                     std::to_string(options_.lockWait.count()) + " ms");
+      }
+      if (!IsDamage(e.code) || retried) throw AccessError(file_, e.message);
+      // Two programs may find the same damaged store at once: the first sets it aside, and the
+      // other must neither fail on the missing file nor rename the new store started meanwhile.
+      const FolderLock lock(file_.parent_path(), options_.lockWait);
+      if (Identity(file_) == identity) SetAside(file_, e.message);
+    }
+  }
+}
+
+void SettingsStore::Import(Database& db) const {
+  const std::filesystem::path legacy = file_.parent_path() / "settings.json";
+  if (legacy == file_ || !Exists(legacy)) return;
+  std::error_code error;
+  nlohmann::json stored;  // null: unreadable
+  if (!std::filesystem::is_directory(legacy, error)) {
+    std::ifstream in(legacy, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    if (in)
+      stored =
+          text.empty() ? nlohmann::json::object() : nlohmann::json::parse(text, nullptr, false);
+  }
+  if (!stored.is_object()) {
+    SetAside(legacy, "not a settings file");
+    return;
+  }
+  Database::Statement insert = db.Prepare(kUpsert);
+  for (const auto& [app, sections] : stored.items()) {
+    if (!sections.is_object()) continue;
+    for (const auto& [section, values] : sections.items()) {
+      if (!values.is_object()) continue;
+      for (const auto& [key, value] : values.items()) {
+        if (value.is_string()) insert.Run({app, section, key, value.get_ref<const std::string&>()});
+      }
+    }
+  }
+}
+
+void SettingsStore::SetAside(const std::filesystem::path& damaged, const std::string& why) const {
+  const std::string stamp = ".damaged-" + UtcStamp();
+  std::filesystem::path aside = WithSuffix(damaged, stamp);
+  for (int n = 2; Exists(aside); ++n) aside = WithSuffix(damaged, stamp + "-" + std::to_string(n));
+  std::error_code error;
+  std::filesystem::rename(damaged, aside, error);
+  if (error) {
+    throw AccessError(damaged, "damaged (" + why + ") and cannot be set aside: " + error.message());
+  }
+  // A journal left by an interrupted write belongs to the damaged file: beside a new store, SQLite
+  // would play it back into it.
+  std::filesystem::rename(WithSuffix(damaged, "-journal"), WithSuffix(aside, "-journal"), error);
+
+  const std::string warning = "oquardelino: " + damaged.string() + " was damaged (" + why +
+                              "); it is kept as " + aside.string() +
+                              ", and the settings store goes on without it";
+  if (options_.warn) {
+    options_.warn(warning);
+  } else {
+    std::cerr << warning << '\n';
+  }
 }
 
 }  // namespace oq

@@ -1,35 +1,74 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
 namespace oq {
 
+// How a settings store waits and where it reports what it repaired.
+struct SettingsStoreOptions {
+  // The longest a call waits for a lock that another program holds on the store.
+  std::chrono::milliseconds lockWait{3000};
+  // Receives one line for every damaged file set aside; null writes it to standard error.
+  std::function<void(const std::string& warning)> warn;
+};
+
 // The per-user application settings store: values filed under an application, a section and a
-// key. Any text round-trips as a key or value (interno numbers may hold '=', ';', brackets, quotes,
-// blanks, accents). A write is atomic, and two programs writing at once lose nothing.
+// key, kept in one SQLite database file. Any text round-trips as a key or value (interno numbers
+// may hold '=', ';', brackets, quotes, blanks, accents).
+//
+// Every call is one transaction of its own: a write happens whole or not at all, two programs
+// writing at once lose nothing, and what a write costs does not depend on how many values the
+// store holds. A call waits at most `lockWait` for a lock held elsewhere, then fails.
+//
+// A damaged store (not a database, cut short, a folder in its place) is never overwritten and never
+// stops a call: it is renamed to "<file>.damaged-<UTC time>" (with its journal, if any), one
+// warning names both paths, and the call goes on with a new, empty store.
+//
+// The call that creates the store first imports, in the same transaction, every text value of
+// "settings.json" beside it (the form in which earlier versions kept the store), and so does it
+// once; that file is left as it was, unless it is damaged, in which case it is set aside as above.
+//
+// Every failure is a Failure number 75 whose description names the file concerned. A store object
+// holds no open file between calls; copies of it are independent and may be used from any thread.
 class SettingsStore {
  public:
   // A store kept in `file`.
-  explicit SettingsStore(std::filesystem::path file);
+  explicit SettingsStore(std::filesystem::path file, SettingsStoreOptions options = {});
   // The user's store, in the platform's per-user configuration folder
-  // ($XDG_CONFIG_HOME, or ~/.config, then oquardelino/settings.json).
+  // ($XDG_CONFIG_HOME, or ~/.config, then oquardelino/settings.db).
   static SettingsStore ForCurrentUser();
 
   const std::filesystem::path& file() const { return file_; }
 
-  // Writes one value, creating the folder and file as needed. Throws Failure when it cannot.
+  // Writes one value, creating the folder and the store as needed. Throws Failure when it cannot.
   void Save(const std::string& appName, const std::string& section, const std::string& key,
             const std::string& value) const;
-  // Deletes one value; nothing happens when it is not there. Throws Failure when it cannot.
-  void Remove(const std::string& appName, const std::string& section, const std::string& key) const;
-  // The stored value, or nothing. Throws Failure when the store exists but cannot be read.
+  // The stored value, or nothing; a missing store (with nothing to import) is not created.
+  // Throws Failure when the store cannot be read.
   std::optional<std::string> Get(const std::string& appName, const std::string& section,
                                  const std::string& key) const;
+  // Deletes one value; a value, or a store, that is not there is no error. Throws Failure when the
+  // store cannot be written.
+  void Remove(const std::string& appName, const std::string& section, const std::string& key) const;
 
  private:
+  class Database;
+
+  // Whether there is a store, or a file to import into one.
+  bool HasAnything() const;
+  // Runs `work` in one write transaction on the store, creating it (and importing) as needed and
+  // setting a damaged one aside once.
+  void Transaction(const std::function<void(Database&)>& work) const;
+  void Import(Database& db) const;
+  // Renames a damaged `damaged` (and its journal) aside and reports it.
+  void SetAside(const std::filesystem::path& damaged, const std::string& why) const;
+
   std::filesystem::path file_;
+  SettingsStoreOptions options_;
 };
 
 }  // namespace oq

@@ -88,9 +88,15 @@ TEST_P(CopyCommandTest, ACopyReportsItsRunAsJson) {
   EXPECT_TRUE(SameValue((*row)[37], Variant::String("2024-05-17")));
   EXPECT_EQ(db_->Count("subitems", "B1"), 3);
   EXPECT_EQ(db_->Count("facturas", "B1"), 2);
-  std::ostringstream settings;
-  settings << std::ifstream(db_->folder() / "config" / "oquardelino" / "settings.json").rdbuf();
-  EXPECT_NE(settings.str().find("\"B1\""), std::string::npos) << settings.str();
+  // The copy left its mark where `oquardelino setting` reads it.
+  const std::string setting =
+      "XDG_CONFIG_HOME=" + ShellQuoted((db_->folder() / "config").string()) +
+      " " OQ_PROGRAM " setting TRELVO PROCESOS B1";
+  FILE* pipe = ::popen(setting.c_str(), "r");
+  char value[16] = {};
+  std::fread(value, 1, sizeof value - 1, pipe);
+  EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 0);
+  EXPECT_STREQ(value, "SI\n");
 }
 
 TEST_P(CopyCommandTest, ExitStatusSaysWhetherEveryCopyWasMade) {

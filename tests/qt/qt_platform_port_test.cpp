@@ -37,7 +37,7 @@ class QtPlatformPortTest : public ::testing::Test {
     while (QApplication::overrideCursor() != nullptr) QApplication::restoreOverrideCursor();
   }
   QTemporaryDir folder_;
-  QtPlatformPort port_{SettingsStore((folder_.path() + "/settings.json").toStdString())};
+  QtPlatformPort port_{SettingsStore((folder_.path() + "/settings.db").toStdString())};
 };
 
 TEST_F(QtPlatformPortTest, MessageBoxesShowTheIconOfTheirStyleUnderTheComponentsTitle) {
@@ -71,7 +71,7 @@ TEST_F(QtPlatformPortTest, ThePointerStaysInForceUntilSetAgain) {
 
 TEST_F(QtPlatformPortTest, SettingsGoToTheStoreItWasGiven) {
   port_.SaveSetting("TRELVO", "PROCESOS", "4711 = B", "SI");
-  const SettingsStore store((folder_.path() + "/settings.json").toStdString());
+  const SettingsStore store((folder_.path() + "/settings.db").toStdString());
   EXPECT_EQ(store.Get("TRELVO", "PROCESOS", "4711 = B"), "SI");
 }
 
