@@ -15,5 +15,7 @@ void AddDemoCommand(CLI::App& app, int& exitStatus);
 void AddCopyCommand(CLI::App& app, int& exitStatus);
 void AddDialogCommand(CLI::App& app, int& exitStatus);
 void AddSettingCommand(CLI::App& app, int& exitStatus);
+// Hidden: `completion bash` prints the shell completion of every command registered on `app`.
+void AddCompletionCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace oq::app
