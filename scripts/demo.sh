@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset release
-cmake --build --preset release --target oquardelino
+# The program and everything `cmake --install build/release` copies (library, man page, completion).
+cmake --build --preset release --target oq_installables
 bin="$PWD/build/release/apps/oquardelino/oquardelino"
 
 # The program's data folder, as it chooses it.
@@ -41,4 +42,5 @@ echo
 echo "Setting left for the new cover sheet ${new}_1: TRELVO PROCESOS ${new}_1 = $("$bin" setting TRELVO PROCESOS "${new}_1" || echo '(none)')"
 echo "On a desktop this command opens the dialog; 'oquardelino dialog --screenshot dialog.png'"
 echo "draws it into a picture anywhere."
+echo "The program is $bin; to put it on your PATH: cmake --install build/release --prefix ~/.local"
 exit "$status"
