@@ -28,10 +28,8 @@ oquardelino c|copy
 oquardelino comp|
 oquardelino copy --op|--option
 oquardelino copy --option |todos con-lapi sin-lapi
-oquardelino copy --option s|sin-lapi
 oquardelino copy --json --k|--keep-partial
 oquardelino copy --internos |
 oquardelino --help dialog --scr|--screenshot
-oquardelino demo --f|--force
 TABLE
 exit "$status"

@@ -37,15 +37,10 @@ log="$("$program" copy --internos "sqlite:$db/internos.db" --ncm "sqlite:$db/ncm
 [[ "$("$program" setting TRELVO PROCESOS PKG-1_2)" == SI ]] || fail "no mark for the second copy"
 
 # A host finds the component through the package's CMake config.
-mkdir -p "$scratch/host"
-cat >"$scratch/host/CMakeLists.txt" <<'HOST'
-cmake_minimum_required(VERSION 3.25)
-project(host NONE)
-find_package(oquardelino 1.1 REQUIRED)
-if(NOT EXISTS "${OQUARDELINO_COMPONENT_PATH}")
-  message(FATAL_ERROR "component not found: ${OQUARDELINO_COMPONENT_PATH}")
-endif()
-HOST
+mkdir -p "$scratch/host" && printf '%s\n' 'cmake_minimum_required(VERSION 3.25)' 'project(host NONE)' \
+  'find_package(oquardelino 1.1 REQUIRED)' \
+  'if(NOT EXISTS "${OQUARDELINO_COMPONENT_PATH}")' '  message(FATAL_ERROR "no component")' 'endif()' \
+  >"$scratch/host/CMakeLists.txt"
 cmake -S "$scratch/host" -B "$scratch/host/build" -DCMAKE_PREFIX_PATH="$scratch/root/usr" \
   >"$scratch/host.log" 2>&1 || { cat "$scratch/host.log"; fail "find_package(oquardelino) failed"; }
 echo "package $(basename "$deb") installs and runs"
