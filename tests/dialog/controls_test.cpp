@@ -52,12 +52,12 @@ TEST(TextBoxTest, APastePastTheLimitKeepsItsFirstCharacters) {
     std::string before, head, tail, expected;
   };
   const std::vector<Case> cases = {
-      {1, "", "25", "", "2"},                  // the copies box
-      {1, "1", "125", "", "1"},                // no room: nothing of the paste
-      {1, "1", "7", "", "7"},                  // "1" selected, replaced by a one-character paste
-      {5, "ab", "aXYZW", "b", "aXYZ"},         // pasted between a and b
-      {5, "abcd", "aXYZ", "", "aXYZ"},         // "bcd" selected and replaced within the limit
-      {4, "", "áéíóú", "", "áéíó"},            // characters, not bytes
+      {1, "", "25", "", "2"},           // the copies box
+      {1, "1", "125", "", "1"},         // no room: nothing of the paste
+      {1, "1", "7", "", "7"},           // "1" selected, replaced by a one-character paste
+      {5, "ab", "aXYZW", "b", "aXYZ"},  // pasted between a and b
+      {5, "abcd", "aXYZ", "", "aXYZ"},  // "bcd" selected and replaced within the limit
+      {4, "", "áéíóú", "", "áéíó"},     // characters, not bytes
       {5, "1234567890", "12345678901", "", "1234567890"},  // a long text of the program's
   };
   for (const Case& c : cases) {
