@@ -27,6 +27,7 @@ ncm="sqlite:$data/ncm.db"
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   echo "Opening the copy dialog on the demo interno 2024-0101: type a new number, press F11 to"
   echo "copy, ESC to close."
+  echo "(The program is $bin; 'cmake --install build/release --prefix ~/.local' puts it on your PATH.)"
   exec "$bin" dialog --internos "$internos" --ncm "$ncm" --source 2024-0101 "$@"
 fi
 

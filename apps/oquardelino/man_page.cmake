@@ -1,6 +1,7 @@
 # Writes the man page of the program from its own help: help2man on `PROGRAM --help`, with a
 # COMMANDS section made of `PROGRAM COMMAND --help` for each command that help lists.
-# Arguments: -DPROGRAM=... -DHELP2MAN=... -DVERSION=... -DOUTPUT=...
+# The page is installed gzip-compressed, as Debian's man pages are.
+# Arguments: -DPROGRAM=... -DHELP2MAN=... -DVERSION=... -DOUTPUT=... (the .1.gz to write)
 execute_process(COMMAND "${PROGRAM}" --help OUTPUT_VARIABLE help RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${PROGRAM} --help failed (${rc})")
@@ -32,8 +33,9 @@ get_filename_component(name "${PROGRAM}" NAME)
 execute_process(
   COMMAND "${HELP2MAN}" --no-info --section=1 --version-string=${VERSION}
           --name "copy customs dispatch files (internos) inside a database"
-          --include "${folder}/man_commands.h2m" --output "${OUTPUT}" "${PROGRAM}"
+          --include "${folder}/man_commands.h2m" --output "${folder}/oquardelino.1" "${PROGRAM}"
   RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "help2man failed (${rc}): ${err}")
 endif()
+file(ARCHIVE_CREATE OUTPUT "${OUTPUT}" PATHS "${folder}/oquardelino.1" FORMAT raw COMPRESSION GZip)

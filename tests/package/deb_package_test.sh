@@ -21,7 +21,7 @@ for library in libqt6widgets6 libsqlite3-0 libpq5 libpqxx; do
 done
 for file in usr/bin/oquardelino usr/lib/oquardelino/liboquardelino.so \
   usr/include/oquardelino/oquardelino_server.h usr/include/oquardelino/host/in_process_server.h \
-  usr/lib/cmake/oquardelino/oquardelinoConfig.cmake usr/share/man/man1/oquardelino.1 \
+  usr/lib/cmake/oquardelino/oquardelinoConfig.cmake usr/share/man/man1/oquardelino.1.gz \
   usr/share/bash-completion/completions/oquardelino; do
   [[ -s "$scratch/root/$file" ]] || fail "the package lacks /$file"
 done
