@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset release
-cmake --build --preset release --target oquardelino
+# The program and everything `cmake --install build/release` copies (library, man page, completion).
+cmake --build --preset release --target oq_installables
 bin="$PWD/build/release/apps/oquardelino/oquardelino"
 
 # The program's data folder, as it chooses it.
@@ -26,6 +27,7 @@ ncm="sqlite:$data/ncm.db"
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   echo "Opening the copy dialog on the demo interno 2024-0101: type a new number, press F11 to"
   echo "copy, ESC to close."
+  echo "(The program is $bin; 'cmake --install build/release --prefix ~/.local' puts it on your PATH.)"
   exec "$bin" dialog --internos "$internos" --ncm "$ncm" --source 2024-0101 "$@"
 fi
 
@@ -41,4 +43,5 @@ echo
 echo "Setting left for the new cover sheet ${new}_1: TRELVO PROCESOS ${new}_1 = $("$bin" setting TRELVO PROCESOS "${new}_1" || echo '(none)')"
 echo "On a desktop this command opens the dialog; 'oquardelino dialog --screenshot dialog.png'"
 echo "draws it into a picture anywhere."
+echo "The program is $bin; to put it on your PATH: cmake --install build/release --prefix ~/.local"
 exit "$status"

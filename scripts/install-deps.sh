@@ -12,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-wine fonts-liberation2
   python3-matplotlib
+  help2man dpkg-dev file
 )
 
 missing=()

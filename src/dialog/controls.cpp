@@ -1,5 +1,7 @@
 #include "dialog/controls.h"
 
+#include <algorithm>
+
 namespace oq {
 
 Control::Control(const ControlLayout& layout, ControlObserver* observer)
@@ -37,24 +39,22 @@ void TextBox::setMaxLength(int maxLength) {
   Changed();
 }
 
-bool TextBox::AcceptsEdit(std::string_view before, std::string_view after) const {
-  if (maxLength_ <= 0) return true;
-  const int length = CharacterCount(after);
-  return length <= maxLength_ || length <= CharacterCount(before);
+std::string TextBox::FitEdit(std::string_view before, std::string_view head,
+                             std::string_view tail) const {
+  if (maxLength_ <= 0) return std::string(head);
+  const int room = std::max(maxLength_, CharacterCount(before)) - CharacterCount(tail);
+  if (CharacterCount(head) <= room) return std::string(head);
+  // Cut after `room` characters, at the start of the UTF-8 sequence that would exceed it.
+  int count = 0;
+  std::size_t cut = 0;
+  for (; cut < head.size(); ++cut) {
+    if ((static_cast<unsigned char>(head[cut]) & 0xC0) != 0x80 && count++ == room) break;
+  }
+  return std::string(head.substr(0, cut));
 }
 
 void TextBox::Type(std::string_view chars) {
-  std::string text = text_;
-  std::size_t i = 0;
-  while (i < chars.size()) {
-    // One UTF-8 sequence: the lead byte and its continuation bytes.
-    std::size_t end = i + 1;
-    while (end < chars.size() && (static_cast<unsigned char>(chars[end]) & 0xC0) == 0x80) ++end;
-    std::string typed = text + std::string(chars.substr(i, end - i));
-    if (!AcceptsEdit(text, typed)) break;
-    text = std::move(typed);
-    i = end;
-  }
+  std::string text = FitEdit(text_, text_ + std::string(chars), "");
   if (text != text_) setText(std::move(text));
 }
 

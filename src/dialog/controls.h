@@ -124,10 +124,13 @@ class TextBox : public Control {
   int maxLength() const { return maxLength_; }
   void setMaxLength(int maxLength);
 
-  // Whether the user may turn `before` into `after` by typing or pasting: within the limit, or
-  // not longer than before (so a long text a program put there can still be shortened).
-  bool AcceptsEdit(std::string_view before, std::string_view after) const;
-  // Types `chars` at the end of the text, one character at a time, stopping at the limit.
+  // What stays of an edit by typing or pasting that turns `before` into `head` + `tail`, the
+  // cursor between them (just after what was typed or pasted): the new head. The edit stays whole
+  // when it is within the limit or makes the text no longer than before (so a long text a program
+  // put there can still be shortened); otherwise what was typed or pasted is cut, keeping its first
+  // characters up to the limit, as the platform's edit box does. The tail always stays.
+  std::string FitEdit(std::string_view before, std::string_view head, std::string_view tail) const;
+  // Types `chars` at the end of the text, stopping at the limit.
   void Type(std::string_view chars);
 
  private:

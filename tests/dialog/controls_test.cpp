@@ -41,9 +41,29 @@ TEST(TextBoxTest, AProgramsTextIsKeptWholeAndMayOnlyBeShortenedByTheUser) {
   EXPECT_EQ(box.text(), "1234567890");
   box.Type("x");
   EXPECT_EQ(box.text(), "1234567890");
-  EXPECT_TRUE(box.AcceptsEdit("1234567890", "123456789"));
-  EXPECT_TRUE(box.AcceptsEdit("1234567890", "123456789x"));  // replacing one by one
-  EXPECT_FALSE(box.AcceptsEdit("12345", "123456"));
+  EXPECT_EQ(box.FitEdit("1234567890", "123456789", ""), "123456789");
+  EXPECT_EQ(box.FitEdit("1234567890", "123456789x", ""), "123456789x");  // replacing one by one
+}
+
+// An edit turns `before` into head + tail, the cursor after what was typed or pasted.
+TEST(TextBoxTest, APastePastTheLimitKeepsItsFirstCharacters) {
+  struct Case {
+    int limit;
+    std::string before, head, tail, expected;
+  };
+  const std::vector<Case> cases = {
+      {1, "", "25", "", "2"},           // the copies box
+      {1, "1", "125", "", "1"},         // no room: nothing of the paste
+      {1, "1", "7", "", "7"},           // "1" selected, replaced by a one-character paste
+      {5, "ab", "aXYZW", "b", "aXYZ"},  // pasted between a and b
+      {5, "abcd", "aXYZ", "", "aXYZ"},  // "bcd" selected and replaced within the limit
+      {4, "", "áéíóú", "", "áéíó"},     // characters, not bytes
+      {5, "1234567890", "12345678901", "", "1234567890"},  // a long text of the program's
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.head + "|" + c.tail);
+    EXPECT_EQ(Box(c.limit).FitEdit(c.before, c.head, c.tail), c.expected);
+  }
 }
 
 }  // namespace

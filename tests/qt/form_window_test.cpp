@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <thread>
+#include <tuple>
 
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
@@ -169,6 +172,40 @@ TEST_F(QtDialogTest, TypingInTheNewNumberStopsAtTheSessionsLimit) {
       Press(Qt::Key_Escape);
     });
   }
+}
+
+// A paste past a box's limit keeps its first characters, in the window and in the form.
+TEST_F(QtDialogTest, APastePastTheLimitKeepsItsFirstCharacters) {
+  basGLOBAL::State().maxLength = 6;
+  Show([&](FormWindow& window) {
+    for (const auto& [box, pasted, expected] :
+         {std::tuple{"Text1", "2024-0901-B", "2024-0"}, {"txtCopias", "25", "2"}}) {
+      Focus(window, box);
+      QTest::keyClick(window.WidgetFor(box), Qt::Key_A, Qt::ControlModifier);
+      QApplication::clipboard()->setText(QString::fromUtf8(pasted));
+      qobject_cast<QLineEdit*>(window.WidgetFor(box))->paste();
+      EXPECT_EQ(Text(window, box), QString::fromUtf8(expected)) << box;
+      EXPECT_EQ(static_cast<TextBox*>(form_->FindControl(box))->text(), expected);
+    }
+    Press(Qt::Key_Escape);
+  });
+}
+
+// Qt shows windows on the application's thread only: Mostrar on another thread fails with a clear
+// failure, and the dialog of the application's thread still works.
+TEST_F(QtDialogTest, MostrarOnAnotherThreadFailsAndLeavesTheApplicationsThreadWorking) {
+  std::string failure;
+  std::thread([&failure] {
+    InstallQtMainForm(std::make_shared<test::RecordingPlatform>());
+    try {
+      cMAIN().Mostrar();
+    } catch (const Failure& f) {
+      failure = std::to_string(f.number()) + " " + f.description();
+    }
+  }).join();
+  EXPECT_TRUE(failure.starts_with("429 ") && failure.find("thread") != std::string::npos)
+      << failure;
+  Show([](FormWindow&) { Press(Qt::Key_Escape); });
 }
 
 // The window shows a run's log while it works; an unhandled failure ends the run there (the later

@@ -3,12 +3,14 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainter>
 #include <QRect>
 
 #include "dialog/frmMAIN_layout.h"
 #include "host/basGLOBAL.h"
 #include "platform/qt/control_widgets.h"
 #include "platform/qt/form_window.h"
+#include "platform/qt/qt_fonts.h"
 #include "platform/qt/screenshot.h"
 #include "support/recording_platform.h"
 
@@ -68,6 +70,35 @@ TEST_F(ScreenshotTest, TheClientAreaHasTheLayoutsColoursWhereItPutsThem) {
   EXPECT_GT(Count(shot, RectOf("Label4"), near(QColor(0, 0, 0))), 20);
   // The picture draws something other than the white band behind it.
   EXPECT_GT(Count(shot, RectOf("Image1"), [](QColor c) { return c != QColor(Qt::white); }), 300);
+}
+
+// A bold caption reads as bold: in the picture it carries clearly more ink than the same caption
+// drawn in the form's regular font.
+TEST_F(ScreenshotTest, BoldCaptionsDrawClearlyHeavierThanRegularText) {
+  const QImage shot = GrabClientArea(form_);
+  const auto ink = [](const QImage& image, const QRect& area) {
+    long total = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+      for (int x = area.left(); x <= area.right(); ++x) total += 255 - qGray(image.pixel(x, y));
+    }
+    return total;
+  };
+  for (const char* name : {"Label1", "Label2"}) {
+    QRect area = RectOf(name);
+    // The version label lies over the title's right end.
+    if (area.intersects(RectOf("version"))) area.setRight(RectOf("version").left() - 1);
+    QImage regular(area.size(), QImage::Format_RGB32);
+    regular.fill(Qt::white);
+    QPainter painter(&regular);
+    FontSpec font = form_.FindControl(name)->layout().font;
+    font.bold = false;
+    painter.setFont(FontFor(font));
+    painter.drawText(
+        regular.rect(), Qt::AlignLeft | Qt::AlignTop,
+        QString::fromStdString(static_cast<Label*>(form_.FindControl(name))->caption()));
+    painter.end();
+    EXPECT_GT(ink(shot, area), ink(regular, regular.rect()) * 13 / 10) << name;
+  }
 }
 
 TEST_F(ScreenshotTest, TheWindowHasAOnePixelFrameAroundTheClientArea) {

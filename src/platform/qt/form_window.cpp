@@ -19,14 +19,23 @@ namespace oq::qt {
 
 namespace {
 
-// Holds typing and pasting to the box's limit; a program's text (set without validation) is kept
-// whole, and the user may still shorten it.
+// Holds typing and pasting to the box's limit: a paste past it keeps its first characters, as the
+// platform's edit box does. A program's text (set through the form's box first) is kept whole, and
+// the user may still shorten it.
 class TypingLimit : public QValidator {
  public:
   TypingLimit(const TextBox& box, QLineEdit* line) : QValidator(line), box_(box) {}
-  State validate(QString& input, int& /*pos*/) const override {
-    // The form's box still holds the text from before this edit; the line edit already has the new.
-    return box_.AcceptsEdit(box_.text(), input.toStdString()) ? Acceptable : Invalid;
+  State validate(QString& input, int& pos) const override {
+    // The form's box still holds the text from before this edit; the line edit already has the
+    // new one, with the cursor just after what was typed or pasted.
+    const std::string head = input.left(pos).toStdString();
+    const std::string kept = box_.FitEdit(box_.text(), head, input.mid(pos).toStdString());
+    if (kept.size() != head.size()) {
+      const QString cut = QString::fromStdString(kept);
+      input = cut + input.mid(pos);
+      pos = static_cast<int>(cut.size());
+    }
+    return Acceptable;
   }
 
  private:
