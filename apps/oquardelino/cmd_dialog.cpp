@@ -22,14 +22,19 @@
 #include "guarded_dialog.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
+#include "host/class_identity.h"
+#include "host/component_registry.h"
 #include "host/failure.h"
 #include "interrupts.h"
 #include "main_session.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_platform_port.h"
 #include "platform/qt/screenshot.h"
+#include "platform/regional_settings.h"
 #include "platform/settings_store.h"
 #include "preflight.h"
+#include "preview.h"
+#include "preview_window.h"
 #include "run_guard.h"
 
 namespace oq::app {
@@ -42,6 +47,7 @@ struct DialogOptions : SessionValues {
   std::string screenshot;
   std::optional<std::string> dateSql;
   bool keepPartial = false;
+  bool preview = false;
 };
 
 void QuietQtStartup(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -51,6 +57,16 @@ void QuietQtStartup(QtMsgType type, const QMessageLogContext& context, const QSt
        (message.startsWith(QStringLiteral("QStandardPaths: ")) ||
         QString::fromLatin1(context.category).startsWith(QStringLiteral("qt.qpa."))));
   if (!noise) std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << '\n';
+}
+
+// The read-only preview of what each licence-filtered copy keeps, before the copy dialog opens.
+void ShowPreview(const SessionDatabases& databases, const DialogOptions& options) {
+  CheckNcmTable(*databases.ncm, options.ncm);
+  const ObjectRef dam = CreateObject(std::string(identity::kDataAccessManagerProgId));
+  PreviewWindow window(BuildPreview(*databases.internos, *databases.ncm,
+                                    dynamic_cast<DataAccessManager&>(*dam), options.source,
+                                    UserDecimalSeparator()));
+  window.exec();
 }
 
 // Fills in the demo databases (creating them when missing) and the demo's first interno for what
@@ -144,6 +160,7 @@ int RunDialog(DialogOptions options) {
       qt::SaveScreenshot(form, options.screenshot);
       std::cout << "Wrote " << options.screenshot << " (348 x 322 pixels)\n";
     } else {
+      if (options.preview) ShowPreview(databases, options);
       InstallInterruptHandlers();
       InstallGuardedQtForm(*guard);
       main.Mostrar();
@@ -191,6 +208,9 @@ void AddDialogCommand(CLI::App& app, int& exitStatus) {
       ->add_option("--max-length", options->maxLength,
                    "The longest new number the dialog accepts, in characters (default 40)")
       ->type_name("N");
+  command->add_flag("--preview", options->preview,
+                    "First show, item by item, what the licence-filtered copies would keep (read "
+                    "only); the copy dialog opens when that window is closed");
   command
       ->add_option("--screenshot", options->screenshot,
                    "Draw the dialog as it looks after start-up into this PNG (348 x 322) and "

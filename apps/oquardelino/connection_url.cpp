@@ -118,6 +118,14 @@ std::shared_ptr<HostConnection> OpenConnection(const std::string& url, bool crea
   return scheme.open(url.substr(scheme.prefix.size()), createIfMissing);
 }
 
+std::shared_ptr<HostConnection> OpenConnectionReadOnly(const std::string& url) {
+  const Scheme& scheme = SchemeOf(url);
+  const char joiner = url.find('?') == std::string::npos ? '?' : '&';
+  if (scheme.dialect == Dialect::kSqlite) return OpenConnection(url + joiner + "mode=ro", false);
+  // libpq passes `options` to the server for every session, a reopened one included.
+  return OpenConnection(url + joiner + "options=-c%20default_transaction_read_only%3Don", false);
+}
+
 Dialect DialectOf(const std::string& url) { return SchemeOf(url).dialect; }
 
 std::string SqliteUrl(const std::filesystem::path& path) { return "sqlite:" + path.string(); }

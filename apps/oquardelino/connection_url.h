@@ -26,6 +26,11 @@ namespace oq::app {
 // and oq::Failure when the engine refuses to open the database.
 std::shared_ptr<HostConnection> OpenConnection(const std::string& url, bool createIfMissing);
 
+// Opens the existing database `url` names so that nothing can be written through the connection:
+// SQLite's read-only mode, or a PostgreSQL session whose transactions are all read only. Throws
+// as OpenConnection does.
+std::shared_ptr<HostConnection> OpenConnectionReadOnly(const std::string& url);
+
 // The SQL dialect of the database `url` names. Throws std::invalid_argument for an unknown
 // scheme.
 Dialect DialectOf(const std::string& url);

@@ -64,8 +64,9 @@ class CommandView : public HeadlessView {
     if (text.size() > shown_.size() && text.starts_with(shown_)) {
       fresh = text.substr(shown_.size());
     } else {
-      if (lineOpen_ && !text.empty()) *out_ << '\n';
-      if (!text.empty()) lineOpen_ = false;
+      // A log replaced or emptied (a second run clears it) goes on on a new line.
+      if (lineOpen_) *out_ << '\n';
+      lineOpen_ = false;
       fresh = text;
     }
     shown_ = text;
@@ -146,9 +147,10 @@ CopyResult RunCopySession(const SessionDatabases& databases,
   auto view = std::make_shared<CommandView>(log);
   RunGuard guard(databases.internos, request.keepPartial ? nullptr : control, &RemoveMark,
                  &PendingSignal);
-  guard.SetOnDiscarded([&notes, view](const std::string& line, CopyContext&) {
+  const std::string prefix = "oquardelino " + request.command + ": ";
+  guard.SetOnDiscarded([&notes, view, prefix](const std::string& line, CopyContext*) {
     view->Finish();
-    notes << "oquardelino copy: " << line << '\n';
+    notes << prefix << line << '\n';
   });
   std::unique_ptr<ProgressMeter> meter;
   std::shared_ptr<HostConnection> ncm = databases.ncm;
@@ -190,11 +192,17 @@ CopyResult RunCopySession(const SessionDatabases& databases,
           inSpan(std::move(runs.sinLAPI))};
 
   std::shared_ptr<frmMAIN> form;
+  if (!request.morePresses.empty()) guard.BeginBatch();
   view->SetScript([&request](frmMAIN& shown) {
     shown.Text1().setText(request.newNumber);
     shown.txtCopias().setText(request.copiesText);
     SelectedOption(shown, request.option).setValue(true);
     HeadlessView::PressKey(shown, vbKeyF11);
+    for (const CopyRequest::Press& press : request.morePresses) {
+      shown.Text1().setText(press.newNumber);
+      SelectedOption(shown, press.option).setValue(true);
+      HeadlessView::PressKey(shown, vbKeyF11);
+    }
     HeadlessView::PressKey(shown, vbKeyEscape);
   });
   SetMainFormFactory([platform, view, &form, &runs] {
@@ -211,6 +219,7 @@ CopyResult RunCopySession(const SessionDatabases& databases,
                              databases.ncm == databases.internos ? guard.connection() : ncm};
     HandSessionToMain(main, guarded, request);
     main.Mostrar();
+    guard.FinishBatch();
     if (meter) meter->Finish();
     view->Finish();
     result.status = RunSucceeded(form->get_txtLOG(), platform->messages(), view->logTexts()) &&
@@ -219,24 +228,23 @@ CopyResult RunCopySession(const SessionDatabases& databases,
                         : kExitRunFailed;
   } catch (const Failure& failure) {
     view->Finish();
-    notes << "oquardelino copy: " << failure.number() << " - " << failure.description() << " ("
+    notes << prefix << failure.number() << " - " << failure.description() << " ("
           << failure.source() << ")\n";
   } catch (const std::exception& e) {
     // Not a failure of the component's own kind (a host object gone wrong): the run did not end.
     view->Finish();
-    notes << "oquardelino copy: " << e.what() << '\n';
+    notes << prefix << e.what() << '\n';
   }
   if (meter) meter->Finish();
   result.outcome = guard.lastOutcome();
   try {
     if (result.outcome) result.created = Created(*databases.internos, result.outcome->freeNumbers);
   } catch (const Failure& failure) {
-    notes << "oquardelino copy: the internos made cannot be read back: " << failure.description()
-          << '\n';
+    notes << prefix << "the internos made cannot be read back: " << failure.description() << '\n';
   }
   if (result.outcome && result.outcome->signal != 0) {
     if (result.outcome->kept) {
-      notes << "oquardelino copy: interrupted; what the run wrote so far stays (--keep-partial)\n";
+      notes << prefix << "interrupted; what the run wrote so far stays (--keep-partial)\n";
     }
     result.status = 128 + result.outcome->signal;
   }

@@ -21,6 +21,15 @@ struct CopyRequest : SessionValues {
   bool keepPartial = false;
   // Show the run's progress on standard error (a terminal's).
   bool progress = false;
+  // Further F11 presses after the first, each with its option and new number; all the runs then
+  // share one transaction (unless keepPartial).
+  struct Press {
+    std::string option;
+    std::string newNumber;
+  };
+  std::vector<Press> morePresses;
+  // The command named in the program's own lines.
+  std::string command = "copy";
 };
 
 // An interno the run made: its number, the items it holds and its cover sheet's FOB total.

@@ -8,9 +8,9 @@
 namespace oq::app {
 
 void InstallGuardedQtForm(RunGuard& guard, std::shared_ptr<PlatformPort> platform) {
-  guard.SetOnDiscarded([](const std::string& line, CopyContext& ctx) {
+  guard.SetOnDiscarded([](const std::string& line, CopyContext* ctx) {
     std::cerr << "oquardelino dialog: " << line << "\n";
-    ctx.form.let_txtLOG(ctx.form.get_txtLOG() + "\r\n" + line + "\r\n");
+    if (ctx != nullptr) ctx->form.let_txtLOG(ctx->form.get_txtLOG() + "\r\n" + line + "\r\n");
   });
   qt::InstallQtMainForm(std::move(platform), [&guard](frmMAIN& form) {
     CopyRuns runs = guard.Wrap(CopyRuns::Engine());

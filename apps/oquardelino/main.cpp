@@ -24,6 +24,8 @@ int main(int argc, char** argv) {
   oq::app::AddCopyCommand(app, exitStatus);
   oq::app::AddDialogCommand(app, exitStatus);
   oq::app::AddSettingCommand(app, exitStatus);
+  oq::app::AddPreviewCommand(app, exitStatus);
+  oq::app::AddSplitCommand(app, exitStatus);
   oq::app::AddCompletionCommand(app, exitStatus);
   try {
     app.parse(argc, argv);

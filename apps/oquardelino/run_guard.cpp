@@ -37,6 +37,8 @@ struct RunWatch {
   std::optional<std::string> fault;
   int signal = 0;
   std::vector<std::string> freeNumbers;
+  // In a batch the runs stand or fall together: a number found taken fails them all.
+  bool takenIsFault = false;
   void Fault(std::string why) {
     if (!fault) fault = std::move(why);
   }
@@ -67,6 +69,9 @@ class GuardedConnection : public HostConnection {
       if (number && control_ != nullptr && watch_ != nullptr) control_->LockNumber(*number);
       Variant found = inner_->crearrs(recordset);
       if (number && watch_ != nullptr && !found.isTrue()) watch_->freeNumbers.push_back(*number);
+      if (number && watch_ != nullptr && found.isTrue() && watch_->takenIsFault) {
+        watch_->Fault("the number " + *number + " is taken");
+      }
       return found;
     });
   }
@@ -160,9 +165,20 @@ struct RunGuard::Impl {
   connectors::TransactionControl* control = nullptr;
   RemoveSetting removeSetting;
   PendingSignal pendingSignal;
-  std::function<void(const std::string&, CopyContext&)> onDiscarded;
+  std::function<void(const std::string&, CopyContext*)> onDiscarded;
   std::optional<RunOutcome> last;
+  // Several runs in one transaction: open from the first run to FinishBatch.
+  bool batch = false;
+  bool batchOpen = false;
+  bool batchFailed = false;
+  std::vector<Mark> batchMarks;
+  std::vector<std::string> batchFree;
+  PlatformPort* batchPlatform = nullptr;
 
+  void Discard(RunOutcome outcome, CopyContext* ctx) {
+    last = std::move(outcome);
+    if (onDiscarded) onDiscarded(DiscardedLine(*last), ctx);
+  }
   void Run(const std::function<void(CopyContext&)>& run, CopyContext& ctx);
   // Writes the held marks, then commits; on any refusal takes the marks back and rolls back.
   void Keep(const std::vector<Mark>& marks, PlatformPort& platform, RunWatch& watch);
@@ -170,19 +186,22 @@ struct RunGuard::Impl {
 
 void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyContext& ctx) {
   RunWatch watch;
+  watch.takenIsFault = batch;
   WatchingPlatform platform(ctx.platform, watch, control != nullptr);
   WatchingForm form(ctx.form, watch);
   CopyContext guarded{form, platform};
   std::exception_ptr escaped;
 
-  if (control != nullptr) {
+  if (control != nullptr && batchFailed) {
+    return Discard({false, "an earlier run of the same transaction failed", 0, {}}, &ctx);
+  }
+  if (control != nullptr && !batchOpen) {
     try {
       control->BeginRun();
     } catch (const Failure& failure) {
-      last = RunOutcome{false, "the run could not start: " + failure.description(), 0, {}};
-      if (onDiscarded) onDiscarded(DiscardedLine(*last), ctx);
-      return;
+      return Discard({false, "the run could not start: " + failure.description(), 0, {}}, &ctx);
     }
+    batchOpen = batch;
   }
   connection->Watch(&watch);
   try {
@@ -202,6 +221,11 @@ void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyConte
   if (control != nullptr) {
     if (watch.signal != 0 || watch.fault) {
       control->RollbackRun();
+      batchFailed = batch;
+      batchOpen = false;
+    } else if (batch) {
+      batchMarks.insert(batchMarks.end(), platform.marks().begin(), platform.marks().end());
+      batchPlatform = &ctx.platform;
     } else {
       Keep(platform.marks(), ctx.platform, watch);
     }
@@ -210,8 +234,9 @@ void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyConte
   outcome.signal = watch.signal;
   outcome.fault = watch.fault.value_or("");
   outcome.freeNumbers = watch.freeNumbers;
+  if (batch) batchFree.insert(batchFree.end(), watch.freeNumbers.begin(), watch.freeNumbers.end());
   last = outcome;
-  if (!outcome.kept && onDiscarded) onDiscarded(DiscardedLine(outcome), ctx);
+  if (!outcome.kept && onDiscarded) onDiscarded(DiscardedLine(outcome), &ctx);
   if (escaped) std::rethrow_exception(escaped);
 }
 
@@ -268,8 +293,21 @@ void RunGuard::SetObserver(
   impl_->connection->Observe(std::move(observer));
 }
 
+void RunGuard::BeginBatch() { impl_->batch = true; }
+
+void RunGuard::FinishBatch() {
+  Impl& impl = *impl_;
+  impl.batch = false;
+  if (!impl.batchOpen) return;  // no run, or the failed one already rolled everything back
+  impl.batchOpen = false;
+  RunWatch watch;
+  impl.Keep(impl.batchMarks, *impl.batchPlatform, watch);
+  if (watch.fault) return impl.Discard({false, *watch.fault, 0, impl.batchFree}, nullptr);
+  impl.last = RunOutcome{true, "", 0, impl.batchFree};
+}
+
 void RunGuard::SetOnDiscarded(
-    std::function<void(const std::string& line, CopyContext& ctx)> onDiscarded) {
+    std::function<void(const std::string& line, CopyContext* ctx)> onDiscarded) {
   impl_->onDiscarded = std::move(onDiscarded);
 }
 

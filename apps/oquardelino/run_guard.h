@@ -78,9 +78,17 @@ class RunGuard {
   // `runs` with each run guarded. The guard must outlive the runs.
   CopyRuns Wrap(CopyRuns runs);
 
-  // Called after a run whose writes were not kept, with the line that says so (and the context
-  // of the run, to show it there). Failures other than interruptions are rethrown after it.
-  void SetOnDiscarded(std::function<void(const std::string& line, CopyContext& ctx)> onDiscarded);
+  // Called after a run whose writes were not kept, with the line that says so and the context of
+  // the run, to show it there (null for a batch that failed to commit). Failures other than
+  // interruptions are rethrown after it.
+  void SetOnDiscarded(std::function<void(const std::string& line, CopyContext* ctx)> onDiscarded);
+
+  // The runs from here to FinishBatch share one transaction: the first one that is not kept rolls
+  // back all of them, and the later ones do not run. FinishBatch commits (with the marks of every
+  // run) when all were kept; lastOutcome then tells the batch's outcome, with the free numbers of
+  // every run.
+  void BeginBatch();
+  void FinishBatch();
 
   // The outcome of the last run, if one ran.
   const std::optional<RunOutcome>& lastOutcome() const;

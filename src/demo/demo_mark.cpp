@@ -41,7 +41,7 @@ void RefuseUnlessDemo(HostConnection& connection, const std::string& what, bool 
   if (Rows(connection, kDemoMarkTable)) return;
   std::string holds;
   const auto add = [&holds](std::optional<long long> count, const char* noun) {
-    if (!count) return;
+    if (!count || *count == 0) return;  // an empty table loses nothing
     holds += (holds.empty() ? "" : ", ") + std::to_string(*count) + " " + noun;
   };
   if (internos) {

@@ -38,21 +38,12 @@ bool CopyFilteredItems(CopyContext& ctx, filtered::Licence licence, const std::s
     while (!itemRows.Eof()) {
       const Variant ncmValue = itemRows.Fields("ncm").Value();
       const std::string ncm = ncmValue.isNull() ? std::string() : rt::CStr(ncmValue, separator);
-      const std::string lookup = filtered::TariffLookup(licence, *SessionDataAccessManager(), ncm);
-      const std::shared_ptr<HostConnection> ncmConnection = NcmConnection();
-      ncmConnection->put_sql(lookup);
-      const bool found = filtered::CrearrsFound(ncmConnection->crearrs(tariff));
-      Recordset* const positions = filtered::RecordsetIn(tariff);
-      if (found) {
-        if (positions == nullptr) throw err::runtime(err::kObjectNotSet);
-        positions->MoveFirst();
-        // Only the first matching row counts: an item is written once however many rows match.
-        if (filtered::GreaterThanZero(positions->Fields("total").Value())) {
-          internos->put_sql(filtered::ItemInsert(licence, p_NWNRO, itemRows, format, separator));
-          internos->ejecutar();
-          positions->Close();
-          tariff = Variant();
-        }
+      if (filtered::TariffKeeps(licence, *NcmConnection(), *SessionDataAccessManager(), ncm,
+                                tariff)) {
+        internos->put_sql(filtered::ItemInsert(licence, p_NWNRO, itemRows, format, separator));
+        internos->ejecutar();
+        filtered::RecordsetIn(tariff)->Close();
+        tariff = Variant();
       }
       itemRows.MoveNext();
     }
@@ -112,6 +103,18 @@ bool GreaterThanZero(const Variant& value) {
     default:
       return value.toDouble() > 0.0;
   }
+}
+
+bool TariffKeeps(Licence licence, HostConnection& ncmConnection, DataAccessManager& dam,
+                 const std::string& ncm, Variant& tariff) {
+  ncmConnection.put_sql(TariffLookup(licence, dam, ncm));
+  const bool found = CrearrsFound(ncmConnection.crearrs(tariff));
+  Recordset* const positions = RecordsetIn(tariff);
+  if (!found) return false;
+  if (positions == nullptr) throw err::runtime(err::kObjectNotSet);
+  positions->MoveFirst();
+  // Only the first matching row counts: an item is written once however many rows match.
+  return GreaterThanZero(positions->Fields("total").Value());
 }
 
 bool CrearrsFound(const Variant& answer) {

@@ -5,6 +5,9 @@
 #include <string_view>
 
 #include "engine/copy_context.h"
+#include "engine/filtered_item_statements.h"
+#include "host/data_access_manager.h"
+#include "host/host_connection.h"
 #include "host/recordset.h"
 #include "host/variant.h"
 
@@ -41,6 +44,13 @@ std::optional<double> WholeNumber(std::string_view text);
 // that number, and any other text ranks above every number; Null and Empty are not greater.
 // Objects throw Failure 13.
 bool GreaterThanZero(const Variant& value);
+
+// Whether the licence-filtered copy keeps the item whose ncm text is `ncm`: the variant's tariff
+// lookup (filtered_item_statements.h) sent through `ncmConnection`, its first row's `total`
+// compared with zero. `tariff` receives the lookup's record set, open when the item is kept. The
+// one decision both the copy and a preview of it make. Throws what the lookup throws.
+bool TariffKeeps(Licence licence, HostConnection& ncmConnection, DataAccessManager& dam,
+                 const std::string& ncm, Variant& tariff);
 
 // A truth value that a host answers for crearrs: Null (and Empty) count as false. Throws Failure
 // 13 for a text or an object.

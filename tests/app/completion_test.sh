@@ -23,7 +23,7 @@ while IFS='|' read -r typed expected; do
     status=1
   fi
 done <<'TABLE'
-oquardelino |--help -h --version demo copy dialog setting
+oquardelino |--help -h --version demo copy dialog setting preview split
 oquardelino c|copy
 oquardelino comp|
 oquardelino copy --op|--option

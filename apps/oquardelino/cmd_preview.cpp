@@ -1,0 +1,94 @@
+// oquardelino preview: what each licence-filtered copy of an interno would keep, item by item,
+// decided by the copy's own lookup, with nothing written (the databases are opened read only).
+#include <cstdio>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "commands.h"
+#include "connection_url.h"
+#include "engine/conversions.h"
+#include "host/class_identity.h"
+#include "host/component_registry.h"
+#include "host/data_access_manager.h"
+#include "main_session.h"
+#include "platform/regional_settings.h"
+#include "preflight.h"
+#include "preview.h"
+#include "preview_output.h"
+
+namespace oq::app {
+
+namespace {
+
+struct PreviewOptions {
+  std::string internos;
+  std::string ncm;
+  std::string source;
+  std::string option = "todos";
+  bool json = false;
+};
+
+int RunPreview(const PreviewOptions& options) {
+  const std::string ncmUrl = options.ncm.empty() ? options.internos : options.ncm;
+  try {
+    auto internos = OpenConnectionReadOnly(options.internos);
+    auto ncm = ncmUrl == options.internos ? internos : OpenConnectionReadOnly(ncmUrl);
+    RegisterComponentsFor(options.internos, ncmUrl);
+    CheckInternosTables(*internos, options.internos);
+    CheckNcmTable(*ncm, ncmUrl);
+    CheckSourceExists(*internos, options.source, options.internos);
+    const ObjectRef dam = CreateObject(std::string(identity::kDataAccessManagerProgId));
+    const Preview preview = BuildPreview(*internos, *ncm, dynamic_cast<DataAccessManager&>(*dam),
+                                         options.source, UserDecimalSeparator());
+    if (options.json) {
+      std::cout << PreviewJson(preview, options.option).dump() << '\n';
+    } else {
+      PrintPreview(std::cout, preview, options.option);
+    }
+    return kExitOk;
+  } catch (const std::exception& e) {
+    std::cerr << "oquardelino preview: " << e.what() << '\n';
+    if (options.json) std::cout << nlohmann::json{{"error", e.what()}}.dump() << '\n';
+    return kExitUsage;
+  }
+}
+
+}  // namespace
+
+void AddPreviewCommand(CLI::App& app, int& exitStatus) {
+  auto options = std::make_shared<PreviewOptions>();
+  CLI::App* command = app.add_subcommand(
+      "preview",
+      "Show, item by item, what the licence-filtered copies of an interno would keep, without "
+      "writing anything");
+  command
+      ->add_option("--internos", options->internos,
+                   "The database that holds the internos: sqlite:PATH or postgresql://...")
+      ->required()
+      ->type_name("URL");
+  command
+      ->add_option("--ncm", options->ncm,
+                   "The database with the tariff table ncm (default: the --internos database)")
+      ->type_name("URL");
+  command->add_option("--source", options->source, "The number of the interno to look at")
+      ->required()
+      ->type_name("NUMBER");
+  command
+      ->add_option("--option", options->option,
+                   "con-lapi / sin-lapi: list only the items that copy keeps; todos: every item")
+      ->check(CLI::IsMember({"todos", "con-lapi", "sin-lapi"}))
+      ->capture_default_str();
+  command->add_flag(
+      "--json", options->json,
+      "Print one JSON object: items (id, ncm, position, suffix, mark, fob, con, sin), "
+      "con, sin and neither (items, fob), fobdivisas");
+  command->footer(
+      "Example: oquardelino preview --internos sqlite:$D/internos.db --ncm sqlite:$D/ncm.db "
+      "--source 2024-0101\n\nExit status: 0 shown; 2 refused arguments or a failed check.");
+  command->callback([options, &exitStatus] { exitStatus = RunPreview(*options); });
+}
+
+}  // namespace oq::app

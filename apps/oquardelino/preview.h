@@ -1,0 +1,48 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/data_access_manager.h"
+#include "host/host_connection.h"
+
+namespace oq::app {
+
+// One source item as the licence-filtered copies would see it.
+struct PreviewItem {
+  long long id = 0;
+  std::string ncm;       // the item's ncm text (empty for Null)
+  std::string position;  // its characters 1 to 10
+  std::string suffix;    // its characters 12 to 14
+  // What ncm holds for the position and suffix: "*", "empty", "Null", "other: X", "several rows",
+  // "not found".
+  std::string mark;
+  double fob = 0;
+  bool conKeeps = false;  // kept by the copy "con LAPI"
+  bool sinKeeps = false;  // kept by the copy "sin LAPI"
+};
+
+struct PreviewTotals {
+  long items = 0;
+  double fob = 0;
+};
+
+// Every item of a source interno with what each filtered copy does with it, and the totals.
+struct Preview {
+  std::string source;
+  std::vector<PreviewItem> items;
+  PreviewTotals con, sin, neither;
+  std::optional<double> sourceFob;  // the source cover sheet's fobdivisas (none when Null)
+};
+
+// Reads the items of `source` in id order and decides for each, with the very lookup and
+// comparison the copies make (filtered::TariffKeeps), whether each option keeps it; one lookup
+// per distinct ncm text and option. Sends only queries. Throws Failure from the connections.
+Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessManager& dam,
+                     const std::string& source, const std::string& decimalSeparator);
+
+// Why an item is in neither filtered copy, from what ncm holds for it.
+std::string WhyNeither(const PreviewItem& item);
+
+}  // namespace oq::app

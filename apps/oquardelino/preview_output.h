@@ -1,0 +1,21 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+
+#include "preview.h"
+
+namespace oq::app {
+
+// The preview as a table, one line per item (only those `option` keeps, or every item for
+// "todos"), then the totals: what each option keeps, what neither keeps, and the source's FOB.
+void PrintPreview(std::ostream& out, const Preview& preview, const std::string& option);
+
+// The same as one JSON object.
+nlohmann::ordered_json PreviewJson(const Preview& preview, const std::string& option);
+
+// A FOB amount as the program prints it: the number with "." and no grouping.
+std::string FobText(double fob);
+
+}  // namespace oq::app

@@ -1,0 +1,140 @@
+// The preview decides "kept" exactly as the copies do, writes nothing, and a split reconciles.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "connection_url.h"
+#include "copy_session.h"
+#include "demo/demo_data.h"
+#include "demo/demo_databases.h"
+#include "engine/table_layouts.h"
+#include "host/class_identity.h"
+#include "host/component_registry.h"
+#include "host/failure.h"
+#include "main_session.h"
+#include "preview.h"
+#include "support/test_database.h"
+
+namespace oq::test {
+namespace {
+
+class PreviewSplitTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> {
+ protected:
+  void SetUp() override {
+    db_ = std::make_unique<TestDatabase>(GetParam());
+    ::setenv("XDG_CONFIG_HOME", (db_->folder() / "config").c_str(), 1);
+    const Dialect dialect = GetParam()->dialect();
+    demo::CreateDemoDatabases(*db_->internos(), dialect, *db_->ncm(), dialect, true);
+    // Every other kind of mark: a Null ncm, a position with two rows, a mark that is neither.
+    db_->InsertCaratula("GEN", TestDatabase::SampleCaratula(7));
+    db_->InsertNcm("1111111111", "001", Variant::String("*"));
+    db_->InsertNcm("1111111111", "001", Variant::String(""));
+    db_->InsertNcm("2222222222", "002", Variant::String("X"));
+    for (const Variant& ncm : {Variant::Null(), Variant::String("1111111111 001"),
+                               Variant::String("2222222222 002"), Variant::String("short")}) {
+      RowValues item = TestDatabase::SampleSubitem(3);
+      item["ncm"] = ncm;
+      db_->InsertSubitem("GEN", item);
+    }
+    app::RegisterComponentsFor(db_->internosUrl(), db_->ncmUrl());
+  }
+
+  app::Preview PreviewOf(const std::string& source) {
+    const ObjectRef dam = CreateObject(std::string(identity::kDataAccessManagerProgId));
+    return app::BuildPreview(*db_->internos(), *db_->ncm(), dynamic_cast<DataAccessManager&>(*dam),
+                             source, ".");
+  }
+
+  app::CopyResult Run(app::CopyRequest request) {
+    std::ostringstream notes;
+    auto* control = dynamic_cast<connectors::TransactionControl*>(db_->internos().get());
+    return app::RunCopySession({db_->internos(), db_->ncm()}, control, request, nullptr, nullptr,
+                               notes);
+  }
+
+  // (ncm, FOB) of each item, in order, as the copy wrote them or the preview kept them.
+  std::vector<std::string> Written(const std::string& interno) {
+    std::vector<std::string> rows;
+    for (const auto& row : db_->SubitemRows(interno)) {
+      rows.push_back(Describe(row[1 + layout::kSubitemsNcm]) + " " +
+                     Describe(Variant::Double(row[1 + layout::kSubitemsFob].toDouble())));
+    }
+    return rows;
+  }
+
+  std::unique_ptr<TestDatabase> db_;
+};
+
+TEST_P(PreviewSplitTest, ThePreviewKeepsWhatTheCopiesWrite) {
+  std::vector<std::string> sources = {"GEN"};
+  for (const auto& interno : demo::DemoInternos()) sources.emplace_back(interno.numero);
+  int compared = 0;
+  for (const std::string& source : sources) {
+    const app::Preview preview = PreviewOf(source);
+    for (const bool con : {true, false}) {
+      const std::string number = source + (con ? "-C" : "-S");
+      app::CopyRequest request;
+      request.source = source;
+      request.newNumber = number;
+      request.option = con ? "con-lapi" : "sin-lapi";
+      if (!Run(request).outcome->kept) continue;  // a run that failed wrote nothing to compare
+      std::vector<std::string> kept;
+      for (const app::PreviewItem& item : preview.items) {
+        if (con ? item.conKeeps : item.sinKeeps) {
+          kept.push_back(
+              (item.ncm.empty() && item.position.empty() ? "Null" : "'" + item.ncm + "'") + " " +
+              Describe(Variant::Double(item.fob)));
+        }
+      }
+      EXPECT_EQ(kept, Written(number)) << number;
+      ++compared;
+    }
+  }
+  EXPECT_GE(compared, 9);  // the runs of 2024-0103 (no items) and 2024-0105 con (a Null) fail
+  const app::Preview mixed = PreviewOf("2024-0101");
+  EXPECT_EQ(mixed.con.items + mixed.sin.items + mixed.neither.items, 25);
+  EXPECT_EQ(mixed.neither.items, 7);
+  const app::Preview generated = PreviewOf("GEN");
+  std::vector<std::string> marks;
+  for (const auto& item : generated.items) marks.push_back(item.mark);
+  EXPECT_EQ(marks,
+            (std::vector<std::string>{"not found", "several rows", "other: X", "not found"}));
+}
+
+TEST_P(PreviewSplitTest, APreviewConnectionCannotWrite) {
+  for (const std::string& url : {db_->internosUrl(), db_->ncmUrl()}) {
+    auto readOnly = app::OpenConnectionReadOnly(url);
+    readOnly->put_sql("insert into ncm ([001], [002], [059]) values ('9', '9', '*')");
+    EXPECT_THROW(readOnly->ejecutar(), Failure) << url;
+  }
+}
+
+TEST_P(PreviewSplitTest, ASplitMakesBothCopiesOrNothing) {
+  app::CopyRequest request;
+  request.source = "2024-0101";
+  request.newNumber = "C";
+  request.option = "con-lapi";
+  request.morePresses = {{"sin-lapi", "S"}};
+  const app::CopyResult made = Run(request);
+  EXPECT_EQ(made.status, 0);
+  ASSERT_EQ(made.created.size(), 2u);
+  const app::Preview preview = PreviewOf("2024-0101");
+  EXPECT_EQ(made.created[0].items, preview.con.items);
+  EXPECT_NEAR(made.created[0].fob, preview.con.fob, 0.005);
+  EXPECT_NEAR(made.created[1].fob, preview.sin.fob, 0.005);
+  EXPECT_NEAR(made.created[0].fob + made.created[1].fob + preview.neither.fob, *preview.sourceFob,
+              0.005);
+
+  // The second number taken: neither copy stays.
+  request.newNumber = "C2";
+  const app::CopyResult refused = Run(request);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(db_->Count("caratula", "C2"), 0);
+  EXPECT_EQ(db_->Count("subitems", "C2"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, PreviewSplitTest, testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+
+}  // namespace
+}  // namespace oq::test
