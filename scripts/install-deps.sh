@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   libsqlite3-dev sqlite3
   libpq-dev libpqxx-dev postgresql
   qt6-base-dev libgl-dev

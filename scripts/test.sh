@@ -8,6 +8,11 @@ cd "$(dirname "$0")/.."
 preset="${1:-dev}"
 
 scripts/install-deps.sh
+# The dev, asan, fuzz and Windows builds compile much the same sources: ccache keeps each one's
+# objects for the next run on this machine.
+if command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+fi
 cmake --preset "$preset"
 cmake --build --preset "$preset" -j "$(nproc)"
 
