@@ -22,3 +22,6 @@ eval "$(scripts/pg-server.sh env "$pg_dir")"
 find "build/$preset/tests" -name '*_tests.cmake' -name '*\[*' -delete
 
 ctest --preset "$preset" -j "$(nproc)"
+
+# ---- Windows: the DLL cross-built with mingw-w64 (64- and 32-bit) and its tests under Wine ----
+scripts/test-windows.sh
