@@ -272,6 +272,22 @@ struct Win32FormView::Window {
     inKeyPreview = false;
   }
 
+  // To the next (or previous) control in tab order; into the option group at its selected option.
+  void MoveFocus(bool backwards) {
+    HWND next = ::GetNextDlgTabItem(hwnd, ::GetFocus(), backwards ? TRUE : FALSE);
+    if (next == nullptr) return;
+    if (auto found = controlOf.find(next);
+        found != controlOf.end() && found->second->kind() == ControlKind::kOptionButton) {
+      for (const auto& [child, control] : controlOf) {
+        if (control->kind() == ControlKind::kOptionButton &&
+            static_cast<const OptionButton*>(control)->value()) {
+          next = child;
+        }
+      }
+    }
+    ::SetFocus(next);
+  }
+
   void FocusActiveControl() {
     if (Control* active = form.ActiveControl()) {
       if (auto found = windowOf.find(active); found != windowOf.end()) ::SetFocus(found->second);
@@ -385,6 +401,11 @@ struct Win32FormView::Window {
       }
       if (ours && message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
         continue;  // ESC has been handled by the key preview; the window must not close itself
+      }
+      if (ours && message.message == WM_KEYDOWN && message.wParam == VK_TAB) {
+        // The log box is multi-line and would keep the tab; the form moves the focus instead.
+        MoveFocus(::GetKeyState(VK_SHIFT) < 0);
+        continue;
       }
       if (!::IsDialogMessageW(hwnd, &message)) {
         ::TranslateMessage(&message);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
-#include <optional>
 
 #include "host/class_identity.h"
 #include "host/failure.h"
@@ -60,18 +59,23 @@ IDispatch* RequireObject(const VARIANT& value) {
   return V_DISPATCH(&value);
 }
 
-// A new, unopened ADODB.Recordset, or Empty where the class cannot be created here. Whether it
-// can is asked once per thread.
+// A new, unopened ADODB.Recordset, or Empty where the class cannot be created here. The class
+// factory is asked for once per thread: a filtered copy hands over thousands of record-set
+// variables, and finding the class anew each time would cost more than the statements.
 void NewRecordsetInto(VARIANT* out) {
-  thread_local std::optional<CLSID> recordsetClass = [] {
+  // Kept for the thread's life and never released: the thread may outlive the apartment.
+  thread_local IClassFactory* const factory = [] {
+    IClassFactory* found = nullptr;
     CLSID id;
-    return SUCCEEDED(::CLSIDFromProgID(L"ADODB.Recordset", &id)) ? std::optional<CLSID>(id)
-                                                                  : std::nullopt;
+    if (SUCCEEDED(::CLSIDFromProgID(L"ADODB.Recordset", &id))) {
+      ::CoGetClassObject(id, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                         reinterpret_cast<void**>(&found));
+    }
+    return found;
   }();
-  if (!recordsetClass) return;
   IDispatch* created = nullptr;
-  if (SUCCEEDED(::CoCreateInstance(*recordsetClass, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                   reinterpret_cast<void**>(&created)))) {
+  if (factory != nullptr && SUCCEEDED(factory->CreateInstance(nullptr, IID_IDispatch,
+                                                   reinterpret_cast<void**>(&created)))) {
     V_VT(out) = VT_DISPATCH;
     V_DISPATCH(out) = created;
   }
