@@ -9,6 +9,7 @@ jobs="${JOBS:-2}"
 
 if [ "${1:-}" != "--on-display" ]; then
   scripts/install-deps-windows.sh
+  scripts/sqlite-amalgamation.sh build/sqlite-amalgamation
   cmake --preset windows >/dev/null
   cmake --build --preset windows -j "$jobs"
   cmake --preset windows32 >/dev/null
@@ -18,7 +19,8 @@ fi
 
 build="$PWD/build/windows"
 dll="$build/src/server/win32/oquardelino.dll"
-export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No debugger: a crash must end the test, not wait for a person.
+export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/oq-wine.XXXXXX")"
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
 wineboot -i >/dev/null 2>&1
@@ -63,6 +65,22 @@ status=0
 wait "$script" || status=$?
 tr -d '\r' <"$vbs_out"
 [ "$status" -eq 0 ] && tail -n 1 "$vbs_out" | grep -q "all checks passed" || fail "VBScript host (exit $status)"
+
+# Runs the test host in one mode; its last line says whether every check passed.
+test_host() {
+  local out="$WINEPREFIX/test_host_$1.out" status=0
+  timeout 600 wine "$build/tests/win32/oq_test_host.exe" "$1" "$2" >"$out" 2>&1 || status=$?
+  tr -d '\r' <"$out"
+  [ "$status" -eq 0 ] && tail -n 1 "$out" | grep -q "all checks passed" || fail "test host $1 (exit $status)"
+}
+echo "== type library and entry points"
+test_host typelib "$(win "$dll")"
+echo "== C++ host over SQLite: copies through the dialog, refusing host objects"
+data="$(mktemp -d "$WINEPREFIX/drive_c/data.XXXXXX")"
+test_host dialog "$(win "$data")"
+echo "== speed: a filtered copy of 10,000 items through COM against its statements alone"
+bench_data="$(mktemp -d "$WINEPREFIX/drive_c/bench.XXXXXX")"
+test_host bench "$(win "$bench_data")"
 
 echo "== unregistration"
 wine regsvr32 /s /u "$(win "$dll")" || fail "regsvr32 /u returned $?"
