@@ -18,7 +18,6 @@ if [ "${1:-}" != "--on-display" ]; then
 fi
 
 build="$PWD/build/windows"
-dll="$build/src/server/win32/oquardelino.dll"
 # No debugger: a crash must end the test, not wait for a person.
 export WINEPREFIX WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 WINEPREFIX="$(mktemp -d "${TMPDIR:-/tmp}/oq-wine.XXXXXX")"
@@ -30,34 +29,51 @@ win() { winepath -w "$1"; }
 class_key='HKCR\CLSID\{F0BEC779-FF07-4CC0-BA67-74DAC1C1954D}'
 typelib_key='HKCR\TypeLib\{007D3885-642C-474F-A167-655A5E4077DC}\1.0\0\win64'
 
-# Presses Return on each message box the component shows until only its form is left (or none),
-# then ESC, which closes the form.
-visible() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | wc -l; }
+# The script host's dialog, driven from here. With no window manager the X focus may rest on no
+# window once a message box has gone, so each key goes to a named window: the form found first,
+# or a message box (the other visible window of that title).
+windows() { xdotool search --onlyvisible --name '^oQUARDELINO$' 2>/dev/null || true; }
+form_xid=""
 wait_for_form() {
-  for _ in $(seq 100); do [ "$(visible oQUARDELINO)" -ge 1 ] && return 0; sleep 0.1; done
+  for _ in $(seq 100); do
+    form_xid="$(windows | head -n 1)"
+    [ -n "$form_xid" ] && return 0
+    sleep 0.1
+  done
   return 1
 }
+press() { xdotool windowfocus --sync "$1" key "$2"; sleep 0.3; }
 acknowledge_boxes() {
   sleep 0.5
-  while [ "$(visible oQUARDELINO)" -gt 1 ]; do xdotool key Return; sleep 0.5; done
+  local box
+  while box="$(windows | grep -vx "$form_xid" | head -n 1)" && [ -n "$box" ]; do
+    press "$box" Return
+  done
 }
 
+# What a user copies to a Windows machine: the installed folder, registered by its register.cmd.
+install_dir="$WINEPREFIX/drive_c/oquardelino"
+cmake --install "$build" --prefix "$install_dir" >/dev/null
+dll="$install_dir/oquardelino.dll"
+register() { (cd "$install_dir" && wine cmd /c register.cmd "$@" 2>&1 | tr -d '\r' | grep -qx done); }
+
 echo "== registration"
-wine regsvr32 /s "$(win "$dll")" || fail "regsvr32 returned $?"
+register || fail "register.cmd did not finish"
 wine reg query "$class_key\\InprocServer32" /v ThreadingModel 2>/dev/null | grep -q Apartment ||
   fail "InprocServer32 has no ThreadingModel Apartment"
 wine reg query 'HKCR\oQUARDELINO.cMAIN\CLSID' 2>/dev/null | grep -qi '{F0BEC779-FF07-4CC0-BA67-74DAC1C1954D}' ||
   fail "oQUARDELINO.cMAIN does not name the class"
-wine reg query "$typelib_key" 2>/dev/null | grep -qi 'oquardelino.dll' || fail "type library not registered"
+wine reg query "$typelib_key" 2>/dev/null | grep -qi 'oquardelino\\oquardelino.dll' ||
+  fail "type library not registered at the installed DLL"
 
 echo "== VBScript host"
 vbs_out="$WINEPREFIX/cmain_client.out"
-wine cscript //nologo "$(win tests/win32/cmain_client.vbs)" >"$vbs_out" 2>&1 &
+timeout 300 wine cscript //nologo "$(win tests/win32/cmain_client.vbs)" >"$vbs_out" 2>&1 &
 script=$!
 if wait_for_form; then
-  xdotool key F11
+  press "$form_xid" F11
   acknowledge_boxes
-  xdotool key Escape
+  press "$form_xid" Escape
 else
   fail "the VBScript host's Mostrar showed no form"
 fi
@@ -83,7 +99,7 @@ bench_data="$(mktemp -d "$WINEPREFIX/drive_c/bench.XXXXXX")"
 test_host bench "$(win "$bench_data")"
 
 echo "== unregistration"
-wine regsvr32 /s /u "$(win "$dll")" || fail "regsvr32 /u returned $?"
+register /u || fail "register.cmd /u did not finish"
 if wine reg query "$class_key" >/dev/null 2>&1 || wine reg query 'HKCR\oQUARDELINO.cMAIN' >/dev/null 2>&1 ||
   wine reg query "$typelib_key" >/dev/null 2>&1; then
   fail "registry entries left after regsvr32 /u"
