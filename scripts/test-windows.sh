@@ -36,7 +36,7 @@ windows() { xdotool search --onlyvisible --name '^oQUARDELINO$' 2>/dev/null || t
 form_xid=""
 wait_for_form() {
   for _ in $(seq 100); do
-    form_xid="$(windows | head -n 1)"
+    form_xid="$(windows | awk 'NR == 1')"
     [ -n "$form_xid" ] && return 0
     sleep 0.1
   done
@@ -46,7 +46,7 @@ press() { xdotool windowfocus --sync "$1" key "$2"; sleep 0.3; }
 acknowledge_boxes() {
   sleep 0.5
   local box
-  while box="$(windows | grep -vx "$form_xid" | head -n 1)" && [ -n "$box" ]; do
+  while box="$(windows | awk -v form="$form_xid" '$0 != form { print; exit }')" && [ -n "$box" ]; do
     press "$box" Return
   done
 }
@@ -55,15 +55,15 @@ acknowledge_boxes() {
 install_dir="$WINEPREFIX/drive_c/oquardelino"
 cmake --install "$build" --prefix "$install_dir" >/dev/null
 dll="$install_dir/oquardelino.dll"
-register() { (cd "$install_dir" && wine cmd /c register.cmd "$@" 2>&1 | tr -d '\r' | grep -qx done); }
+register() { (cd "$install_dir" && wine cmd /c register.cmd "$@" 2>&1 | tr -d '\r' | grep -x done >/dev/null); }
 
 echo "== registration"
 register || fail "register.cmd did not finish"
-wine reg query "$class_key\\InprocServer32" /v ThreadingModel 2>/dev/null | grep -q Apartment ||
+wine reg query "$class_key\\InprocServer32" /v ThreadingModel 2>/dev/null | grep Apartment >/dev/null ||
   fail "InprocServer32 has no ThreadingModel Apartment"
-wine reg query 'HKCR\oQUARDELINO.cMAIN\CLSID' 2>/dev/null | grep -qi '{F0BEC779-FF07-4CC0-BA67-74DAC1C1954D}' ||
+wine reg query 'HKCR\oQUARDELINO.cMAIN\CLSID' 2>/dev/null | grep -i '{F0BEC779-FF07-4CC0-BA67-74DAC1C1954D}' >/dev/null ||
   fail "oQUARDELINO.cMAIN does not name the class"
-wine reg query "$typelib_key" 2>/dev/null | grep -qi 'oquardelino\\oquardelino.dll' ||
+wine reg query "$typelib_key" 2>/dev/null | grep -i 'oquardelino\\oquardelino.dll' >/dev/null ||
   fail "type library not registered at the installed DLL"
 
 echo "== VBScript host"
@@ -80,14 +80,14 @@ fi
 status=0
 wait "$script" || status=$?
 tr -d '\r' <"$vbs_out"
-[ "$status" -eq 0 ] && tail -n 1 "$vbs_out" | grep -q "all checks passed" || fail "VBScript host (exit $status)"
+[ "$status" -eq 0 ] && tail -n 1 "$vbs_out" | grep "all checks passed" >/dev/null || fail "VBScript host (exit $status)"
 
 # Runs the test host in one mode; its last line says whether every check passed.
 test_host() {
   local out="$WINEPREFIX/test_host_$1.out" status=0
   timeout 600 wine "$build/tests/win32/oq_test_host.exe" "$1" "$2" >"$out" 2>&1 || status=$?
   tr -d '\r' <"$out"
-  [ "$status" -eq 0 ] && tail -n 1 "$out" | grep -q "all checks passed" || fail "test host $1 (exit $status)"
+  [ "$status" -eq 0 ] && tail -n 1 "$out" | grep "all checks passed" >/dev/null || fail "test host $1 (exit $status)"
 }
 echo "== type library and entry points"
 test_host typelib "$(win "$dll")"
@@ -102,7 +102,7 @@ echo "== unregistration"
 register /u || fail "register.cmd /u did not finish"
 if wine reg query "$class_key" >/dev/null 2>&1 || wine reg query 'HKCR\oQUARDELINO.cMAIN' >/dev/null 2>&1 ||
   wine reg query "$typelib_key" >/dev/null 2>&1; then
-  fail "registry entries left after regsvr32 /u"
+  fail "registry entries left after register.cmd /u"
 fi
 
 if [ "$failed" -ne 0 ]; then
