@@ -98,7 +98,7 @@ struct Win32FormView::Window {
   std::vector<HWND> disabled;  // the thread's windows this showing disabled
   bool looping = false;
   bool inKeyPreview = false;
-  bool relaying = false;  // a change the user made is on its way to the form
+  bool relaying = false;      // a change the user made is on its way to the form
   bool showingState = false;  // the form's state is on its way to a control
   std::exception_ptr failure;
 
@@ -115,10 +115,10 @@ struct Win32FormView::Window {
     const std::string key = spec.family + (spec.bold ? "/bold" : "");
     if (auto found = fonts.find(key); found != fonts.end()) return found->second;
     const int pixels = static_cast<int>(std::lround(spec.points * 96.0 / 72.0));
-    HFONT font = ::CreateFontW(-pixels, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
-                               FALSE, static_cast<BYTE>(spec.charset), OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
-                               Wide(spec.family).c_str());
+    HFONT font =
+        ::CreateFontW(-pixels, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                      static_cast<BYTE>(spec.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                      DEFAULT_QUALITY, DEFAULT_PITCH, Wide(spec.family).c_str());
     fonts.emplace(key, font);
     return font;
   }
@@ -154,8 +154,8 @@ struct Win32FormView::Window {
     const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
     const std::wstring title = Wide(identity::kApplicationTitle);
-    hwnd = ::CreateWindowExW(extended, kWindowClass, title.c_str(), style, left, top, width,
-                             height, nullptr, nullptr, ThisModule(), this);
+    hwnd = ::CreateWindowExW(extended, kWindowClass, title.c_str(), style, left, top, width, height,
+                             nullptr, nullptr, ThisModule(), this);
     if (hwnd == nullptr) throw Failure(err::kCannotCreateObject, "frmMAIN: no window");
 
     // Children in tab order: the window order is the order the focus moves in.
@@ -186,9 +186,8 @@ struct Win32FormView::Window {
         firstOption = false;
       }
       HWND child = ::CreateWindowExW(childExtended, childClass, L"", childStyle, place.left,
-                                     place.top, place.right - place.left,
-                                     place.bottom - place.top, hwnd, nullptr, ThisModule(),
-                                     nullptr);
+                                     place.top, place.right - place.left, place.bottom - place.top,
+                                     hwnd, nullptr, ThisModule(), nullptr);
       ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font(layout.font)), FALSE);
       controlOf[child] = control;
       windowOf[control] = child;
@@ -327,8 +326,7 @@ struct Win32FormView::Window {
           static_cast<TextBox&>(control).setText(Narrow(text));
           relaying = false;
         }
-        if (code == BN_CLICKED &&
-            ::SendMessageW(found->first, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        if (code == BN_CLICKED && ::SendMessageW(found->first, BM_GETCHECK, 0, 0) == BST_CHECKED) {
           // Selecting by mouse or keyboard selects the form's option, which runs its click.
           static_cast<OptionButton&>(control).setValue(true);
         }
@@ -354,8 +352,7 @@ struct Win32FormView::Window {
   static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
       auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (self == nullptr || self->hwnd == nullptr) {
@@ -374,7 +371,8 @@ struct Win32FormView::Window {
   }
 
   void DisableThreadWindows() {
-    ::EnumThreadWindows(::GetCurrentThreadId(), &Window::DisableOne, reinterpret_cast<LPARAM>(this));
+    ::EnumThreadWindows(::GetCurrentThreadId(), &Window::DisableOne,
+                        reinterpret_cast<LPARAM>(this));
   }
 
   void EnableThreadWindows() {

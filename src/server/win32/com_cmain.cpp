@@ -105,8 +105,9 @@ class ComCMain final : public ComObject<_cMAIN, ISupportErrorInfo> {
       IDispatch* object = nullptr;
       if (V_VT(&held) == VT_DISPATCH) object = V_DISPATCH(&held);
       if (V_VT(&held) == (VT_BYREF | VT_DISPATCH)) object = *V_DISPATCHREF(&held);
-      Variant manager = object != nullptr ? Variant::Object(std::make_shared<DispatchDataAccessManager>(object))
-                                          : FromVariant(held);
+      Variant manager = object != nullptr
+                            ? Variant::Object(std::make_shared<DispatchDataAccessManager>(object))
+                            : FromVariant(held);
       main_.GetDataAccessManager(manager);
     });
   }

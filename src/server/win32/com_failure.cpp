@@ -80,8 +80,8 @@ HRESULT Guarded(const std::function<void()>& body) {
       create->SetDescription(Wide(failure.description()).data());
       create->SetSource(Wide(failure.source()).data());
       ComRef<IErrorInfo> info;
-      if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo,
-                                           reinterpret_cast<void**>(info.Receive())))) {
+      if (SUCCEEDED(
+              create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(info.Receive())))) {
         ::SetErrorInfo(0, info.get());
       }
     }

@@ -22,7 +22,8 @@ Variant FromVariant(const VARIANT& value) {
   if (V_VT(&value) == (VT_BYREF | VT_VARIANT)) return FromVariant(*V_VARIANTREF(&value));
   if ((V_VT(&value) & VT_BYREF) != 0) {
     ComVariant copy;
-    if (FAILED(::VariantCopyInd(copy.get(), const_cast<VARIANT*>(&value)))) throw err::runtime(err::kTypeMismatch);
+    if (FAILED(::VariantCopyInd(copy.get(), const_cast<VARIANT*>(&value))))
+      throw err::runtime(err::kTypeMismatch);
     return FromVariant(*copy);
   }
   switch (V_VT(&value)) {

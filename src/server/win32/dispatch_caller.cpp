@@ -8,7 +8,8 @@ namespace oq::win32 {
 
 namespace {
 // IDispatchEx's interface id; mingw-w64's uuid library lacks it.
-constexpr IID kIDispatchEx = {0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
+constexpr IID kIDispatchEx = {
+    0xa6ef9860, 0xc720, 0x11d0, {0x93, 0x37, 0x00, 0xa0, 0xc9, 0x0d, 0xca, 0xa9}};
 }  // namespace
 
 DispatchCaller::DispatchCaller(IDispatch* object) : object_(ComRef<IDispatch>::Share(object)) {
@@ -48,10 +49,10 @@ void DispatchCaller::Call(std::string_view name, WORD flags, std::vector<VARIANT
   }
   EXCEPINFO info{};
   UINT badArgument = 0;
-  const HRESULT outcome =
-      scripted_ ? scripted_->InvokeEx(id, LOCALE_USER_DEFAULT, flags, &params, result, &info, nullptr)
-                : object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &info,
-                                  &badArgument);
+  const HRESULT outcome = scripted_ ? scripted_->InvokeEx(id, LOCALE_USER_DEFAULT, flags, &params,
+                                                          result, &info, nullptr)
+                                    : object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags,
+                                                      &params, result, &info, &badArgument);
   if (outcome == DISP_E_EXCEPTION) {
     const Failure failure = FailureFromExcepInfo(info);
     ::SysFreeString(info.bstrSource);

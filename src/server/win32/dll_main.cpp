@@ -2,11 +2,11 @@
 #include <windows.h>
 
 #include "host/cMAIN.h"
+#include "oquardelino_h.h"
 #include "server/win32/class_factory.h"
 #include "server/win32/com_object.h"
 #include "server/win32/module.h"
 #include "server/win32/registration.h"
-#include "oquardelino_h.h"
 
 extern "C" {
 

@@ -74,8 +74,8 @@ void NewRecordsetInto(VARIANT* out) {
     return found;
   }();
   IDispatch* created = nullptr;
-  if (factory != nullptr && SUCCEEDED(factory->CreateInstance(nullptr, IID_IDispatch,
-                                                   reinterpret_cast<void**>(&created)))) {
+  if (factory != nullptr && SUCCEEDED(factory->CreateInstance(
+                                nullptr, IID_IDispatch, reinterpret_cast<void**>(&created)))) {
     V_VT(out) = VT_DISPATCH;
     V_DISPATCH(out) = created;
   }
@@ -110,9 +110,8 @@ Variant DispatchConnection::crearrs(Variant& recordset) {
     V_DISPATCHREF(&args[0]) = &V_DISPATCH(variable.get());
     caller().Call("crearrs", DISPATCH_METHOD, args, result.get());
   }
-  const VARIANT& left = V_VT(variable.get()) == (VT_BYREF | VT_VARIANT)
-                            ? *V_VARIANTREF(variable.get())
-                            : *variable;
+  const VARIANT& left =
+      V_VT(variable.get()) == (VT_BYREF | VT_VARIANT) ? *V_VARIANTREF(variable.get()) : *variable;
   if (V_VT(&left) == VT_DISPATCH) {
     recordset = Variant::Object(V_DISPATCH(&left) != nullptr
                                     ? std::make_shared<DispatchRecordset>(V_DISPATCH(&left))

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "host/class_identity.h"
+#include "oquardelino_h.h"
 #include "server/win32/com_text.h"
 #include "server/win32/module.h"
-#include "oquardelino_h.h"
 
 namespace oq::win32 {
 
@@ -43,8 +43,8 @@ std::vector<Entry> ClassEntries() {
 
 bool Write(const Entry& entry) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS) {
+  if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const auto bytes = static_cast<DWORD>((entry.value.size() + 1) * sizeof(wchar_t));
@@ -76,10 +76,9 @@ HRESULT RegisterServer() {
 
 HRESULT UnregisterServer() {
   const bool classGone = Remove(L"CLSID\\" + W(identity::kClassId)) && Remove(W(identity::kProgId));
-  const HRESULT typeLibrary =
-      ::UnRegisterTypeLib(LIBID_oQUARDELINO, identity::kTypeLibraryMajor,
-                          identity::kTypeLibraryMinor, LOCALE_NEUTRAL,
-                          sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+  const HRESULT typeLibrary = ::UnRegisterTypeLib(LIBID_oQUARDELINO, identity::kTypeLibraryMajor,
+                                                  identity::kTypeLibraryMinor, LOCALE_NEUTRAL,
+                                                  sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
   if (!classGone) return SELFREG_E_CLASS;
   const bool libraryGone = SUCCEEDED(typeLibrary) || typeLibrary == TYPE_E_REGISTRYACCESS ||
                            typeLibrary == TYPE_E_LIBNOTREGISTERED;
