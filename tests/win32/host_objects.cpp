@@ -1,6 +1,7 @@
 #include "host_objects.h"
 
-#include <cwctype>
+#include <chrono>
+#include <cstdint>
 
 #include "connectors/components/format_main.h"
 #include "host/failure.h"
@@ -74,7 +75,8 @@ void ReturnObject(IDispatch* object, VARIANT* result) {
 class FieldObject : public NamedObject {
  public:
   FieldObject(std::shared_ptr<Recordset> rows, Field& field)
-      : NamedObject({{L"Value", DISPID_VALUE}, {L"Name", 1}}), rows_(std::move(rows)),
+      : NamedObject({{L"Value", DISPID_VALUE}, {L"Name", 1}}),
+        rows_(std::move(rows)),
         field_(field) {}
   const Field& field() const { return field_; }
 
@@ -141,15 +143,16 @@ class ConnectionObject : public NamedObject {
   ConnectionObject(std::shared_ptr<HostConnection> connection, const Faults* faults,
                    StatementLog* log)
       : NamedObject({{L"sql", kSql}, {L"crearrs", kCrearrs}, {L"ejecutar", kEjecutar}}),
-        connection_(std::move(connection)), faults_(faults), log_(log) {}
+        connection_(std::move(connection)),
+        faults_(faults),
+        log_(log) {}
 
  protected:
   void Call(DISPID id, std::vector<VARIANT*>& args, VARIANT* result) override {
-    const auto start = std::chrono::steady_clock::now();
     if (id == kSql) {
       sql_ = Text(args.at(0));
       connection_->put_sql(sql_);
-      if (log_ != nullptr && log_->entries.empty()) log_->first = start;
+      if (log_ != nullptr && log_->entries.empty()) log_->first = Times::Now();
       return;
     }
     const bool query = id == kCrearrs;
@@ -179,7 +182,7 @@ class ConnectionObject : public NamedObject {
     }
     if (log_ != nullptr) {
       log_->entries.push_back({connection_.get(), sql_, query});
-      log_->last = std::chrono::steady_clock::now();
+      log_->last = Times::Now();
     }
   }
 
@@ -260,14 +263,27 @@ void Register(const wchar_t* progId, const CLSID& classId, std::function<IDispat
 
 }  // namespace
 
+Times Times::Now() {
+  FILETIME created, ended, kernel, user;
+  ::GetThreadTimes(::GetCurrentThread(), &created, &ended, &kernel, &user);
+  const auto seconds = [](const FILETIME& t) {
+    return static_cast<double>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                               t.dwLowDateTime) / 1e7;
+  };
+  const auto clock = std::chrono::steady_clock::now().time_since_epoch();
+  return {std::chrono::duration<double>(clock).count(), seconds(kernel) + seconds(user)};
+}
+
 IDispatch* NewConnectionObject(std::shared_ptr<HostConnection> connection, const Faults* faults,
                                StatementLog* log) {
   return new ConnectionObject(std::move(connection), faults, log);
 }
 
 IDispatch* RegisterHostComponents() {
-  constexpr CLSID kDam = {0x5e1f0a01, 0x7c1d, 0x4a55, {0x9a, 0x10, 0x3b, 0x2d, 0x61, 0x7e, 0x00, 0x01}};
-  constexpr CLSID kFormat = {0x5e1f0a01, 0x7c1d, 0x4a55, {0x9a, 0x10, 0x3b, 0x2d, 0x61, 0x7e, 0x00, 0x02}};
+  constexpr CLSID kDam = {
+      0x5e1f0a01, 0x7c1d, 0x4a55, {0x9a, 0x10, 0x3b, 0x2d, 0x61, 0x7e, 0x00, 0x01}};
+  constexpr CLSID kFormat = {
+      0x5e1f0a01, 0x7c1d, 0x4a55, {0x9a, 0x10, 0x3b, 0x2d, 0x61, 0x7e, 0x00, 0x02}};
   Register(L"DataAccessManager.DAMMain", kDam, [] { return new DamObject(); });
   Register(L"cFORMAT.Main", kFormat, [] { return new FormatObject(); });
   return new DamObject();

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,6 +39,15 @@ class NamedObject : public win32::ComObject<IDispatch> {
   std::vector<Member> members_;
 };
 
+// The clock and the processor time this thread has used, in seconds.
+struct Times {
+  double clock = 0, processor = 0;
+  static Times Now();
+  Times operator-(const Times& start) const {
+    return {clock - start.clock, processor - start.processor};
+  }
+};
+
 // What a connection object did, for the benchmark's replay: each statement and how it ran.
 struct StatementLog {
   struct Entry {
@@ -48,12 +56,14 @@ struct StatementLog {
     bool query;  // crearrs, else ejecutar
   };
   std::vector<Entry> entries;
-  std::chrono::steady_clock::time_point first, last;
+  // The clock and this thread's processor time (which, unlike the clock, does not count what
+  // other programs on the machine take) at the first statement and after the last one.
+  Times first, last;
 };
 
 // The faults a connection object raises on demand, as a host's object refusing a statement.
 struct Faults {
-  bool crearrs = false;  // 1001 "tabla bloqueada por otro usuario"
+  bool crearrs = false;   // 1001 "tabla bloqueada por otro usuario"
   bool ejecutar = false;  // 1002 "sin permiso de escritura"
 };
 
