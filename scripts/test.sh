@@ -42,3 +42,6 @@ fi
 
 # A short run of the statement fuzz target, in its own clang build (build/fuzz).
 scripts/fuzz.sh 30
+
+# ---- Windows: the DLL cross-built with mingw-w64 (64- and 32-bit) and its tests under Wine ----
+scripts/test-windows.sh

@@ -1,11 +1,11 @@
-# Fails when engine/ or dialog/ include a toolkit or database header.
+# Fails when engine/ or dialog/ include a toolkit, database or Windows header.
 file(GLOB_RECURSE sources ${ROOT}/src/engine/*.h ${ROOT}/src/engine/*.cpp
                           ${ROOT}/src/dialog/*.h ${ROOT}/src/dialog/*.cpp)
 set(bad "")
 foreach(source IN LISTS sources)
   file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include")
   foreach(line IN LISTS includes)
-    if(line MATCHES "<Q[A-Za-z]+|sqlite3|pqxx|libpq|connectors/|platform/")
+    if(line MATCHES "<Q[A-Za-z]+|sqlite3|pqxx|libpq|connectors/|platform/|server/|<windows|<ole|<oaidl|<objbase|<dispex")
       list(APPEND bad "${source}: ${line}")
     endif()
   endforeach()

@@ -4,11 +4,9 @@
 #include <cctype>
 #include <map>
 #include <mutex>
-#include <optional>
 
 #include "host/failure.h"
-#include "host/server_loader.h"
-#include "host/server_registry.h"
+#include "host/registered_component.h"
 
 namespace oq {
 
@@ -66,29 +64,7 @@ ObjectRef ComponentRegistry::create(const std::string& progId) const {
         "ActiveX component can't create object: the factory of '" + progId + "' created nothing");
   }
 
-  // Not served in this process: the per-user registry names the class and its library.
-  std::optional<RegisteredClass> registered;
-  try {
-    const ServerRegistry registry;
-    if (std::optional<std::string> classId = registry.ClassIdOf(progId)) {
-      registered = registry.FindClass(*classId);
-      if (!registered) {
-        throw Failure(err::kCannotCreateObject, "ActiveX component can't create object: '" +
-                                                    progId + "' names class " + *classId +
-                                                    ", which is not registered");
-      }
-    }
-  } catch (const Failure& failure) {
-    // A caller of CreateObject expects 429 whatever kept the component from being found.
-    if (failure.number() == err::kCannotCreateObject) throw;
-    throw Failure(err::kCannotCreateObject, "ActiveX component can't create object: '" + progId +
-                                                "': " + failure.description());
-  }
-  if (!registered) {
-    throw Failure(err::kCannotCreateObject,
-                  "ActiveX component can't create object: '" + progId + "' is not registered");
-  }
-  return CreateFromLibrary(registered->libraryPath, registered->classId);
+  return CreateRegisteredComponent(progId);
 }
 
 ObjectRef CreateObject(const std::string& progId) {
