@@ -3,7 +3,7 @@
 # SQLite and that server, and draws its chart:
 #   bench/results/{timings,memory,settings,targets}.csv, bench/results/report.txt, docs/bench.png.
 # The server and its folder are removed at the end, whatever happens. --sizes 100,1000,10000 took
-# 12 minutes on a busy 2-core machine; the default sizes add 100,000 items, whose filtered copies
+# 6 to 12 minutes on a busy 2-core machine; the default sizes add 100,000 items, whose filtered copies
 # on PostgreSQL take a minute or more per repetition there. Extra arguments go to oq_bench, e.g.
 #   scripts/bench.sh --sizes 100,1000 --reps 3      (a quick look)
 #   scripts/bench.sh --engines sqlite               (no server)
