@@ -192,7 +192,7 @@ void BuildInternosDatabase(const std::filesystem::path& file, int items) {
     insert.Text(++c, std::to_string(static_cast<int>(quantity)).c_str());
     insert.Real(++c, 1);
     insert.Text(++c, n % 3 ? "203" : "410");
-    insert.Text(++c, "NUEVO");
+    insert.Text(++c, "NU");  // EstadoMerc holds two characters
     insert.Text(++c, (goods + ", item " + number).c_str());
     insert.Text(++c, n % 10 ? "N" : "S");
     insert.Text(++c, "1");

@@ -8,6 +8,8 @@
 
 namespace oq::bench {
 
+const char* NameOf(Mode mode) { return mode == Mode::kTransaction ? "transaction" : "autocommit"; }
+
 StatementLog AsSqliteReceivesThem(const StatementLog& log) {
   StatementLog translated = log;
   for (SentStatement& statement : translated)
@@ -35,10 +37,12 @@ StatementLog WritesOnly(const StatementLog& log) {
   return writes;
 }
 
-Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log) {
+Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log,
+              Mode mode) {
   RawDb internos(paths.internos, settings);
   RawDb ncm(paths.ncm, settings);
   Stopwatch clock;
+  if (mode == Mode::kTransaction) internos.Exec("begin immediate");
   for (const SentStatement& statement : log) {
     RawDb& db = statement.target == SentStatement::Target::kInternos ? internos : ncm;
     if (statement.kind == SentStatement::Kind::kQuery) {
@@ -47,6 +51,7 @@ Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const 
       db.Exec(statement.sql);
     }
   }
+  if (mode == Mode::kTransaction) internos.Exec("commit");
   return clock.Elapsed();
 }
 

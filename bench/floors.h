@@ -15,6 +15,12 @@ struct DatabasePaths {
   std::filesystem::path ncm;
 };
 
+// How a run's statements reach the database: each its own transaction, or all of a run in one
+// (the program's RunGuard around the run; BEGIN ... COMMIT around the floor's replay).
+enum class Mode { kAutocommit, kTransaction };
+// "autocommit" or "transaction", as the report names the mode.
+const char* NameOf(Mode mode);
+
 // One statement a copy run sent through a host connection, as the run set it in `sql`.
 struct SentStatement {
   enum class Target { kInternos, kNcm };
@@ -37,8 +43,11 @@ Sample RewriteTime(const StatementLog& log);
 StatementLog WritesOnly(const StatementLog& log);
 
 // The floor: opens both databases with `settings` (not timed), then runs `log` in order straight
-// through the C API (queries read every column of every row) and returns the time taken.
-Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log);
+// through the C API (queries read every column of every row) and returns the time taken. In
+// kTransaction the internos statements run inside BEGIN IMMEDIATE ... COMMIT, as the program's
+// runs do, and the commit is timed.
+Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log,
+              Mode mode = Mode::kAutocommit);
 
 // What a person would write by hand for a filtered copy: one INSERT ... SELECT ... JOIN ncm for
 // the kept items (the NCM database attached, not timed), the invoice and cover-sheet copies, and

@@ -1,23 +1,31 @@
 // oq_bench: the copy runs against the database's own limit, side by side, in one run.
 //
 //   oq_bench [--sizes 100,1000,10000,100000] [--reps-small 15] [--reps 5] [--reps-large 3]
-//            [--out DIR]
+//            [--engines sqlite,postgresql] [--modes autocommit,transaction] [--out DIR]
 //
+// PostgreSQL is the server libpq's defaults and PGHOST, PGUSER... name; without one answering,
+// its rows are skipped with a note.
 // prints the tables and the targets and writes timings.csv, memory.csv, settings.csv and
 // targets.csv into DIR. --memory-child is the program calling itself for one peak-memory figure.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "bench_target.h"
 #include "memory.h"
 #include "report.h"
 #include "scenarios.h"
 #include "settings_choice.h"
 #include "targets.h"
+#ifdef OQ_HAVE_POSTGRES
+#include "postgres_target.h"
+#endif
 #include "workspace.h"
 
 namespace {
@@ -40,6 +48,8 @@ struct Options {
   std::filesystem::path work;
   bool keepWork = false;
   int memoryChild = 0;
+  std::vector<std::string> engines{"sqlite", "postgresql"};
+  std::vector<std::string> modes{"autocommit", "transaction"};
   std::string only;         // "full" or "filtered": measure only those, without settings and memory
   SqliteSettings settings;  // WAL and synchronous NORMAL: what the program opens SQLite with
 };
@@ -50,8 +60,38 @@ std::filesystem::path MakeWorkFolder() {
   return pattern;
 }
 
+bool Has(const std::vector<std::string>& list, const std::string& value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+// The engines asked for, each with its databases; PostgreSQL only when a server answers.
+std::vector<std::unique_ptr<BenchTarget>> Targets(const Options& options, const Workspace& space) {
+  std::vector<std::unique_ptr<BenchTarget>> targets;
+  if (Has(options.engines, "sqlite")) {
+    targets.push_back(std::make_unique<SqliteTarget>(space, "copy", options.settings));
+  }
+  if (Has(options.engines, "postgresql")) {
+#ifdef OQ_HAVE_POSTGRES
+    std::string why;
+    if (PostgresTarget::Reachable(why)) {
+      targets.push_back(std::make_unique<PostgresTarget>(space));
+    } else {
+      std::cout << "PostgreSQL: no server answers (" << why << "); its rows are skipped.\n";
+    }
+#else
+    std::cout << "PostgreSQL: built without its connector; its rows are skipped.\n";
+#endif
+  }
+  return targets;
+}
+
 Report Measure(const Options& options, const Workspace& space) {
   Report report;
+  const std::vector<std::unique_ptr<BenchTarget>> targets = Targets(options, space);
+  std::vector<Mode> modes;
+  for (Mode mode : {Mode::kAutocommit, Mode::kTransaction}) {
+    if (Has(options.modes, NameOf(mode))) modes.push_back(mode);
+  }
   const bool all = options.only.empty();
   if (all) {
     std::cerr << "connection settings per autocommit statement...\n";
@@ -65,15 +105,20 @@ Report Measure(const Options& options, const Workspace& space) {
     auto add = [&report](std::vector<Timing> timings) {
       for (Timing& t : timings) report.timings.push_back(std::move(t));
     };
-    if (all || options.only == "full") {
-      std::cerr << "N=" << n << ": full copy x1, x9...\n";
-      add(MeasureFullCopy(space, n, 1, reps, options.settings));
-      add(MeasureFullCopy(space, n, 9, reps, options.settings));
-    }
-    if (all || options.only == "filtered") {
-      std::cerr << "N=" << n << ": filtered copies...\n";
-      add(MeasureFilteredCopy(space, n, true, reps, options.settings));
-      add(MeasureFilteredCopy(space, n, false, reps, options.settings));
+    for (const auto& target : targets) {
+      for (Mode mode : modes) {
+        const std::string where = std::string(target->engine()) + ", " + NameOf(mode);
+        if (all || options.only == "full") {
+          std::cerr << "N=" << n << ", " << where << ": full copy x1, x9...\n";
+          add(MeasureFullCopy(*target, mode, n, 1, reps));
+          add(MeasureFullCopy(*target, mode, n, 9, reps));
+        }
+        if (all || options.only == "filtered") {
+          std::cerr << "N=" << n << ", " << where << ": filtered copies...\n";
+          add(MeasureFilteredCopy(*target, mode, n, true, reps));
+          add(MeasureFilteredCopy(*target, mode, n, false, reps));
+        }
+      }
     }
   }
   if (!all) return report;
@@ -102,6 +147,12 @@ int main(int argc, char** argv) {
   app.add_flag("--keep-work", options.keepWork, "keep the databases afterwards");
   app.add_option("--journal", options.settings.journalMode, "SQLite journal mode");
   app.add_option("--synchronous", options.settings.synchronous, "SQLite synchronous level");
+  app.add_option("--engines", options.engines, "engines to measure")
+      ->delimiter(',')
+      ->check(CLI::IsMember({"sqlite", "postgresql"}));
+  app.add_option("--modes", options.modes, "how a run's statements are committed")
+      ->delimiter(',')
+      ->check(CLI::IsMember({"autocommit", "transaction"}));
   app.add_option("--only", options.only, "measure only these copies (no settings, no memory)")
       ->check(CLI::IsMember({"full", "filtered"}));
   app.add_option("--memory-child", options.memoryChild)->group("");

@@ -23,9 +23,11 @@ def read(path):
 
 
 def series(rows):
-    """(scenario, implementation) -> sorted [(n, median seconds)]."""
+    """(scenario, implementation) -> sorted [(n, median seconds)], SQLite in autocommit only."""
     out = defaultdict(list)
     for r in rows:
+        if (r.get("engine", "sqlite"), r.get("mode", "autocommit")) != ("sqlite", "autocommit"):
+            continue
         out[(r["scenario"], r["implementation"])].append((int(r["n"]), float(r["median_s"])))
     return {k: sorted(v) for k, v in out.items()}
 

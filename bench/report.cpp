@@ -86,52 +86,80 @@ double SettingsFigure::PairsPerSecond() const {
   return m > 0 ? pairs / m : 0;
 }
 
+const Timing* Report::Find(const Timing& like, const std::string& implementation) const {
+  for (const Timing& t : timings) {
+    if (t.scenario == like.scenario && t.implementation == implementation && t.n == like.n &&
+        t.engine == like.engine && t.mode == like.mode) {
+      return &t;
+    }
+  }
+  return nullptr;
+}
+
 double Report::MedianOf(const std::string& scenario, const std::string& implementation,
                         int n) const {
-  for (const Timing& t : timings) {
-    if (t.scenario == scenario && t.implementation == implementation && t.n == n) return t.Median();
-  }
-  return 0;
+  const Timing* t = Find({scenario, implementation, n, 0, {}}, implementation);
+  return t ? t->Median() : 0;
 }
 
 double Report::CpuMedianOf(const std::string& scenario, const std::string& implementation,
                            int n) const {
-  for (const Timing& t : timings) {
-    if (t.scenario == scenario && t.implementation == implementation && t.n == n) {
-      return t.CpuMedian();
-    }
-  }
-  return 0;
+  const Timing* t = Find({scenario, implementation, n, 0, {}}, implementation);
+  return t ? t->CpuMedian() : 0;
 }
 
-void PrintReport(std::ostream& out, const Report& report) {
+namespace {
+
+double MedianOf(const Timing* t) { return t ? t->Median() : 0; }
+double CpuMedianOf(const Timing* t) { return t ? t->CpuMedian() : 0; }
+
+void PrintRow(std::ostream& out, const Report& report, const Timing& t) {
+  const double run = t.Median();
+  const double floor = MedianOf(report.Find(t, kFloor));
+  const double set = MedianOf(report.Find(t, kSetBased));
+  const double rewrite = MedianOf(report.Find(t, kRewrite));
+  out << Cell(t.engine, 11) << Cell(t.mode, 12) << Cell(t.scenario, 9)
+      << Cell(std::to_string(t.n), 8) << Cell(std::to_string(t.samples.size()), 5)
+      << Cell(std::to_string(t.items), 9) << Cell(Fixed(run * 1e3, 2), 11)
+      << Cell(floor > 0 ? Fixed(floor * 1e3, 2) : "-", 11) << Cell(Ratio(run, floor), 7)
+      << Cell(Ratio(t.CpuMedian(), CpuMedianOf(report.Find(t, kFloor))), 10)
+      << Cell(set > 0 ? Fixed(set * 1e3, 2) : "-", 14) << Cell(Ratio(run, set), 9)
+      << Cell(Fixed(t.ItemsPerSecond(), 0), 13)
+      << Cell(rewrite > 0 ? Fixed(rewrite * 1e3, 2) : "-", 12) << "\n";
+}
+
+// The values of `key` over the timings, in the order first measured.
+template <typename Key>
+std::vector<std::string> InOrder(const std::vector<Timing>& timings, Key key) {
+  std::vector<std::string> values;
   std::set<std::string> seen;
-  std::vector<std::string> scenarios;
-  for (const Timing& t : report.timings) {
-    if (seen.insert(t.scenario).second) scenarios.push_back(t.scenario);
+  for (const Timing& t : timings) {
+    if (seen.insert(key(t)).second) values.push_back(key(t));
   }
+  return values;
+}
+
+}  // namespace
+
+void PrintReport(std::ostream& out, const Report& report) {
   out << "\nTimes are medians of the repetitions (reps), wall clock; ratio = run / floor; cpu "
          "ratio\n"
-         "= the same for the process CPU time (steady when other work shares the machine).\n";
-  out << Cell("scenario", 9) << Cell("N", 8) << Cell("reps", 5) << Cell("items", 9)
-      << Cell("run ms", 11) << Cell("floor ms", 11) << Cell("ratio", 7) << Cell("cpu ratio", 10)
-      << Cell("set-based ms", 14) << Cell("run/set", 9) << Cell("run items/s", 13)
-      << Cell("rewrite ms", 12) << "\n";
-  for (const std::string& scenario : scenarios) {
-    for (const Timing& t : report.timings) {
-      if (t.scenario != scenario || t.implementation != kRun) continue;
-      const double run = t.Median();
-      const double floor = report.MedianOf(scenario, kFloor, t.n);
-      const double set = report.MedianOf(scenario, kSetBased, t.n);
-      const double rewrite = report.MedianOf(scenario, kRewrite, t.n);
-      out << Cell(scenario, 9) << Cell(std::to_string(t.n), 8)
-          << Cell(std::to_string(t.samples.size()), 5) << Cell(std::to_string(t.items), 9)
-          << Cell(Fixed(run * 1e3, 2), 11) << Cell(floor > 0 ? Fixed(floor * 1e3, 2) : "-", 11)
-          << Cell(Ratio(run, floor), 7)
-          << Cell(Ratio(t.CpuMedian(), report.CpuMedianOf(scenario, kFloor, t.n)), 10)
-          << Cell(set > 0 ? Fixed(set * 1e3, 2) : "-", 14) << Cell(Ratio(run, set), 9)
-          << Cell(Fixed(t.ItemsPerSecond(), 0), 13)
-          << Cell(rewrite > 0 ? Fixed(rewrite * 1e3, 2) : "-", 12) << "\n";
+         "= the same for the process CPU time (steady when other work shares the machine).\n"
+         "In mode transaction the run goes through the program's run guard (one transaction)\n"
+         "and the floor replays its statements between BEGIN and COMMIT.\n";
+  out << Cell("engine", 11) << Cell("mode", 12) << Cell("scenario", 9) << Cell("N", 8)
+      << Cell("reps", 5) << Cell("items", 9) << Cell("run ms", 11) << Cell("floor ms", 11)
+      << Cell("ratio", 7) << Cell("cpu ratio", 10) << Cell("set-based ms", 14) << Cell("run/set", 9)
+      << Cell("run items/s", 13) << Cell("rewrite ms", 12) << "\n";
+  auto setup = [](const Timing& t) { return t.engine + " " + t.mode; };
+  for (const std::string& group : InOrder(report.timings, setup)) {
+    for (const std::string& scenario :
+         InOrder(report.timings, [](const Timing& t) { return t.scenario; })) {
+      for (const Timing& t : report.timings) {
+        if (setup(t) == group && t.scenario == scenario && t.implementation == kRun) {
+          PrintRow(out, report, t);
+        }
+      }
     }
   }
   if (!report.memory.empty()) {
@@ -160,15 +188,16 @@ void WriteCsv(const std::filesystem::path& folder, const Report& report) {
   std::filesystem::create_directories(folder);
   std::ofstream timings = OpenCsv(folder / "timings.csv");
   timings << "scenario,implementation,n,repetitions,items,median_s,min_s,max_s,items_per_s,"
-             "ratio_to_floor,median_cpu_s,cpu_ratio_to_floor\n";
+             "ratio_to_floor,median_cpu_s,cpu_ratio_to_floor,engine,mode\n";
   for (const Timing& t : report.timings) {
-    const double floor = report.MedianOf(t.scenario, kFloor, t.n);
-    const double cpuFloor = report.CpuMedianOf(t.scenario, kFloor, t.n);
+    const double floor = MedianOf(report.Find(t, kFloor));
+    const double cpuFloor = CpuMedianOf(report.Find(t, kFloor));
     timings << t.scenario << ',' << t.implementation << ',' << t.n << ',' << t.samples.size() << ','
             << t.items << ',' << Fixed(t.Median(), 6) << ',' << Fixed(Min(Walls(t.samples)), 6)
             << ',' << Fixed(Max(Walls(t.samples)), 6) << ',' << Fixed(t.ItemsPerSecond(), 1) << ','
             << (floor > 0 ? Fixed(t.Median() / floor, 4) : "") << ',' << Fixed(t.CpuMedian(), 6)
-            << ',' << (cpuFloor > 0 ? Fixed(t.CpuMedian() / cpuFloor, 4) : "") << '\n';
+            << ',' << (cpuFloor > 0 ? Fixed(t.CpuMedian() / cpuFloor, 4) : "") << ',' << t.engine
+            << ',' << t.mode << '\n';
   }
   std::ofstream memory = OpenCsv(folder / "memory.csv");
   memory << "n,baseline_kb,peak_full_kb,peak_con_kb,peak_sin_kb,bytes_per_item\n";

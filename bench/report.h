@@ -20,13 +20,15 @@ inline constexpr const char* kRewrite = "left-rewrite";
 
 // The timings of one implementation of one scenario at one N.
 struct Timing {
-  std::string scenario;         // "full x1", "full x9", "con LAPI", "sin LAPI"
-  std::string implementation;   // kRun, kFloor, kSetBased
-  int n = 0;                    // items of the source interno
-  std::int64_t items = 0;       // items written by one repetition (the kept ones when filtered)
-  std::vector<Sample> samples;  // one per repetition
-  double Median() const;        // of the wall-clock seconds
-  double CpuMedian() const;     // of the process CPU seconds
+  std::string scenario;             // "full x1", "full x9", "con LAPI", "sin LAPI"
+  std::string implementation;       // kRun, kFloor, kSetBased
+  int n = 0;                        // items of the source interno
+  std::int64_t items = 0;           // items written by one repetition (the kept ones when filtered)
+  std::vector<Sample> samples;      // one per repetition
+  std::string engine = "sqlite";    // or "postgresql"
+  std::string mode = "autocommit";  // or "transaction": the whole run in one
+  double Median() const;            // of the wall-clock seconds
+  double CpuMedian() const;         // of the process CPU seconds
   double ItemsPerSecond() const;
 };
 
@@ -56,8 +58,11 @@ struct Report {
   std::vector<Timing> timings;
   std::vector<MemoryFigure> memory;
   std::vector<SettingsFigure> settings;
-  // The median wall-clock (or CPU) seconds of `scenario`/`implementation` at `n`, or 0 when not
-  // measured.
+  // The timing of `implementation` in the scenario, size, engine and mode of `like`, or null when
+  // not measured.
+  const Timing* Find(const Timing& like, const std::string& implementation) const;
+  // The median wall-clock (or CPU) seconds of `scenario`/`implementation` at `n` on SQLite in
+  // autocommit, or 0 when not measured.
   double MedianOf(const std::string& scenario, const std::string& implementation, int n) const;
   double CpuMedianOf(const std::string& scenario, const std::string& implementation, int n) const;
 };

@@ -6,11 +6,12 @@
 #include "bench_db.h"
 #include "connectors/components/host_components.h"
 #include "connectors/sqlite/sqlite_connection.h"
-#include "engine/copy_runs.h"
+#include "dialog/frmMAIN.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
 #include "host/class_identity.h"
 #include "host/component_registry.h"
+#include "run_guard.h"
 #include "timing.h"
 
 namespace oq::bench {
@@ -90,19 +91,34 @@ bool CleanEnd(const std::string& log, int copies) {
 struct RunHarness::Impl {
   BenchForm form;
   QuietPlatform platform;
+  CopyRuns runs = CopyRuns::Engine();
+  std::unique_ptr<app::RunGuard> guard;  // in Mode::kTransaction
   cMAIN main;
 };
 
 RunHarness::RunHarness(const DatabasePaths& paths, const SqliteSettings& settings,
                        StatementLog* log)
+    : RunHarness(RunConnections{OpenConnection(paths.internos, settings),
+                                OpenConnection(paths.ncm, settings), nullptr, Dialect::kSqlite},
+                 Mode::kAutocommit, log) {}
+
+RunHarness::RunHarness(RunConnections connections, Mode mode, StatementLog* log)
     : impl_(std::make_unique<Impl>()) {
-  components::RegisterHostComponents();
-  std::shared_ptr<HostConnection> internos = OpenConnection(paths.internos, settings);
-  std::shared_ptr<HostConnection> ncm = OpenConnection(paths.ncm, settings);
+  components::RegisterHostComponents(
+      {{"INTERNOS", connections.dialect}, {"NCM", connections.dialect}});
+  std::shared_ptr<HostConnection> internos = std::move(connections.internos);
+  std::shared_ptr<HostConnection> ncm = std::move(connections.ncm);
   if (log != nullptr) {
     internos =
         std::make_shared<RecordingConnection>(internos, SentStatement::Target::kInternos, *log);
     ncm = std::make_shared<RecordingConnection>(ncm, SentStatement::Target::kNcm, *log);
+  }
+  if (mode == Mode::kTransaction) {
+    // As the copy command does: the guard's connection in place of the internos one, and the
+    // runs wrapped, with no settings store to take marks back from and no signal to watch.
+    impl_->guard = std::make_unique<app::RunGuard>(internos, connections.control, nullptr, nullptr);
+    internos = impl_->guard->connection();
+    impl_->runs = impl_->guard->Wrap(std::move(impl_->runs));
   }
   cMAIN& main = impl_->main;
   main.setConexionAInternos(internos);
@@ -127,16 +143,20 @@ Sample RunHarness::Run(CopyOption option, const std::string& newNumber, int copi
   Stopwatch clock;
   switch (option) {
     case CopyOption::kTodos:
-      lpCopiar(ctx);
+      impl_->runs.todos(ctx);
       break;
     case CopyOption::kConLAPI:
-      lpCopiar_ConLAPI(ctx);
+      impl_->runs.conLAPI(ctx);
       break;
     case CopyOption::kSinLAPI:
-      lpCopiar_sinLAPI(ctx);
+      impl_->runs.sinLAPI(ctx);
       break;
   }
   const Sample time = clock.Elapsed();
+  if (impl_->guard && !impl_->guard->lastOutcome()->kept) {
+    throw std::runtime_error("the copy run of " + newNumber +
+                             " was rolled back: " + impl_->guard->lastOutcome()->fault);
+  }
 
   const bool onlyEndMessage =
       platform.messages.size() == 1 && platform.messages.front() == "Fin del Proceso";

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "bench_target.h"
 #include "floors.h"
 #include "raw_sqlite.h"
 #include "timing.h"
@@ -27,6 +28,10 @@ class RunHarness {
   // Throws (oq::Failure or std::runtime_error) when a database cannot be opened.
   RunHarness(const DatabasePaths& paths, const SqliteSettings& settings,
              StatementLog* log = nullptr);
+  // The same over connections already open, on any engine. In Mode::kTransaction each run goes
+  // through the program's RunGuard on `connections.control`: one transaction, committed when the
+  // run ended without a fault; a run whose writes were not kept throws std::runtime_error.
+  RunHarness(RunConnections connections, Mode mode, StatementLog* log = nullptr);
   ~RunHarness();
   RunHarness(const RunHarness&) = delete;
   RunHarness& operator=(const RunHarness&) = delete;

@@ -1,6 +1,7 @@
 #include "scenarios.h"
 
 #include <cmath>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -16,11 +17,10 @@ namespace {
 constexpr const char* kNewNumber = "COPIA-0001";
 
 // Runs one option on a fresh copy and gives back what it sent.
-StatementLog RecordRun(const Workspace& space, int n, CopyOption option, int copies,
-                       const SqliteSettings& settings, const DatabasePaths& paths) {
-  FreshCopy(space.Internos(n), paths.internos);
+StatementLog RecordRun(BenchTarget& target, Mode mode, int n, CopyOption option, int copies) {
+  target.Reset(n);
   StatementLog log;
-  RunHarness harness(paths, settings, &log);
+  RunHarness harness(target.Open(), mode, &log);
   harness.Run(option, kNewNumber, copies);
   return log;
 }
@@ -37,76 +37,96 @@ std::string Describe(const CopiedItems& items) {
   return std::to_string(items.count) + " items, FOB " + std::to_string(items.fob);
 }
 
+// The set-based copy and the rewrite are SQLite's alone, and measured once, in autocommit.
+SqliteTarget* Baseline(BenchTarget& target, Mode mode) {
+  return mode == Mode::kAutocommit ? dynamic_cast<SqliteTarget*>(&target) : nullptr;
+}
+
+std::vector<Timing> Labelled(std::vector<Timing> timings, const BenchTarget& target, Mode mode) {
+  for (Timing& t : timings) {
+    t.engine = target.engine();
+    t.mode = NameOf(mode);
+  }
+  return timings;
+}
+
 }  // namespace
 
-std::vector<Timing> MeasureFullCopy(const Workspace& space, int n, int copies, int repetitions,
-                                    const SqliteSettings& settings) {
-  const DatabasePaths paths{space.Scratch("full"), space.Ncm()};
-  const StatementLog sent = RecordRun(space, n, CopyOption::kTodos, copies, settings, paths);
-  const StatementLog floorLog = WritesOnly(AsSqliteReceivesThem(sent));
+std::vector<Timing> MeasureFullCopy(BenchTarget& target, Mode mode, int n, int copies,
+                                    int repetitions) {
+  const StatementLog sent = RecordRun(target, mode, n, CopyOption::kTodos, copies);
+  const StatementLog floorLog = WritesOnly(target.AsReceived(sent));
   Expect(floorLog.size() == 3u * static_cast<unsigned>(copies),
          "the full copy sent " + std::to_string(floorLog.size()) + " writing statements");
   const std::string lastCopy =
       copies > 1 ? std::string(kNewNumber) + "_" + std::to_string(copies) : kNewNumber;
   auto checked = [&](Sample seconds) {
-    Expect(ItemsOf(paths.internos, lastCopy).count == n, "a full copy lost items");
+    Expect(target.ItemsOf(lastCopy).count == n, "a full copy lost items");
     return seconds;
   };
   checked({});
 
   auto run = [&] {
-    FreshCopy(space.Internos(n), paths.internos);
-    RunHarness harness(paths, settings);
+    target.Reset(n);
+    RunHarness harness(target.Open(), mode);
     return checked(harness.Run(CopyOption::kTodos, kNewNumber, copies));
   };
   auto floor = [&] {
-    FreshCopy(space.Internos(n), paths.internos);
-    return checked(Replay(paths, settings, floorLog));
+    target.Reset(n);
+    return checked(target.Replay(floorLog, mode));
   };
-  auto rewrite = [&] { return RewriteTime(sent); };
-  const auto samples = Interleave(repetitions, {run, floor, rewrite});
+  std::vector<std::function<Sample()>> contenders{run, floor};
+  if (Baseline(target, mode)) contenders.push_back([&] { return RewriteTime(sent); });
+  const auto samples = Interleave(repetitions, contenders);
   const char* scenario = copies > 1 ? kFullNine : kFullOne;
   const std::int64_t items = static_cast<std::int64_t>(n) * copies;
-  return {{scenario, kRun, n, items, samples[0]},
-          {scenario, kFloor, n, items, samples[1]},
-          {scenario, kRewrite, n, items, samples[2]}};
+  std::vector<Timing> timings{{scenario, kRun, n, items, samples[0]},
+                              {scenario, kFloor, n, items, samples[1]}};
+  if (samples.size() > 2) timings.push_back({scenario, kRewrite, n, items, samples[2]});
+  return Labelled(std::move(timings), target, mode);
 }
 
-std::vector<Timing> MeasureFilteredCopy(const Workspace& space, int n, bool withLicence,
-                                        int repetitions, const SqliteSettings& settings) {
-  const DatabasePaths paths{space.Scratch("filtered"), space.Ncm()};
+std::vector<Timing> MeasureFilteredCopy(BenchTarget& target, Mode mode, int n, bool withLicence,
+                                        int repetitions) {
   const CopyOption option = withLicence ? CopyOption::kConLAPI : CopyOption::kSinLAPI;
-  const StatementLog sent = RecordRun(space, n, option, 1, settings, paths);
-  const StatementLog log = AsSqliteReceivesThem(sent);
-  const CopiedItems kept = ItemsOf(paths.internos, kNewNumber);
+  const StatementLog sent = RecordRun(target, mode, n, option, 1);
+  const StatementLog log = target.AsReceived(sent);
+  const CopiedItems kept = target.ItemsOf(kNewNumber);
 
   // Every repetition checks, after its timed part, that it kept what the recorded run kept.
   auto checked = [&](const char* who, Sample seconds) {
-    const CopiedItems items = ItemsOf(paths.internos, kNewNumber);
+    const CopiedItems items = target.ItemsOf(kNewNumber);
     Expect(SameItems(kept, items), std::string("the filtered copies disagree: run ") +
                                        Describe(kept) + ", " + who + " " + Describe(items));
     return seconds;
   };
   auto run = [&] {
-    FreshCopy(space.Internos(n), paths.internos);
-    RunHarness harness(paths, settings);
+    target.Reset(n);
+    RunHarness harness(target.Open(), mode);
     return checked("run", harness.Run(option, kNewNumber, 1));
   };
   auto floor = [&] {
-    FreshCopy(space.Internos(n), paths.internos);
-    return checked("replay", Replay(paths, settings, log));
+    target.Reset(n);
+    return checked("replay", target.Replay(log, mode));
   };
-  auto setBased = [&] {
-    FreshCopy(space.Internos(n), paths.internos);
-    return checked("set-based", HandWrittenFilteredCopy(paths, settings, withLicence, kNewNumber));
-  };
-  auto rewrite = [&] { return RewriteTime(sent); };
-  const auto samples = Interleave(repetitions, {run, floor, setBased, rewrite});
+  std::vector<std::function<Sample()>> contenders{run, floor};
+  if (SqliteTarget* sqlite = Baseline(target, mode)) {
+    contenders.push_back([&, sqlite] {
+      target.Reset(n);
+      return checked("set-based", HandWrittenFilteredCopy(sqlite->paths(), sqlite->settings(),
+                                                          withLicence, kNewNumber));
+    });
+    contenders.push_back([&] { return RewriteTime(sent); });
+  }
+  const auto samples = Interleave(repetitions, contenders);
   const char* scenario = withLicence ? kConLapi : kSinLapi;
-  return {{scenario, kRun, n, kept.count, samples[0]},
-          {scenario, kFloor, n, kept.count, samples[1]},
-          {scenario, kSetBased, n, kept.count, samples[2]},
-          {scenario, kRewrite, n, kept.count, samples[3]}};
+  std::vector<Timing> timings{{scenario, kRun, n, kept.count, samples[0]},
+                              {scenario, kFloor, n, kept.count, samples[1]}};
+  if (samples.size() > 2) {
+    timings.push_back({scenario, kSetBased, n, kept.count, samples[2]});
+    timings.push_back({scenario, kRewrite, n, kept.count, samples[3]});
+  }
+  return Labelled(std::move(timings), target, mode);
 }
 
 }  // namespace oq::bench
