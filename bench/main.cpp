@@ -19,6 +19,7 @@
 
 #include "bench_target.h"
 #include "memory.h"
+#include "preview_timing.h"
 #include "report.h"
 #include "scenarios.h"
 #include "settings_choice.h"
@@ -50,7 +51,7 @@ struct Options {
   int memoryChild = 0;
   std::vector<std::string> engines{"sqlite", "postgresql"};
   std::vector<std::string> modes{"autocommit", "transaction"};
-  std::string only;         // "full" or "filtered": measure only those, without settings and memory
+  std::string only;  // "full", "filtered" or "preview": measure only those (no settings, memory)
   SqliteSettings settings;  // WAL and synchronous NORMAL: what the program opens SQLite with
 };
 
@@ -154,7 +155,7 @@ int main(int argc, char** argv) {
       ->delimiter(',')
       ->check(CLI::IsMember({"autocommit", "transaction"}));
   app.add_option("--only", options.only, "measure only these copies (no settings, no memory)")
-      ->check(CLI::IsMember({"full", "filtered"}));
+      ->check(CLI::IsMember({"full", "filtered", "preview"}));
   app.add_option("--memory-child", options.memoryChild)->group("");
   CLI11_PARSE(app, argc, argv);
 
@@ -174,6 +175,11 @@ int main(int argc, char** argv) {
     PrintReport(std::cout, report);
     const std::vector<TargetCheck> checks = CheckTargets(report);
     PrintTargets(std::cout, checks);
+    if (options.only.empty() || options.only == "preview") {
+      std::vector<PreviewFigure> previews;
+      for (int n : options.sizes) previews.push_back(MeasurePreview(space, n, options.reps));
+      PrintPreviewFigures(std::cout, previews);
+    }
     WriteCsv(options.out, report);
     WriteTargetsCsv(options.out, checks);
     std::cout << "\nCSV written to " << options.out.string() << "\n";
