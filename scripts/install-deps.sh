@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages needed to build, run and test oquardelino. Run as root (or with
 # sudo available). Safe to run again: apt-get skips what is already installed.
+# Usage: scripts/install-deps.sh [PACKAGE...]   (the named packages instead of the usual list)
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,9 @@ packages=(
   python3-matplotlib
   help2man dpkg-dev file
 )
+
+# Named packages instead of the list above, for the builds that need more (Windows, fuzzing).
+if (($# > 0)); then packages=("$@"); fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -152,18 +152,7 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
       "copy",
       "Copy an interno (cover sheet, invoices, items) to a new number, as F11 in the dialog does. "
       "The run is all or nothing: it is committed only when it ended without a fault.");
-  command
-      ->add_option("--internos", options->internos,
-                   "The database that holds the internos: sqlite:PATH or postgresql://...")
-      ->required()
-      ->type_name("URL");
-  command
-      ->add_option("--ncm", options->ncm,
-                   "The database with the tariff table ncm (default: the --internos database)")
-      ->type_name("URL");
-  command->add_option("--source", options->source, "The number of the interno to copy")
-      ->required()
-      ->type_name("NUMBER");
+  AddDatabaseOptions(*command, options->internos, options->ncm, options->source, "copy");
   command
       ->add_option("--new", options->newNumber,
                    "The number of the new interno (with several copies: NUMBER_1, NUMBER_2...)")

@@ -9,6 +9,7 @@
 
 #include "commands.h"
 #include "connection_url.h"
+#include "copy_arguments.h"
 #include "engine/conversions.h"
 #include "host/class_identity.h"
 #include "host/component_registry.h"
@@ -64,18 +65,7 @@ void AddPreviewCommand(CLI::App& app, int& exitStatus) {
       "preview",
       "Show, item by item, what the licence-filtered copies of an interno would keep, without "
       "writing anything");
-  command
-      ->add_option("--internos", options->internos,
-                   "The database that holds the internos: sqlite:PATH or postgresql://...")
-      ->required()
-      ->type_name("URL");
-  command
-      ->add_option("--ncm", options->ncm,
-                   "The database with the tariff table ncm (default: the --internos database)")
-      ->type_name("URL");
-  command->add_option("--source", options->source, "The number of the interno to look at")
-      ->required()
-      ->type_name("NUMBER");
+  AddDatabaseOptions(*command, options->internos, options->ncm, options->source, "look at");
   command
       ->add_option("--option", options->option,
                    "con-lapi / sin-lapi: list only the items that copy keeps; todos: every item")

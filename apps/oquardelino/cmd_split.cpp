@@ -161,18 +161,7 @@ void AddSplitCommand(CLI::App& app, int& exitStatus) {
       "split",
       "Split an interno into its licence-bound part (con LAPI) and its free part (sin LAPI) in "
       "one all-or-nothing run, and reconcile the two with the source");
-  command
-      ->add_option("--internos", options->internos,
-                   "The database that holds the internos: sqlite:PATH or postgresql://...")
-      ->required()
-      ->type_name("URL");
-  command
-      ->add_option("--ncm", options->ncm,
-                   "The database with the tariff table ncm (default: the --internos database)")
-      ->type_name("URL");
-  command->add_option("--source", options->source, "The number of the interno to split")
-      ->required()
-      ->type_name("NUMBER");
+  AddDatabaseOptions(*command, options->internos, options->ncm, options->source, "split");
   command
       ->add_option("--con", options->con,
                    "The number of the new interno with the items whose position carries the "

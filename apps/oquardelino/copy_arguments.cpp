@@ -60,6 +60,22 @@ std::string DateLiteral(const std::string& text) {
   return "'" + date + "'";
 }
 
+void AddDatabaseOptions(CLI::App& command, std::string& internos, std::string& ncm,
+                        std::string& source, const std::string& sourceUse) {
+  command
+      .add_option("--internos", internos,
+                  "The database that holds the internos: sqlite:PATH or postgresql://...")
+      ->required()
+      ->type_name("URL");
+  command
+      .add_option("--ncm", ncm,
+                  "The database with the tariff table ncm (default: the --internos database)")
+      ->type_name("URL");
+  command.add_option("--source", source, "The number of the interno to " + sourceUse)
+      ->required()
+      ->type_name("NUMBER");
+}
+
 void AddRunOptions(CLI::App& command, std::optional<std::string>& date,
                    std::optional<std::string>& dateSql, bool& keepPartial) {
   CLI::Option* dateOption =

@@ -31,6 +31,11 @@ void CheckNewNumber(const std::string& number, std::optional<int> maxLength);
 // literal 'YYYY-MM-DD' the cover sheets get.
 std::string DateLiteral(const std::string& text);
 
+// --internos (required), --ncm and --source (required, described as "The number of the interno
+// to " + `sourceUse`): the databases and the source interno of copy, preview and split.
+void AddDatabaseOptions(CLI::App& command, std::string& internos, std::string& ncm,
+                        std::string& source, const std::string& sourceUse);
+
 // The options both copying commands share: --date and --date-sql (one or the other), and
 // --keep-partial.
 void AddRunOptions(CLI::App& command, std::optional<std::string>& date,
