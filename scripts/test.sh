@@ -10,8 +10,10 @@ preset="${1:-dev}"
 scripts/install-deps.sh
 # The dev, asan, fuzz and Windows builds compile much the same sources: ccache keeps each one's
 # objects for the next run on this machine.
+# Paths are taken relative to the checkout, so that a fresh clone elsewhere finds them too.
 if command -v ccache >/dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 fi
 cmake --preset "$preset"
 cmake --build --preset "$preset" -j "$(nproc)"
