@@ -111,14 +111,14 @@ struct Win32FormView::Window {
     for (auto& [colour, brush] : brushes) ::DeleteObject(brush);
   }
 
-  HFONT Font(const FontSpec& spec) {
-    const std::string key = spec.family + (spec.bold ? "/bold" : "");
+  HFONT Font(const FontSpec& face) {
+    const std::string key = face.family + (face.bold ? "/bold" : "");
     if (auto found = fonts.find(key); found != fonts.end()) return found->second;
-    const int pixels = static_cast<int>(std::lround(spec.points * 96.0 / 72.0));
+    const int pixels = static_cast<int>(std::lround(face.points * 96.0 / 72.0));
     HFONT font =
-        ::CreateFontW(-pixels, 0, 0, 0, spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                      static_cast<BYTE>(spec.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                      DEFAULT_QUALITY, DEFAULT_PITCH, Wide(spec.family).c_str());
+        ::CreateFontW(-pixels, 0, 0, 0, face.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                      static_cast<BYTE>(face.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                      DEFAULT_QUALITY, DEFAULT_PITCH, Wide(face.family).c_str());
     fonts.emplace(key, font);
     return font;
   }
