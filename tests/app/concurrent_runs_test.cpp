@@ -29,20 +29,6 @@ class ConcurrentRunsTest : public testing::TestWithParam<std::shared_ptr<TestBac
     db_ = std::make_unique<TestDatabase>(GetParam());
     db_->InsertInterno("A", 1, 2, 1);
     ::setenv("XDG_CONFIG_HOME", (db_->folder() / "config").c_str(), 1);
-    db_->InsertNcm("1000000000", "001", Variant::String("*"));
-    db_->Execute("update subitems set ncm = '1000000000 001' where interno = 'A'");
-  }
-
-  // Doubles A's items `times` times: a licence-filtered copy keeps every one, one statement each.
-  void DoubleItems(int times) {
-    for (int i = 0; i < times; ++i) {
-      db_->Execute(
-          "insert into subitems (interno, ncm, FOB, Cantidad, Preciounitario, "
-          "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
-          "KGBRUTO, SBTREI) select interno, ncm, FOB, Cantidad, Preciounitario, "
-          "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
-          "KGBRUTO, SBTREI from subitems where interno = 'A'");
-    }
   }
 
   // Starts `oquardelino copy` on the test databases; its standard error goes to `errFile`.
@@ -105,7 +91,7 @@ TEST_P(ConcurrentRunsTest, TwoProgramsCopyingToOneNumberMakeExactlyOneCopy) {
   const std::string errB = (db_->folder() / "b.txt").string();
   // Long enough runs (256 items, one statement each) that unguarded runs overlap between the
   // existence check and the cover sheet.
-  DoubleItems(8);
+  db_->MultiplyLicensedItems("A", 8);
   for (int round = 0; round < 20; ++round) {
     const std::string number = "R" + std::to_string(round);
     const pid_t a = Start({"--new", number, "--option", "con-lapi"}, errA);
@@ -119,7 +105,7 @@ TEST_P(ConcurrentRunsTest, TwoProgramsCopyingToOneNumberMakeExactlyOneCopy) {
 }
 
 TEST_P(ConcurrentRunsTest, ASignalMidRunWritesNothingAndTheSameCommandThenCopiesExactly) {
-  DoubleItems(13);
+  db_->MultiplyLicensedItems("A", 13);
   const std::string err = (db_->folder() / "err.txt").string();
   ASSERT_EQ(Wait(Start({"--new", "CLEAN", "--option", "con-lapi"}, err)), 0) << Read(err);
   ASSERT_EQ(db_->Count("subitems", "CLEAN"), 8192);

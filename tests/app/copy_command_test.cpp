@@ -130,9 +130,6 @@ TEST_P(CopyCommandTest, RefusedArgumentsAndFailedChecksWriteNothing) {
   const std::vector<Case> cases = {
       {{"--new", "B", "--copies", "1e3"}, "--copies takes a whole number from 1 to 32767"},
       {{"--new", "B", "--copies", "0"}, "not '0'"},
-      {{"--new", "B", "--copies", "-1"}, "not '-1'"},
-      {{"--new", "B", "--copies", "abc"}, "not 'abc'"},
-      {{"--new", "B", "--copies", ""}, "not ''"},
       {{"--new", "B", "--copies", "32768"}, "not '32768'"},
       {{"--new", "B", "--copies", "51"}, "add --yes"},
       {{"--new", ""}, "--new must name the new interno"},
@@ -186,16 +183,8 @@ TEST_P(CopyCommandTest, ADatabaseThatCannotBeOpenedIsABadArgument) {
 TEST_P(CopyCommandTest, ProgressShowsOnATerminalOnlyAndBoxesStartTheirOwnLine) {
   if (GetParam()->name() != "sqlite") GTEST_SKIP() << "the display does not depend on the engine";
   // 12,288 items that a licence-filtered copy keeps, one statement each: over half a second.
-  db_->InsertNcm("1000000000", "001", Variant::String("*"));
-  db_->Execute("update subitems set ncm = '1000000000 001', FOB = 1");
-  for (int i = 0; i < 12; ++i) {
-    db_->Execute(
-        "insert into subitems (interno, ncm, FOB, Cantidad, Preciounitario, "
-        "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
-        "KGBRUTO, SBTREI) select interno, ncm, FOB, Cantidad, Preciounitario, "
-        "valorrelacionestadistica, insumostemp, insumosacons, valorderesp, KGNETO, "
-        "KGBRUTO, SBTREI from subitems");
-  }
+  db_->Execute("update subitems set FOB = 1");
+  db_->MultiplyLicensedItems("A1", 12);
   const std::string args = " copy --internos " + ShellQuoted(db_->internosUrl()) + " --ncm " +
                            ShellQuoted(db_->ncmUrl()) + " --source A1 --option con-lapi --new ";
   const auto run = [&](const std::string& command) {

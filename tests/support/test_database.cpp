@@ -162,6 +162,18 @@ void TestDatabase::InsertNcm(const std::string& position, const std::string& suf
   ncm()->ejecutar();
 }
 
+void TestDatabase::MultiplyLicensedItems(const std::string& interno, int times) {
+  InsertNcm("1000000000", "001", Variant::String("*"));
+  const std::string where = " where interno = " + SqlLiteral(Variant::String(interno));
+  Execute("update subitems set ncm = '1000000000 001'" + where);
+  const std::string columns =
+      "interno, ncm, FOB, Cantidad, Preciounitario, valorrelacionestadistica, insumostemp, "
+      "insumosacons, valorderesp, KGNETO, KGBRUTO, SBTREI";
+  for (int i = 0; i < times; ++i) {
+    Execute("insert into subitems (" + columns + ") select " + columns + " from subitems" + where);
+  }
+}
+
 void TestDatabase::InsertInterno(const std::string& interno, int seed, int invoices, int items) {
   InsertCaratula(interno, SampleCaratula(seed));
   for (int orden = 1; orden <= invoices; ++orden) {

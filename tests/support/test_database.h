@@ -48,6 +48,9 @@ class TestDatabase {
   // A source interno with a sample cover sheet, `invoices` invoices (orden 1..n, factura
   // "F<seed>-<orden>") and `items` sample items.
   void InsertInterno(const std::string& interno, int seed, int invoices, int items);
+  // Gives the items of `interno` a tariff code whose licence mark is "*" and doubles them `times`
+  // times: a licence-filtered copy then keeps every one, one statement each.
+  void MultiplyLicensedItems(const std::string& interno, int times);
 
   // The cover sheet of `interno` as the 87 copied columns in layout order, or nothing.
   std::optional<std::vector<Variant>> CaratulaRow(const std::string& interno) const;
