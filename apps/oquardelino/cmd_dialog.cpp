@@ -15,6 +15,7 @@
 #include "commands.h"
 #include "connection_url.h"
 #include "copy_arguments.h"
+#include "copy_session.h"
 #include "demo/demo_data.h"
 #include "demo/demo_files.h"
 #include "dialog/frmMAIN.h"
@@ -31,7 +32,6 @@
 #include "platform/qt/qt_platform_port.h"
 #include "platform/qt/screenshot.h"
 #include "platform/regional_settings.h"
-#include "platform/settings_store.h"
 #include "preflight.h"
 #include "preview.h"
 #include "preview_window.h"
@@ -142,15 +142,10 @@ int RunDialog(DialogOptions options) {
     OpenDatabases(databases, options.internos, options.ncm);
     CheckInternosTables(*databases.internos, options.internos);
     CheckSourceExists(*databases.internos, options.source, options.internos);
-    guard = std::make_unique<RunGuard>(
-        databases.internos,
-        options.keepPartial
-            ? nullptr
-            : dynamic_cast<connectors::TransactionControl*>(databases.internos.get()),
-        [](const std::string& app, const std::string& section, const std::string& key) {
-          SettingsStore::ForCurrentUser().Remove(app, section, key);
-        },
-        &PendingSignal);
+    guard = MakeProgramRunGuard(databases.internos,
+                                options.keepPartial ? nullptr
+                                                    : dynamic_cast<connectors::TransactionControl*>(
+                                                          databases.internos.get()));
     if (databases.ncm == databases.internos) databases.ncm = guard->connection();
     databases.internos = guard->connection();
     HandSessionToMain(main, databases, options);

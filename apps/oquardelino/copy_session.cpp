@@ -134,19 +134,26 @@ bool SameTarget(int a, int b) {
          first.st_ino == second.st_ino;
 }
 
-void RemoveMark(const std::string& appName, const std::string& section, const std::string& key) {
-  SettingsStore::ForCurrentUser().Remove(appName, section, key);
-}
-
 }  // namespace
+
+std::unique_ptr<RunGuard> MakeProgramRunGuard(std::shared_ptr<HostConnection> internos,
+                                              connectors::TransactionControl* control) {
+  return std::make_unique<RunGuard>(
+      std::move(internos), control,
+      [](const std::string& appName, const std::string& section, const std::string& key) {
+        SettingsStore::ForCurrentUser().Remove(appName, section, key);
+      },
+      &PendingSignal);
+}
 
 CopyResult RunCopySession(const SessionDatabases& databases,
                           connectors::TransactionControl* control, const CopyRequest& request,
                           std::ostream* log, std::ostream* boxes, std::ostream& notes) {
   auto platform = std::make_shared<ConsolePlatform>(boxes);
   auto view = std::make_shared<CommandView>(log);
-  RunGuard guard(databases.internos, request.keepPartial ? nullptr : control, &RemoveMark,
-                 &PendingSignal);
+  const std::unique_ptr<RunGuard> guardOwner =
+      MakeProgramRunGuard(databases.internos, request.keepPartial ? nullptr : control);
+  RunGuard& guard = *guardOwner;
   const std::string prefix = "oquardelino " + request.command + ": ";
   guard.SetOnDiscarded([&notes, view, prefix](const std::string& line, CopyContext*) {
     view->Finish();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -49,6 +50,11 @@ struct CopyResult {
   std::optional<RunOutcome> outcome;  // of the F11 run, when it ran
   std::vector<CreatedInterno> created;
 };
+
+// The guard the program's commands run copies under: `control` (null: keep partial copies), marks
+// taken back from the user's settings store, interruptions from the program's signal handlers.
+std::unique_ptr<RunGuard> MakeProgramRunGuard(std::shared_ptr<HostConnection> internos,
+                                              connectors::TransactionControl* control);
 
 // Shows frmMAIN without a window on the open `databases`, as a user at the window would: types
 // the new number and the copies, picks the option, presses F11 (one run, in one transaction
