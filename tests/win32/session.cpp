@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include <process.h>
+
 #include <chrono>
 #include <thread>
 
@@ -15,6 +17,7 @@
 namespace oq::wintest {
 namespace {
 
+constexpr auto kBeat = std::chrono::milliseconds(50);
 using Args = std::vector<VARIANT*>;  // in the member's order
 using Member = std::pair<const wchar_t*, std::function<Variant(Args&)>>;
 
@@ -47,15 +50,10 @@ class HostObject : public win32::ComObject<IDispatch, IClassFactory> {
       if (result != nullptr) win32::ToVariant(value, result);
       return S_OK;
     } catch (const Failure& failure) {
-      *info = EXCEPINFO{0,
-                        0,
-                        win32::Bstr(failure.source()).Release(),
-                        win32::Bstr(failure.description()).Release(),
-                        nullptr,
-                        0,
-                        nullptr,
-                        nullptr,
-                        win32::ResultOf(failure)};
+      *info = EXCEPINFO{};
+      info->bstrSource = win32::Bstr(failure.source()).Release();
+      info->bstrDescription = win32::Bstr(failure.description()).Release();
+      info->scode = win32::ResultOf(failure);
       return DISP_E_EXCEPTION;
     }
   }
@@ -91,11 +89,9 @@ Variant RecordsetObject(const std::shared_ptr<Recordset>& rows) {
     return Handed(
         new HostObject({{L"Value", [rows, &field](Args&) { return field.Value(); }}}, &field));
   };
+  const auto fields = [item](Args&) { return Handed(new HostObject({{L"Item", item}})); };
   return Handed(new HostObject({
-      {L"Fields",
-       [item](Args&) {
-         return Handed(new HostObject({{L"Item", item}}));
-       }},
+      {L"Fields", fields},
       {L"EOF", [rows](Args&) { return Variant::Boolean(rows->Eof()); }},
       {L"MoveFirst", [rows](Args&) { return rows->MoveFirst(), Variant(); }},
       {L"MoveNext", [rows](Args&) { return rows->MoveNext(), Variant(); }},
@@ -156,23 +152,16 @@ HWND Poll(double seconds, Find find) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   do {
     if (HWND window = find(); window != nullptr && ::IsWindowVisible(window)) return window;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(kBeat);
   } while (std::chrono::steady_clock::now() < end);
   return nullptr;
 }
 HWND Form() { return ::FindWindowW(L"oQUARDELINO.frmMAIN", nullptr); }
 HWND Box() { return ::FindWindowW(L"#32770", L"oQUARDELINO"); }
 
-// The text of the first child of `parent` of class `className` with all of `style` that holds
-// any (a message box's icon is a static without text).
-std::string ChildText(HWND parent, const wchar_t* className, LONG style) {
-  for (HWND child = nullptr; (child = ::FindWindowExW(parent, child, className, nullptr));) {
-    wchar_t text[4096] = {};
-    const int length = ::GetWindowTextW(child, text, 4096);
-    if ((::GetWindowLongW(child, GWL_STYLE) & style) == style && length > 0)
-      return win32::Narrow(text, static_cast<std::size_t>(length));
-  }
-  return {};
+std::string Text(HWND window) {
+  wchar_t text[4096] = {};
+  return win32::Narrow(text, static_cast<std::size_t>(::GetWindowTextW(window, text, 4096)));
 }
 
 void Xdotool(const std::string& arguments) {
@@ -183,30 +172,9 @@ void Xdotool(const std::string& arguments) {
   const std::string focus =
       xid ? "windowfocus --sync " + std::to_string(reinterpret_cast<std::uintptr_t>(xid)) + " "
           : "";
-  // Wine starts a Unix program given by its path on the Z: drive.
-  std::wstring command = win32::Wide("Z:\\usr\\bin\\xdotool " + focus + arguments);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process)) {
-    ::WaitForSingleObject(process.hProcess, 10000);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-  }
+  // Wine starts a Unix program given by its path on the Z: drive, splitting its command line.
+  ::_spawnl(_P_WAIT, "Z:\\usr\\bin\\xdotool", "xdotool", (focus + arguments).c_str(), nullptr);
   std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the keys reach the window
-}
-
-// Waits up to `seconds` for a message box, reads it and presses Return; empty when none came.
-std::string AcknowledgeBox(double seconds) {
-  HWND box = Poll(seconds, Box);
-  if (box == nullptr) return {};
-  const std::string text = ChildText(box, L"Static", 0);
-  Xdotool("key Return");
-  for (int i = 0; i < 100 && ::IsWindow(box); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return text;
 }
 
 // cMAIN as a late-bound host creates it, by its registered name; null when it is not registered.
@@ -252,11 +220,16 @@ std::vector<std::string> Session::Show(const std::vector<std::string>& keys, dou
   std::jthread person([&] {  // joined however Mostrar ends
     if (Poll(10, Form) == nullptr) return;
     for (const std::string& command : keys) Xdotool(command);
-    for (std::string box; !(box = AcknowledgeBox(seconds)).empty(); seconds = 1.5) {
-      shown.push_back(box);
-      if (box == "Fin del Proceso") break;
+    for (HWND box; (box = Poll(seconds, Box)) != nullptr; seconds = 1.5) {
+      shown.push_back(Text(::GetDlgItem(box, 0xFFFF)));  // a message box's text
+      Xdotool("key Return");
+      for (int i = 0; i < 100 && ::IsWindow(box); ++i) std::this_thread::sleep_for(kBeat);
+      if (shown.back() == "Fin del Proceso") break;
     }
-    shown.push_back(ChildText(Form(), L"Edit", ES_MULTILINE));
+    HWND log = nullptr;  // the form's one multi-line edit
+    do log = ::FindWindowExW(Form(), log, L"Edit", nullptr);
+    while (log != nullptr && (::GetWindowLongW(log, GWL_STYLE) & ES_MULTILINE) == 0);
+    shown.push_back(Text(log));
     Xdotool("key Escape");
   });
   std::vector<VARIANT> none;

@@ -22,42 +22,36 @@ void Check(bool ok, const std::string& what) {
   ++g_failures;
 }
 
-// A member of _cMAIN as the type library describes it: name, id, kind, function-table slot, then
-// each parameter's type (a VARTYPE, * for a pointer to one) and name.
+// A member of _cMAIN as the type library describes it: name, id, kind, function-table slot,
+// parameter count, and the first parameter's type (a VARTYPE, * for a pointer to one) and name.
 std::string Described(ITypeInfo& info, UINT index) {
-  FUNCDESC* function = nullptr;
-  info.GetFuncDesc(index, &function);
-  BSTR names[3] = {};
+  FUNCDESC* member = nullptr;
+  info.GetFuncDesc(index, &member);
+  BSTR names[2] = {};
   UINT count = 0;
-  info.GetNames(function->memid, names, 3, &count);
-  char head[96];
-  std::snprintf(head, sizeof head, "%s %lx %d @%u", win32::FromBstr(names[0]).c_str(),
-                static_cast<unsigned long>(function->memid), static_cast<int>(function->invkind),
-                static_cast<unsigned>(function->oVft / sizeof(void*)));
-  std::string text = head;
-  for (UINT i = 0; i < static_cast<UINT>(function->cParams); ++i) {
-    const TYPEDESC& type = function->lprgelemdescParam[i].tdesc;
-    const bool pointer = type.vt == VT_PTR;
-    text += " (" + std::to_string(pointer ? type.lptdesc->vt : type.vt) + (pointer ? "*" : "");
-    // GetNames finds a property's getter by the id: a put's value has no name of its own.
-    if (i + 1 < count && function->invkind != INVOKE_PROPERTYPUT) {
-      text += " " + win32::FromBstr(names[i + 1]);
-    }
-    text += ")";
-  }
+  info.GetNames(member->memid, names, 2, &count);
+  const TYPEDESC none{}, &type = member->cParams > 0 ? member->lprgelemdescParam[0].tdesc : none;
+  // GetNames finds a property's getter by the id: a put's value has no name of its own.
+  const bool named = count > 1 && member->invkind != INVOKE_PROPERTYPUT;
+  char text[160];
+  std::snprintf(text, sizeof text, "%s %lx %d @%u %d: %d%s %s", win32::FromBstr(names[0]).c_str(),
+                static_cast<unsigned long>(member->memid), static_cast<int>(member->invkind),
+                static_cast<unsigned>(member->oVft / sizeof(void*)), member->cParams,
+                type.vt == VT_PTR ? type.lptdesc->vt : type.vt, type.vt == VT_PTR ? "*" : "",
+                named ? win32::FromBstr(names[1]).c_str() : "");
   for (BSTR name : names) ::SysFreeString(name);
-  info.ReleaseFuncDesc(function);
+  info.ReleaseFuncDesc(member);
   return text;
 }
 
-// The registered type library: _cMAIN member by member in function-table order (a dual
-// interface's slots follow IDispatch's seven), and the creatable coclass.
+// The registered type library: its name, _cMAIN member by member in function-table order (a
+// dual interface's slots follow IDispatch's seven), and the creatable coclass.
 void TypeLibraryTests() {
   win32::ComRef<ITypeLib> library;
   win32::ComRef<ITypeInfo> dispatch, info, coclass;
   BSTR name = nullptr;
   HREFTYPE vtable = 0;
-  TYPEATTR* attributes = nullptr;
+  TYPEATTR *attributes = nullptr, *creatable = nullptr;
   if (FAILED(::LoadRegTypeLib(LIBID_oQUARDELINO, 1, 0, 0, library.Receive())))
     return Check(false, "type library 1.0 registered");
   library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
@@ -73,14 +67,14 @@ void TypeLibraryTests() {
   // Kinds: 1 method, 2 property get, 4 property put. Types: 3 long, 8 BSTR, 9 IDispatch*,
   // 12 VARIANT.
   const std::vector<std::string> members = {
-      "Numero_Interno 68030001 4 @7 (8*)",
-      "GetDataAccessManager 60030002 1 @8 (12* p_DAM)",
-      "Mostrar 60030003 1 @9",
-      "setConexionAInternos 60030004 1 @10 (9* p_Conn)",
-      "setFechaActualDeInternos 60030005 1 @11 (8* p_Conn)",
-      "setConexionANcm 60030006 1 @12 (9* p_Conn)",
-      "pLenMaxInterno 68030000 2 @13 (3* pLenMaxInterno)",
-      "pLenMaxInterno 68030000 4 @14 (3)",
+      "Numero_Interno 68030001 4 @7 1: 8* ",
+      "GetDataAccessManager 60030002 1 @8 1: 12* p_DAM",
+      "Mostrar 60030003 1 @9 0: 0 ",
+      "setConexionAInternos 60030004 1 @10 1: 9* p_Conn",
+      "setFechaActualDeInternos 60030005 1 @11 1: 8* p_Conn",
+      "setConexionANcm 60030006 1 @12 1: 9* p_Conn",
+      "pLenMaxInterno 68030000 2 @13 1: 3* pLenMaxInterno",
+      "pLenMaxInterno 68030000 4 @14 1: 3 ",
   };
   Check(attributes->cFuncs == members.size(), "_cMAIN has 8 members of its own");
   for (UINT i = 0; i < members.size() && i < attributes->cFuncs; ++i) {
@@ -89,32 +83,32 @@ void TypeLibraryTests() {
   }
   info->ReleaseTypeAttr(attributes);
   library->GetTypeInfoOfGuid(CLSID_cMAIN, coclass.Receive());
-  Check(coclass && SUCCEEDED(coclass->GetTypeAttr(&attributes)) &&
-            (attributes->wTypeFlags & TYPEFLAG_FCANCREATE) != 0,
+  Check(coclass && SUCCEEDED(coclass->GetTypeAttr(&creatable)) &&
+            (creatable->wTypeFlags & TYPEFLAG_FCANCREATE) != 0,
         "coclass cMAIN in the library, creatable");
-  if (coclass) coclass->ReleaseTypeAttr(attributes);
+  if (creatable != nullptr) coclass->ReleaseTypeAttr(creatable);
 }
 
 // The entry points as COM calls them: another class id is refused, and the module may unload
 // only when no object of it is alive.
 void EntryPointTests(const std::string& path) {
   HMODULE dll = ::LoadLibraryW(win32::Wide(path).c_str());
-  const auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+  const auto getClassObject = reinterpret_cast<decltype(&::DllGetClassObject)>(
       reinterpret_cast<void*>(::GetProcAddress(dll, "DllGetClassObject")));
-  const auto canUnloadNow = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+  const auto canUnloadNow = reinterpret_cast<decltype(&::DllCanUnloadNow)>(
       reinterpret_cast<void*>(::GetProcAddress(dll, "DllCanUnloadNow")));
   if (getClassObject == nullptr || canUnloadNow == nullptr)
     return Check(false, "entry points exported");
   win32::ComRef<IClassFactory> factory;
   win32::ComRef<IDispatch> main;
-  Check(getClassObject(IID_IDispatch, IID_IClassFactory,
-                       reinterpret_cast<void**>(factory.Receive())) == CLASS_E_CLASSNOTAVAILABLE,
-        "DllGetClassObject refuses another class");
+  const auto classObject = [&](REFCLSID id) {
+    return getClassObject(id, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive()));
+  };
+  Check(classObject(IID_IDispatch) == CLASS_E_CLASSNOTAVAILABLE, "another class is refused");
   Check(canUnloadNow() == S_OK, "DllCanUnloadNow with nothing alive");
-  getClassObject(CLSID_cMAIN, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive()));
-  Check(factory && canUnloadNow() == S_FALSE, "the class factory keeps the module");
-  if (factory)
-    factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(main.Receive()));
+  Check(classObject(CLSID_cMAIN) == S_OK && canUnloadNow() == S_FALSE,
+        "a factory keeps the module");
+  factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(main.Receive()));
   factory = {};
   Check(main && canUnloadNow() == S_FALSE, "a cMAIN keeps the module");
   main = {};
