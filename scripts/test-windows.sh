@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows DLL (the 64-bit one, and the 32-bit one that 32-bit hosts need, which cannot
 # run here) and runs its tests under Wine: a fresh Wine prefix on a virtual display, registration
-# with regsvr32, a VBScript host, and the C++ test host over SQLite driving the real window with
-# xdotool. Any failure fails the script. Usage: scripts/test-windows.sh
+# with regsvr32, a VBScript host, the C++ test host over SQLite driving the real window with
+# xdotool, and the COM benchmark (bench/win32). Any failure fails the script.
+# Usage: scripts/test-windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs="${JOBS:-2}"

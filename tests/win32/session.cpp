@@ -139,8 +139,8 @@ void Register(const wchar_t* progId, const wchar_t* classId, HostObject* (*make)
   CLSID id;
   DWORD cookie = 0;
   ::CLSIDFromString(classId, &id);
-  ::RegSetKeyValueW(HKEY_CLASSES_ROOT, (std::wstring(progId) + L"\\CLSID").c_str(), nullptr, REG_SZ,
-                    classId, static_cast<DWORD>((wcslen(classId) + 1) * sizeof(wchar_t)));
+  ::RegSetValueW(HKEY_CLASSES_ROOT, (std::wstring(progId) + L"\\CLSID").c_str(), REG_SZ, classId,
+                 0);
   HostObject* factory = new HostObject({});
   factory->make = make;
   ::CoRegisterClassObject(id, static_cast<IClassFactory*>(factory), CLSCTX_INPROC_SERVER,
@@ -177,14 +177,15 @@ void Xdotool(const std::string& arguments) {
   std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the keys reach the window
 }
 
-// cMAIN as a late-bound host creates it, by its registered name; null when it is not registered.
+// cMAIN as a late-bound host creates it, by its registered name; null, which DispatchCaller
+// refuses, when it is not registered.
 win32::ComRef<IDispatch> CreateMain() {
   CLSID id{};
-  win32::ComRef<IDispatch> object;
+  win32::ComRef<IDispatch> main;
   ::CLSIDFromProgID(L"oQUARDELINO.cMAIN", &id);
   ::CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                     reinterpret_cast<void**>(object.Receive()));
-  return object;
+                     reinterpret_cast<void**>(main.Receive()));
+  return main;
 }
 
 }  // namespace

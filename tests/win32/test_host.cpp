@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "host/failure.h"
 #include "oquardelino_h.h"
@@ -22,50 +23,12 @@ void Check(bool ok, const std::string& what) {
   ++g_failures;
 }
 
-// A member of _cMAIN as the type library describes it: name, id, kind, function-table slot,
-// parameter count, and the first parameter's type (a VARTYPE, * for a pointer to one) and name.
-std::string Described(ITypeInfo& info, UINT index) {
-  FUNCDESC* member = nullptr;
-  info.GetFuncDesc(index, &member);
-  BSTR names[2] = {};
-  UINT count = 0;
-  info.GetNames(member->memid, names, 2, &count);
-  const TYPEDESC none{}, &type = member->cParams > 0 ? member->lprgelemdescParam[0].tdesc : none;
-  // GetNames finds a property's getter by the id: a put's value has no name of its own.
-  const bool named = count > 1 && member->invkind != INVOKE_PROPERTYPUT;
-  char text[160];
-  std::snprintf(text, sizeof text, "%s %lx %d @%u %d: %d%s %s", win32::FromBstr(names[0]).c_str(),
-                static_cast<unsigned long>(member->memid), static_cast<int>(member->invkind),
-                static_cast<unsigned>(member->oVft / sizeof(void*)), member->cParams,
-                type.vt == VT_PTR ? type.lptdesc->vt : type.vt, type.vt == VT_PTR ? "*" : "",
-                named ? win32::FromBstr(names[1]).c_str() : "");
-  for (BSTR name : names) ::SysFreeString(name);
-  info.ReleaseFuncDesc(member);
-  return text;
-}
-
-// The registered type library: its name, _cMAIN member by member in function-table order (a
-// dual interface's slots follow IDispatch's seven), and the creatable coclass.
+// The registered type library: its name; _cMAIN member by member in function-table order (a dual
+// interface's slots follow IDispatch's seven): name, id, kind, slot, parameter count, then the
+// first parameter's type (a VARTYPE, * for a pointer to one) and name; the creatable coclass.
 void TypeLibraryTests() {
-  win32::ComRef<ITypeLib> library;
-  win32::ComRef<ITypeInfo> dispatch, info, coclass;
-  BSTR name = nullptr;
-  HREFTYPE vtable = 0;
-  TYPEATTR *attributes = nullptr, *creatable = nullptr;
-  if (FAILED(::LoadRegTypeLib(LIBID_oQUARDELINO, 1, 0, 0, library.Receive())))
-    return Check(false, "type library 1.0 registered");
-  library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr);
-  Check(win32::FromBstr(name) == "oQUARDELINO", "library name");
-  ::SysFreeString(name);
-  library->GetTypeInfoOfGuid(IID__cMAIN, dispatch.Receive());
-  dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable);  // a dual's function table
-  dispatch->GetRefTypeInfo(vtable, info.Receive());
-  info->GetTypeAttr(&attributes);
-  const WORD flags =
-      TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION;
-  Check((attributes->wTypeFlags & flags) == flags, "_cMAIN is hidden, dual, non-extensible, OLE");
   // Kinds: 1 method, 2 property get, 4 property put. Types: 3 long, 8 BSTR, 9 IDispatch*,
-  // 12 VARIANT.
+  // 12 VARIANT. GetNames finds a property's getter by the id: a put's value has no name here.
   const std::vector<std::string> members = {
       "Numero_Interno 68030001 4 @7 1: 8* ",
       "GetDataAccessManager 60030002 1 @8 1: 12* p_DAM",
@@ -76,11 +39,41 @@ void TypeLibraryTests() {
       "pLenMaxInterno 68030000 2 @13 1: 3* pLenMaxInterno",
       "pLenMaxInterno 68030000 4 @14 1: 3 ",
   };
+  win32::ComRef<ITypeLib> library;
+  win32::ComRef<ITypeInfo> dispatch, info, coclass;
+  BSTR names[2] = {};
+  HREFTYPE vtable = 0;
+  TYPEATTR *attributes = nullptr, *creatable = nullptr;
+  if (FAILED(::LoadRegTypeLib(LIBID_oQUARDELINO, 1, 0, 0, library.Receive())))
+    return Check(false, "type library 1.0 registered");
+  library->GetDocumentation(-1, &names[0], nullptr, nullptr, nullptr);
+  Check(win32::FromBstr(names[0]) == "oQUARDELINO", "library name");
+  library->GetTypeInfoOfGuid(IID__cMAIN, dispatch.Receive());
+  dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable);  // a dual's function table
+  dispatch->GetRefTypeInfo(vtable, info.Receive());
+  info->GetTypeAttr(&attributes);
+  const WORD flags =
+      TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION;
+  Check((attributes->wTypeFlags & flags) == flags, "_cMAIN is hidden, dual, non-extensible, OLE");
   Check(attributes->cFuncs == members.size(), "_cMAIN has 8 members of its own");
   for (UINT i = 0; i < members.size() && i < attributes->cFuncs; ++i) {
-    const std::string got = Described(*info.get(), i);
+    FUNCDESC* f = nullptr;
+    UINT count = 0;
+    for (BSTR& name : names) ::SysFreeString(std::exchange(name, nullptr));
+    info->GetFuncDesc(i, &f);
+    info->GetNames(f->memid, names, 2, &count);
+    const TYPEDESC none{}, &type = f->cParams > 0 ? f->lprgelemdescParam[0].tdesc : none;
+    const bool named = count > 1 && f->invkind != INVOKE_PROPERTYPUT;
+    char got[160];
+    std::snprintf(got, sizeof got, "%s %lx %d @%u %d: %d%s %s", win32::FromBstr(names[0]).c_str(),
+                  static_cast<unsigned long>(f->memid), static_cast<int>(f->invkind),
+                  static_cast<unsigned>(f->oVft / sizeof(void*)), f->cParams,
+                  type.vt == VT_PTR ? type.lptdesc->vt : type.vt, type.vt == VT_PTR ? "*" : "",
+                  named ? win32::FromBstr(names[1]).c_str() : "");
     Check(got == members[i], "member " + std::to_string(i + 1) + ": " + got);
+    info->ReleaseFuncDesc(f);
   }
+  for (BSTR name : names) ::SysFreeString(name);
   info->ReleaseTypeAttr(attributes);
   library->GetTypeInfoOfGuid(CLSID_cMAIN, coclass.Receive());
   Check(coclass && SUCCEEDED(coclass->GetTypeAttr(&creatable)) &&
