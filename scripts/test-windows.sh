@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Windows DLL (the 64-bit one, and the 32-bit one that 32-bit hosts need, which cannot
 # run here) and runs its tests under Wine: a fresh Wine prefix on a virtual display, registration
-# with regsvr32, a VBScript host, and the C++ test host over SQLite driving the real window with
-# xdotool. Any failure fails the script. Usage: scripts/test-windows.sh
+# with regsvr32, a VBScript host, the C++ test host over SQLite driving the real window with
+# xdotool, and the COM benchmark (bench/win32). Any failure fails the script.
+# Usage: scripts/test-windows.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs="${JOBS:-2}"
@@ -82,21 +83,21 @@ wait "$script" || status=$?
 tr -d '\r' <"$vbs_out"
 [ "$status" -eq 0 ] && tail -n 1 "$vbs_out" | grep "all checks passed" >/dev/null || fail "VBScript host (exit $status)"
 
-# Runs the test host in one mode; its last line says whether every check passed.
-test_host() {
-  local out="$WINEPREFIX/test_host_$1.out" status=0
-  timeout 600 wine "$build/tests/win32/oq_test_host.exe" "$1" "$2" >"$out" 2>&1 || status=$?
+# Runs a program of the build with its arguments; it passes when it exits 0 and its last line
+# matches the pattern.
+run() {
+  local pattern="$1" program="$2" out="$WINEPREFIX/$(basename "$2").out" status=0
+  shift 2
+  timeout 900 wine "$build/$program" "$@" >"$out" 2>&1 || status=$?
   tr -d '\r' <"$out"
-  [ "$status" -eq 0 ] && tail -n 1 "$out" | grep "all checks passed" >/dev/null || fail "test host $1 (exit $status)"
+  [ "$status" -eq 0 ] && tail -n 1 "$out" | grep "$pattern" >/dev/null || fail "$program (exit $status)"
 }
-echo "== type library and entry points"
-test_host typelib "$(win "$dll")"
-echo "== C++ host over SQLite: copies through the dialog, refusing host objects"
+echo "== C++ host: type library, entry points, copies through the dialog over SQLite, refusing host objects"
 data="$(mktemp -d "$WINEPREFIX/drive_c/data.XXXXXX")"
-test_host dialog "$(win "$data")"
-echo "== speed: a filtered copy of 10,000 items through COM against its statements alone"
+run "all checks passed" tests/win32/oq_test_host.exe "$(win "$dll")" "$(win "$data")"
+echo "== speed (bench/win32): a filtered copy of 10,000 items through COM against its statements alone"
 bench_data="$(mktemp -d "$WINEPREFIX/drive_c/bench.XXXXXX")"
-test_host bench "$(win "$bench_data")"
+run "^bench: filtered copy" bench/win32/oq_com_bench.exe "$(win "$bench_data")"
 
 echo "== unregistration"
 register /u || fail "register.cmd /u did not finish"

@@ -25,30 +25,26 @@ namespace {
 using namespace oq;
 
 void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "invariant broken: %s\n", what);
-    std::abort();
-  }
+  if (ok) return;
+  std::fprintf(stderr, "invariant broken: %s\n", what);
+  std::abort();
 }
 
 // Untyped columns keep every literal as the kind it was written in.
-sqlite3* Db() {
-  static sqlite3* db = [] {
-    sqlite3* opened = nullptr;
-    sqlite3_open(":memory:", &opened);
-    std::string caratula, subitems;
-    for (auto name : layout::kCaratula)
-      caratula += std::string(caratula.empty() ? "" : ",") += name;
-    for (auto name : layout::kSubitems) subitems += "," + std::string(name);
-    const std::string schema = "create table caratula (" + caratula +
-                               "); create table facturas (interno, orden, factura);"
-                               "create table subitems (id integer primary key" +
-                               subitems + "); create table ncm ([001], [002], [059]);";
-    sqlite3_exec(opened, schema.c_str(), nullptr, nullptr, nullptr);
-    return opened;
-  }();
+sqlite3* OpenDb() {
+  std::string schema =
+      "create table facturas (interno, orden, factura);"
+      "create table ncm ([001], [002], [059]); create table caratula (";
+  for (auto name : layout::kCaratula) schema += std::string(name) + ",";
+  schema.back() = ')';
+  schema += "; create table subitems (id integer primary key";
+  for (auto name : layout::kSubitems) schema += "," + std::string(name);
+  sqlite3* db = nullptr;
+  sqlite3_open(":memory:", &db);
+  sqlite3_exec(db, (schema + ");").c_str(), nullptr, nullptr, nullptr);
   return db;
 }
+sqlite3* const g_db = OpenDb();
 
 // Runs `sql`, which must be exactly one statement, with `texts` bound to ?1, ?2...; returns the
 // values of every row, column by column, valid until the next call.
@@ -59,20 +55,18 @@ std::vector<sqlite3_value*> Run(const std::string& sql,
   kept.clear();
   sqlite3_stmt* statement = nullptr;
   const char* tail = nullptr;
-  const int rc =
-      sqlite3_prepare_v2(Db(), sql.data(), static_cast<int>(sql.size()), &statement, &tail);
-  if (rc != SQLITE_OK) std::fprintf(stderr, "%s\n%s\n", sqlite3_errmsg(Db()), sql.c_str());
-  Check(rc == SQLITE_OK && statement != nullptr, "prepares");
+  // No statement at all (only blanks or comments) prepares to null too.
+  if (sqlite3_prepare_v2(g_db, sql.data(), static_cast<int>(sql.size()), &statement, &tail) != 0)
+    std::fprintf(stderr, "%s\n%s\n", sqlite3_errmsg(g_db), sql.c_str());
+  Check(statement != nullptr, "prepares");
   Check(tail == sql.data() + sql.size(), "one statement, nothing after it");
-  for (std::size_t i = 0; i < texts.size(); ++i) {
+  for (std::size_t i = 0; i < texts.size(); ++i)
     sqlite3_bind_text(statement, static_cast<int>(i + 1), texts[i].data(),
                       static_cast<int>(texts[i].size()), SQLITE_TRANSIENT);
-  }
   int step;
   while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-    for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+    for (int c = 0; c < sqlite3_column_count(statement); ++c)
       kept.push_back(sqlite3_value_dup(sqlite3_column_value(statement, c)));
-    }
   }
   Check(step == SQLITE_DONE, "runs");
   sqlite3_finalize(statement);
@@ -143,8 +137,8 @@ bool Refused(Build build) {
 void CheckItemInsert(FuzzedDataProvider& in, const std::string& number) {
   const std::string separator = in.ConsumeBool() ? "," : ".";
   const std::vector<std::string> names(layout::kSubitems.begin() + 1, layout::kSubitems.end());
-  std::vector<Variant> row;
-  for (std::size_t i = 0; i < names.size(); ++i) row.push_back(RandomValue(in));
+  std::vector<Variant> row(names.size());
+  for (Variant& value : row) value = RandomValue(in);
   connectors::SnapshotRecordset items({"fuzz"}, names, {row});
   // What each column must hold (the formatting component applied), and whether a build may fail.
   std::vector<Variant> written;
@@ -219,6 +213,13 @@ void CheckInternoStatements(const std::string& source, const std::string& target
             (source == target ? 64u : 32u),
         "items of the source");
   const std::size_t copies = source == target ? 2 : 1;
+  Check(Run(ExistenceQuery(target)).size() == copies, "existence");
+  try {
+    Run(FobUpdateStatement(total, ",", target));
+    Check(sqlite3_changes(g_db) == static_cast<int>(copies), "FOB of the new number only");
+  } catch (const Failure& failure) {
+    Check(failure.number() == err::kOverflow && !std::isfinite(total), "only a non-finite total");
+  }
   for (const char* table : {"caratula", "facturas", "subitems"}) {
     const auto count = [&](const std::string& interno) {
       return sqlite3_value_int(
@@ -226,17 +227,8 @@ void CheckInternoStatements(const std::string& source, const std::string& target
     };
     Check(count(target) == static_cast<int>(copies) && count("decoy") == 1,
           "copied to the new number only");
+    Run("delete from " + std::string(table));
   }
-  Check(Run(ExistenceQuery(target)).size() == copies, "existence");
-  try {
-    Run(FobUpdateStatement(total, ",", target));
-    Check(sqlite3_changes(Db()) == static_cast<int>(copies), "FOB of the new number only");
-  } catch (const Failure& failure) {
-    Check(failure.number() == err::kOverflow && !std::isfinite(total), "only a non-finite total");
-  }
-  Run("delete from caratula");
-  Run("delete from facturas");
-  Run("delete from subitems");
 }
 
 }  // namespace
