@@ -43,7 +43,16 @@ wait_for_form() {
   done
   return 1
 }
-press() { xdotool windowfocus --sync "$1" key "$2"; sleep 0.3; }
+# A window not yet mapped refuses the focus with an X error (BadMatch): give it a moment, try again.
+press() {
+  local try
+  for try in 1 2 3 4 5; do
+    xdotool windowfocus --sync "$1" 2>/dev/null && break
+    sleep 0.4
+  done
+  xdotool windowfocus --sync "$1" key "$2"
+  sleep 0.3
+}
 acknowledge_boxes() {
   sleep 0.5
   local box
