@@ -1,213 +1,218 @@
+// `oquardelino copy` as a user runs it: exit status, printed lines, rows written or not, two
+// programs copying at once, a signal mid-run.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#include <string>
-#include <vector>
+#include <thread>
 
+#include "connectors/sqlite/sqlite_connection.h"
+#include "host/failure.h"
 #include "support/test_database.h"
+
+extern char** environ;
 
 namespace oq::test {
 namespace {
 
-struct ProgramResult {
-  int status = -1;
+std::string ReadFile(const std::filesystem::path& file) {
+  std::ostringstream text;
+  text << std::ifstream(file).rdbuf();
+  return text.str();
+}
+
+// Starts `args` (the program first, found on PATH), its output to `out` and its errors to `err`
+// (the same file when the two are equal).
+pid_t Start(std::vector<std::string> args, const std::filesystem::path& out,
+            const std::filesystem::path& err) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  constexpr int kWrite = O_WRONLY | O_CREAT | O_TRUNC;
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), kWrite, 0600);
+  if (err == out) posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  if (err != out) posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), kWrite, 0600);
+  pid_t pid = -1;
+  posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// The exit status, or 1000 + the signal that ended the program.
+int Wait(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+struct Output {
+  int status;
   std::string out;
   std::string err;
 };
-
-std::string ShellQuoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
 
 class CopyCommandTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> {
  protected:
   void SetUp() override {
     db_ = std::make_unique<TestDatabase>(GetParam());
     db_->InsertInterno("A1", 1, 2, 3);
+    ::setenv("XDG_CONFIG_HOME", (db_->folder() / "config").c_str(), 1);
+    ::setenv("LC_ALL", "C", 1);
   }
 
-  // Runs `oquardelino copy` on the test databases with `args` and the locale `locale`; the
-  // user's settings go to the test's folder.
-  // Without `withDatabases` the arguments name the databases themselves.
-  ProgramResult Copy(const std::vector<std::string>& args, const std::string& locale = "C",
-                     bool withDatabases = true) {
-    std::string command = "env LC_ALL=" + locale +
-                          " XDG_CONFIG_HOME=" + ShellQuoted((db_->folder() / "config").string()) +
-                          " " OQ_PROGRAM + " copy";
-    if (withDatabases) {
-      command +=
-          " --internos " + ShellQuoted(db_->internosUrl()) + " --ncm " + ShellQuoted(db_->ncmUrl());
-    }
-    for (const std::string& arg : args) command += " " + ShellQuoted(arg);
-    const std::string errFile = (db_->folder() / "stderr.txt").string();
-    command += " 2>" + ShellQuoted(errFile);
-    ProgramResult result;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
-      result.out.append(buffer, n);
-    }
-    result.status = WEXITSTATUS(::pclose(pipe));
-    std::ostringstream err;
-    err << std::ifstream(errFile).rdbuf();
-    result.err = err.str();
-    return result;
+  Output Run(const std::vector<std::string>& args) {
+    const int status = Wait(Start(args, file("out.txt"), file("err.txt")));
+    return {status, ReadFile(file("out.txt")), ReadFile(file("err.txt"))};
   }
-
-  nlohmann::json CopyJson(std::vector<std::string> args, int status,
-                          const std::string& locale = "C") {
+  // The copy command on the test's databases and source A1, unless `args` name others.
+  std::vector<std::string> CopyArgs(std::vector<std::string> args) const {
+    const std::pair<const char*, std::string> defaults[] = {
+        {"--internos", db_->internosUrl()}, {"--ncm", db_->ncmUrl()}, {"--source", "A1"}};
+    for (const auto& [option, value] : defaults) {
+      if (std::ranges::find(args, option) == args.end()) args.insert(args.begin(), {option, value});
+    }
+    args.insert(args.begin(), {OQ_PROGRAM, "copy"});
+    return args;
+  }
+  nlohmann::json CopyJson(std::vector<std::string> args, int status) {
     args.push_back("--json");
-    const ProgramResult result = Copy(args, locale);
+    const Output result = Run(CopyArgs(args));
     EXPECT_EQ(result.status, status) << result.out << result.err;
     return nlohmann::json::parse(result.out);
+  }
+  // A licence-filtered copy to `number`, started; its errors go to the file `err`.
+  pid_t StartCopy(const std::string& number, const std::string& err) {
+    return Start(CopyArgs({"--option", "con-lapi", "--new", number}), "/dev/null", file(err));
+  }
+  std::filesystem::path file(const std::string& name) const { return db_->folder() / name; }
+  // How many rows each table holds.
+  std::string Rows() const {
+    std::string text;
+    for (const std::string table : {"caratula", "facturas", "subitems"}) {
+      text += std::to_string(db_->Query("select interno from " + table, {"interno"}).size()) + " ";
+    }
+    return text;
+  }
+  // True while a run of another program holds its transaction's lock.
+  bool RunInProgress() const {
+    if (GetParam()->name() != "sqlite") {
+      return !db_->Query(
+                     "select objid from pg_locks where locktype = 'advisory' and database = "
+                     "(select oid from pg_database where datname = current_database())",
+                     {"objid"})
+                  .empty();
+    }
+    auto probe = sqlite::SqliteConnection::Open(file("internos.db").string(),
+                                                {.busyTimeout = std::chrono::milliseconds(0)});
+    try {
+      probe->BeginRun();
+      probe->RollbackRun();
+      return false;
+    } catch (const Failure&) {
+      return true;
+    }
   }
 
   std::unique_ptr<TestDatabase> db_;
 };
 
-TEST_P(CopyCommandTest, ACopyReportsItsRunAsJson) {
+TEST_P(CopyCommandTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   db_->Execute("update caratula set fobdivisas = 12.5 where interno = 'A1'");
-  const auto out = CopyJson({"--source", "A1", "--new", "B1", "--date", "'2024-05-17'"}, 0);
-  EXPECT_EQ(out, nlohmann::json::parse(R"({"log": "Proceso terminado...", "copias": "1",
+  EXPECT_EQ(CopyJson({"--new", "B1", "--date", "'2024-05-17'"}, 0),
+            nlohmann::json::parse(R"({"log": "Proceso terminado...", "copias": "1",
       "messages": [{"style": 64, "prompt": "Fin del Proceso"}], "pointer": 1,
       "created": [{"interno": "B1", "items": 3, "fob": 12.5}]})"));
-  // Exit 1 and 2 print one object too; only a refusal has an error.
-  EXPECT_EQ(CopyJson({"--source", "A1", "--new", "B1"}, 1)["created"], nlohmann::json::array());
-  EXPECT_EQ(CopyJson({"--source", "A1", "--new", "B2", "--sorce", "x"}, 2)["error"],
-            "unknown option --sorce (did you mean --source?)");
   const auto row = db_->CaratulaRow("B1");
   ASSERT_TRUE(row);
   EXPECT_TRUE(SameValue((*row)[37], Variant::String("2024-05-17")));
   EXPECT_EQ(db_->Count("subitems", "B1"), 3);
   EXPECT_EQ(db_->Count("facturas", "B1"), 2);
-  // The copy left its mark where `oquardelino setting` reads it.
-  const std::string setting =
-      "XDG_CONFIG_HOME=" + ShellQuoted((db_->folder() / "config").string()) +
-      " " OQ_PROGRAM " setting TRELVO PROCESOS B1";
-  FILE* pipe = ::popen(setting.c_str(), "r");
-  char value[16] = {};
-  std::fread(value, 1, sizeof value - 1, pipe);
-  EXPECT_EQ(WEXITSTATUS(::pclose(pipe)), 0);
-  EXPECT_STREQ(value, "SI\n");
+  // The mark is where `oquardelino setting` reads it; a missing one prints nothing.
+  const Output mark = Run({OQ_PROGRAM, "setting", "TRELVO", "PROCESOS", "B1"});
+  EXPECT_EQ(std::to_string(mark.status) + mark.out, "0SI\n");
+  const Output none = Run({OQ_PROGRAM, "setting", "TRELVO", "PROCESOS", "B9"});
+  EXPECT_EQ(std::to_string(none.status) + none.out, "1");
+
+  // Exit 1 and 2 print one object too; only a refusal has an error.
+  EXPECT_EQ(CopyJson({"--new", "B1"}, 1)["created"], nlohmann::json::array());
+  EXPECT_EQ(CopyJson({"--new", "B2", "--sorce", "x"}, 2)["error"],
+            "unknown option --sorce (did you mean --source?)");
+  // The copies box as typed follows the user's locale.
+  EXPECT_EQ(CopyJson({"--new", "P", "--copies-as-typed", "2.5"}, 0)["copias"], "2.5");
+  ::setenv("LC_ALL", "es_AR.UTF-8", 1);
+  EXPECT_EQ(CopyJson({"--new", "Q", "--copies-as-typed", "2.5"}, 0)["copias"], "2,5");
+  EXPECT_EQ(db_->Count("caratula", "Q_2") + db_->Count("caratula", "Q_3"), 1);
 }
 
-TEST_P(CopyCommandTest, ExitStatusSaysWhetherEveryCopyWasMade) {
+// Only a run that made every copy exits 0 and writes; a refusal says why on one line.
+TEST_P(CopyCommandTest, ExitStatusAndRefusals) {
+  const std::string folder = db_->folder().string();
   struct Case {
     std::vector<std::string> args;
     int status;
+    std::string says = "";
   };
-  const std::vector<Case> cases = {
-      {{"--source", "A1", "--new", "A1"}, 1},                               // taken
-      {{"--source", "A1", "--new", std::string(41, 'x')}, 1},               // refused
-      {{"--source", "A1", "--new", "C", "--copies-as-typed", "40000"}, 2},  // box overflows
-      {{"--source", "A1", "--new", "E", "--date-sql", ""}, 1},              // invalid statement
-      {{"--source", "A1", "--new", "F", "--copies", "2"}, 0},
-      {{"--source", "A1", "--new", "H", "--date-sql", "'2024-01-02'"}, 0},
-  };
-  for (const Case& c : cases) {
-    const ProgramResult result = Copy(c.args);
-    EXPECT_EQ(result.status, c.status) << c.args.back() << "\n" << result.out << result.err;
-  }
-  EXPECT_EQ(db_->Count("caratula", "F_2"), 1);
-  EXPECT_EQ(db_->Count("caratula", "H"), 1);
-  // A run that failed wrote nothing, its invoices included.
-  EXPECT_EQ(db_->Count("facturas", "E"), 0);
-}
-
-TEST_P(CopyCommandTest, RefusedArgumentsAndFailedChecksWriteNothing) {
-  struct Case {
-    std::vector<std::string> args;
-    const char* says;
-  };
-  const std::vector<Case> cases = {
-      {{"--new", "B", "--copies", "1e3"}, "--copies takes a whole number from 1 to 32767"},
-      {{"--new", "B", "--copies", "0"}, "not '0'"},
-      {{"--new", "B", "--copies", "32768"}, "not '32768'"},
-      {{"--new", "B", "--copies", "51"}, "add --yes"},
-      {{"--new", ""}, "--new must name the new interno"},
-      {{"--new", "  "}, "empty or all blanks"},
-      {{"--new", "B", "--date", "2025-02-30"}, "not '2025-02-30'"},
-      {{"--new", "B", "--date", "31/01/2025"}, "--date takes a calendar date as YYYY-MM-DD"},
-      {{"--new", "LONGNUMBER", "--max-length", "4"}, "longer than --max-length 4"},
-      {{"--new", "B", "--source", "NONE"}, "the interno NONE to copy has no cover sheet"},
-      {{"--new", "B", "--ncm", "sqlite:" + (db_->folder() / "x.db").string()}, "not found"},
+  std::vector<Case> cases = {
+      {{"--new", "A1"}, 1},                               // taken
+      {{"--new", std::string(41, 'x')}, 1},               // refused by the component
+      {{"--new", "C", "--copies-as-typed", "40000"}, 2},  // the box overflows
+      {{"--new", "E", "--date-sql", ""}, 1},              // an invalid statement
+      {{"--new", "B", "--copies", "1e3"}, 2, "--copies takes a whole number from 1 to 32767"},
+      {{"--new", "B", "--copies", "0"}, 2, "not '0'"},
+      {{"--new", "B", "--copies", "32768"}, 2, "not '32768'"},
+      {{"--new", "B", "--copies", "51"}, 2, "add --yes"},
+      {{"--new", ""}, 2, "--new must name the new interno"},
+      {{"--new", "  "}, 2, "empty or all blanks"},
+      {{"--new", "B", "--date", "2025-02-30"}, 2, "not '2025-02-30'"},
+      {{"--new", "B", "--date", "31/01/2025"}, 2, "--date takes a calendar date as YYYY-MM-DD"},
+      {{"--new", "LONGNUMBER", "--max-length", "4"}, 2, "longer than --max-length 4"},
+      {{"--new", "B", "--source", "NONE"}, 2, "the interno NONE to copy has no cover sheet"},
+      {{"--new", "B", "--ncm", "sqlite:" + folder + "/x.db"}, 2, "database file not found"},
+      {{"--new", "B", "--internos", "sqlite:" + folder + "/missing.db"}, 2, "missing.db"},
       {{"--new", "B", "--option", "con-lapi", "--ncm", db_->internosUrl()},
+       2,
        "the table ncm cannot be read"},
+      {{"--new", "F", "--copies", "2"}, 0},
+      {{"--new", "H", "--date-sql", "'2024-01-02'"}, 0},
   };
-  for (const Case& c : cases) {
-    std::vector<std::string> args = {"--internos", db_->internosUrl()};
-    for (const char* own : {"--source", "--ncm"}) {
-      if (std::find(c.args.begin(), c.args.end(), own) == c.args.end()) {
-        args.insert(args.end(), {own, own[2] == 's' ? "A1" : db_->ncmUrl()});
-      }
-    }
-    args.insert(args.end(), c.args.begin(), c.args.end());
-    const ProgramResult result = Copy(args, "C", false);
-    EXPECT_EQ(result.status, 2) << c.says << "\n" << result.err;
-    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
-    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-  }
   if (GetParam()->name() == "sqlite") {
-    const ProgramResult readOnly =
-        Copy({"--internos", db_->internosUrl() + "?mode=ro", "--source", "A1", "--new", "B"}, "C",
-             false);
-    EXPECT_EQ(readOnly.status, 2);
-    EXPECT_NE(readOnly.err.find("cannot be written: attempt to write a readonly database"),
-              std::string::npos)
-        << readOnly.err;
+    cases.push_back({{"--new", "B", "--internos", db_->internosUrl() + "?mode=ro"},
+                     2,
+                     "cannot be written: attempt to write a readonly database"});
   }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1] + " " + c.args.back());
+    const std::string before = Rows();
+    const Output result = Run(CopyArgs(c.args));
+    EXPECT_EQ(result.status, c.status) << result.out << result.err;
+    EXPECT_EQ(Rows() == before, c.status != 0);
+    if (c.says.empty()) continue;
+    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+    EXPECT_EQ(std::ranges::count(result.err, '\n'), 1) << result.err;
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_EQ(db_->Count("caratula", "F_2") + db_->Count("caratula", "H"), 2);
+  EXPECT_FALSE(std::filesystem::exists(file("missing.db")));
   db_->Execute("alter table subitems drop column lapi");
-  EXPECT_NE(Copy({"--source", "A1", "--new", "B"})
-                .err.find("subitems in " + db_->internosUrl() + " lacks the column lapi"),
-            std::string::npos);
-  EXPECT_EQ(db_->Query("select interno from caratula", {"interno"}).size(), 1u);
-}
-
-TEST_P(CopyCommandTest, ADatabaseThatCannotBeOpenedIsABadArgument) {
-  const std::string missing = "sqlite:" + (db_->folder() / "missing.db").string();
-  ProgramResult result = Copy({"--internos", missing, "--source", "A1", "--new", "B"}, "C", false);
-  EXPECT_EQ(result.status, 2);
-  EXPECT_NE(result.err.find("missing.db"), std::string::npos) << result.err;
-  EXPECT_TRUE(result.out.empty());
-  EXPECT_FALSE(std::filesystem::exists(db_->folder() / "missing.db"));
-}
-
-TEST_P(CopyCommandTest, ProgressShowsOnATerminalOnlyAndBoxesStartTheirOwnLine) {
-  if (GetParam()->name() != "sqlite") GTEST_SKIP() << "the display does not depend on the engine";
-  // 12,288 items that a licence-filtered copy keeps, one statement each: over half a second.
-  db_->Execute("update subitems set FOB = 1");
-  db_->MultiplyLicensedItems("A1", 12);
-  const std::string args = " copy --internos " + ShellQuoted(db_->internosUrl()) + " --ncm " +
-                           ShellQuoted(db_->ncmUrl()) + " --source A1 --option con-lapi --new ";
-  const auto run = [&](const std::string& command) {
-    const std::string file = (db_->folder() / "both.txt").string();
-    EXPECT_EQ(std::system((command + " >" + ShellQuoted(file) + " 2>&1").c_str()), 0);
-    std::ostringstream text;
-    text << std::ifstream(file).rdbuf();
-    return text.str();
-  };
-  const std::string terminal =
-      run("script -qec " + ShellQuoted(OQ_PROGRAM + args + "T") + " /dev/null");
-  EXPECT_NE(terminal.find("\r\033[Kcopy 1 of 1, items "), std::string::npos) << terminal;
-  EXPECT_NE(terminal.find(" of 12288, "), std::string::npos) << terminal;
-  EXPECT_NE(terminal.find("items/s\r\033[KProceso terminado...\r\n"), std::string::npos);
-  // Off a terminal nothing extra, and a box that follows an open log line starts its own.
-  EXPECT_EQ(run(OQ_PROGRAM + args + "P"),
-            "Proceso terminado...\n[style 64] Fin del Proceso\ncreated P: 12288 items, FOB "
-            "12288\n");
+  const Output result = Run(CopyArgs({"--new", "B"}));
+  EXPECT_NE(result.err.find("subitems in " + db_->internosUrl() + " lacks the column lapi"),
+            std::string::npos)
+      << result.err;
 }
 
 TEST_P(CopyCommandTest, WithoutJsonTheLogGoesToOutputAndBoxesToErrors) {
   db_->InsertCaratula("N_2", TestDatabase::SampleCaratula(2));
-  const ProgramResult result = Copy({"--source", "A1", "--new", "N", "--copies", "2"});
+  const Output result = Run(CopyArgs({"--new", "N", "--copies", "2"}));
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.out,
             "Procesando...\nProcesando...El interno N_2 ya Existe! .-\nProceso terminado...\n"
@@ -215,13 +220,57 @@ TEST_P(CopyCommandTest, WithoutJsonTheLogGoesToOutputAndBoxesToErrors) {
   EXPECT_EQ(result.err, "[style 64] Fin del Proceso\n");
 }
 
-TEST_P(CopyCommandTest, TheCopiesBoxAsTypedFollowsTheUsersLocale) {
-  auto out = CopyJson({"--source", "A1", "--new", "P", "--copies-as-typed", "2.5"}, 0, "C");
-  EXPECT_EQ(out["copias"], "2.5");
-  out = CopyJson({"--source", "A1", "--new", "Q", "--copies-as-typed", "2.5"}, 0, "es_AR.UTF-8");
-  EXPECT_EQ(out["copias"], "2,5");
-  EXPECT_EQ(db_->Count("caratula", "Q_2"), 1);
-  EXPECT_EQ(db_->Count("caratula", "Q_3"), 0);
+TEST_P(CopyCommandTest, ProgressShowsOnATerminalOnlyAndBoxesStartTheirOwnLine) {
+  if (GetParam()->name() != "sqlite") GTEST_SKIP() << "the display does not depend on the engine";
+  // 12,288 items that a licence-filtered copy keeps, one statement each: over half a second.
+  db_->Execute("update subitems set FOB = 1");
+  db_->MultiplyLicensedItems("A1", 12);
+  std::string command;
+  for (const std::string& arg : CopyArgs({"--option", "con-lapi", "--new"})) command += arg + " ";
+  EXPECT_EQ(Wait(Start({"script", "-qec", command + "T", "/dev/null"}, file("1"), file("1"))), 0);
+  const std::string terminal = ReadFile(file("1"));
+  EXPECT_NE(terminal.find("\r\033[Kcopy 1 of 1, items "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find(" of 12288, "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find("items/s\r\033[KProceso terminado...\r\n"), std::string::npos);
+  // Off a terminal nothing extra, and a box that follows an open log line starts its own.
+  EXPECT_EQ(Wait(Start(CopyArgs({"--option", "con-lapi", "--new", "P"}), file("2"), file("2"))), 0);
+  EXPECT_EQ(ReadFile(file("2")),
+            "Proceso terminado...\n[style 64] Fin del Proceso\ncreated P: 12288 items, FOB "
+            "12288\n");
+}
+
+TEST_P(CopyCommandTest, TwoProgramsCopyingToOneNumberMakeExactlyOneCopy) {
+  // 384 items, one statement each: unguarded runs would overlap between the check and the copy.
+  db_->MultiplyLicensedItems("A1", 7);
+  for (int round = 0; round < 20; ++round) {
+    const std::string number = "R" + std::to_string(round);
+    const pid_t a = StartCopy(number, "a.txt"), b = StartCopy(number, "b.txt");
+    const int statusA = Wait(a), statusB = Wait(b);
+    EXPECT_EQ(statusA + statusB, 1) << round << ReadFile(file("a.txt")) << ReadFile(file("b.txt"));
+    EXPECT_EQ(db_->Count("caratula", number), 1);
+    EXPECT_EQ(db_->Count("subitems", number), 384);
+    EXPECT_EQ(db_->Count("facturas", number), 2);
+  }
+}
+
+TEST_P(CopyCommandTest, ASignalMidRunWritesNothingAndTheSameCommandThenCopies) {
+  db_->MultiplyLicensedItems("A1", 12);  // 12,288 items
+  for (const int signal : {SIGINT, SIGTERM}) {
+    const pid_t pid = StartCopy("N", "err.txt");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!RunInProgress() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(pid, signal);
+    EXPECT_EQ(Wait(pid), 128 + signal);
+    const std::string err = ReadFile(file("err.txt"));
+    EXPECT_NE(err.find("Nothing was written: the run was interrupted by SIG"), std::string::npos)
+        << err;
+    EXPECT_EQ(db_->Count("subitems", "N") + db_->Count("caratula", "N"), 0);
+  }
+  ASSERT_EQ(Wait(StartCopy("N", "err.txt")), 0) << ReadFile(file("err.txt"));
+  EXPECT_EQ(db_->Count("subitems", "N"), 12288);
+  EXPECT_EQ(db_->Count("facturas", "N"), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, CopyCommandTest, testing::ValuesIn(AvailableBackends()),

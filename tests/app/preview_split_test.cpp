@@ -25,7 +25,7 @@ class PreviewSplitTest : public testing::TestWithParam<std::shared_ptr<TestBacke
     ::setenv("XDG_CONFIG_HOME", (db_->folder() / "config").c_str(), 1);
     const Dialect dialect = GetParam()->dialect();
     demo::CreateDemoDatabases(*db_->internos(), dialect, *db_->ncm(), dialect, true);
-    // Every other kind of mark: a Null ncm, a position with two rows, a mark that is neither.
+    // The marks the demo lacks: a Null ncm, a position with two rows, a mark that is neither.
     db_->InsertCaratula("GEN", TestDatabase::SampleCaratula(7));
     db_->InsertNcm("1111111111", "001", Variant::String("*"));
     db_->InsertNcm("1111111111", "001", Variant::String(""));
@@ -45,21 +45,17 @@ class PreviewSplitTest : public testing::TestWithParam<std::shared_ptr<TestBacke
                              source, ".");
   }
 
-  app::CopyResult Run(app::CopyRequest request) {
+  app::CopyResult Run(const std::string& source, const std::string& number, const char* option,
+                      std::vector<app::CopyRequest::Press> morePresses = {}) {
+    app::CopyRequest request;
+    request.source = source;
+    request.newNumber = number;
+    request.option = option;
+    request.morePresses = std::move(morePresses);
     std::ostringstream notes;
     auto* control = dynamic_cast<connectors::TransactionControl*>(db_->internos().get());
     return app::RunCopySession({db_->internos(), db_->ncm()}, control, request, nullptr, nullptr,
                                notes);
-  }
-
-  // (ncm, FOB) of each item, in order, as the copy wrote them or the preview kept them.
-  std::vector<std::string> Written(const std::string& interno) {
-    std::vector<std::string> rows;
-    for (const auto& row : db_->SubitemRows(interno)) {
-      rows.push_back(Describe(row[1 + layout::kSubitemsNcm]) + " " +
-                     Describe(Variant::Double(row[1 + layout::kSubitemsFob].toDouble())));
-    }
-    return rows;
   }
 
   std::unique_ptr<TestDatabase> db_;
@@ -73,20 +69,19 @@ TEST_P(PreviewSplitTest, ThePreviewKeepsWhatTheCopiesWrite) {
     const app::Preview preview = PreviewOf(source);
     for (const bool con : {true, false}) {
       const std::string number = source + (con ? "-C" : "-S");
-      app::CopyRequest request;
-      request.source = source;
-      request.newNumber = number;
-      request.option = con ? "con-lapi" : "sin-lapi";
-      if (!Run(request).outcome->kept) continue;  // a run that failed wrote nothing to compare
-      std::vector<std::string> kept;
+      if (!Run(source, number, con ? "con-lapi" : "sin-lapi").outcome->kept) continue;
+      // (ncm, FOB) of each item the preview keeps, and of each the copy wrote.
+      std::vector<std::string> kept, written;
       for (const app::PreviewItem& item : preview.items) {
-        if (con ? item.conKeeps : item.sinKeeps) {
-          kept.push_back(
-              (item.ncm.empty() && item.position.empty() ? "Null" : "'" + item.ncm + "'") + " " +
-              Describe(Variant::Double(item.fob)));
-        }
+        if (!(con ? item.conKeeps : item.sinKeeps)) continue;
+        kept.push_back((item.ncm.empty() && item.position.empty() ? "Null" : "'" + item.ncm + "'") +
+                       " " + Describe(Variant::Double(item.fob)));
       }
-      EXPECT_EQ(kept, Written(number)) << number;
+      for (const auto& row : db_->SubitemRows(number)) {
+        written.push_back(Describe(row[1 + layout::kSubitemsNcm]) + " " +
+                          Describe(Variant::Double(row[1 + layout::kSubitemsFob].toDouble())));
+      }
+      EXPECT_EQ(kept, written) << number;
       ++compared;
     }
   }
@@ -94,14 +89,11 @@ TEST_P(PreviewSplitTest, ThePreviewKeepsWhatTheCopiesWrite) {
   const app::Preview mixed = PreviewOf("2024-0101");
   EXPECT_EQ(mixed.con.items + mixed.sin.items + mixed.neither.items, 25);
   EXPECT_EQ(mixed.neither.items, 7);
-  const app::Preview generated = PreviewOf("GEN");
   std::vector<std::string> marks;
-  for (const auto& item : generated.items) marks.push_back(item.mark);
+  for (const auto& item : PreviewOf("GEN").items) marks.push_back(item.mark);
   EXPECT_EQ(marks,
             (std::vector<std::string>{"not found", "several rows", "other: X", "not found"}));
-}
-
-TEST_P(PreviewSplitTest, APreviewConnectionCannotWrite) {
+  // The preview's connections cannot write.
   for (const std::string& url : {db_->internosUrl(), db_->ncmUrl()}) {
     auto readOnly = app::OpenConnectionReadOnly(url);
     readOnly->put_sql("insert into ncm ([001], [002], [059]) values ('9', '9', '*')");
@@ -110,12 +102,7 @@ TEST_P(PreviewSplitTest, APreviewConnectionCannotWrite) {
 }
 
 TEST_P(PreviewSplitTest, ASplitMakesBothCopiesOrNothing) {
-  app::CopyRequest request;
-  request.source = "2024-0101";
-  request.newNumber = "C";
-  request.option = "con-lapi";
-  request.morePresses = {{"sin-lapi", "S"}};
-  const app::CopyResult made = Run(request);
+  const app::CopyResult made = Run("2024-0101", "C", "con-lapi", {{"sin-lapi", "S"}});
   EXPECT_EQ(made.status, 0);
   ASSERT_EQ(made.created.size(), 2u);
   const app::Preview preview = PreviewOf("2024-0101");
@@ -124,13 +111,9 @@ TEST_P(PreviewSplitTest, ASplitMakesBothCopiesOrNothing) {
   EXPECT_NEAR(made.created[1].fob, preview.sin.fob, 0.005);
   EXPECT_NEAR(made.created[0].fob + made.created[1].fob + preview.neither.fob, *preview.sourceFob,
               0.005);
-
   // The second number taken: neither copy stays.
-  request.newNumber = "C2";
-  const app::CopyResult refused = Run(request);
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_EQ(db_->Count("caratula", "C2"), 0);
-  EXPECT_EQ(db_->Count("subitems", "C2"), 0);
+  EXPECT_EQ(Run("2024-0101", "C2", "con-lapi", {{"sin-lapi", "S"}}).status, 1);
+  EXPECT_EQ(db_->Count("caratula", "C2") + db_->Count("subitems", "C2"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, PreviewSplitTest, testing::ValuesIn(AvailableBackends()),

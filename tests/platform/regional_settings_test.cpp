@@ -9,13 +9,8 @@ namespace oq {
 namespace {
 
 TEST(RegionalSettingsTest, TheSeparatorFollowsTheLocaleThatGovernsNumbers) {
-  struct Case {
-    const char* lcAll;
-    const char* lcNumeric;
-    const char* lang;
-    const char* separator;
-  };
-  const std::vector<Case> cases = {
+  // LC_ALL, LC_NUMERIC, LANG, and the separator.
+  const std::array<const char*, 4> cases[] = {
       {"", "", "", "."},
       {"C", "es_AR.UTF-8", "", "."},            // LC_ALL wins
       {"", "es_AR.UTF-8", "en_US.UTF-8", ","},  // then LC_NUMERIC
@@ -25,16 +20,12 @@ TEST(RegionalSettingsTest, TheSeparatorFollowsTheLocaleThatGovernsNumbers) {
       {"", "", "pt_BR", ","},
       {"", "", "POSIX", "."},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.lcAll) + "|" + c.lcNumeric + "|" + c.lang);
-    ::setenv("LC_ALL", c.lcAll, 1);
-    ::setenv("LC_NUMERIC", c.lcNumeric, 1);
-    ::setenv("LANG", c.lang, 1);
-    EXPECT_EQ(UserDecimalSeparator(), c.separator);
+  for (const auto& [lcAll, lcNumeric, lang, separator] : cases) {
+    ::setenv("LC_ALL", lcAll, 1);
+    ::setenv("LC_NUMERIC", lcNumeric, 1);
+    ::setenv("LANG", lang, 1);
+    EXPECT_EQ(UserDecimalSeparator(), separator) << lcAll << "|" << lcNumeric << "|" << lang;
   }
-  ::unsetenv("LC_ALL");
-  ::unsetenv("LC_NUMERIC");
-  ::unsetenv("LANG");
 }
 
 }  // namespace
