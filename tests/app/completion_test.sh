@@ -4,24 +4,15 @@
 # Usage: completion_test.sh PROGRAM
 set -uo pipefail
 source <("$1" completion bash) || exit 1
-
-offers() {
-  local typed="$1"
+status=0
+while IFS='|' read -r typed expected; do
   read -ra COMP_WORDS <<<"$typed"
   [[ "$typed" == *" " ]] && COMP_WORDS+=("")
   COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
   COMPREPLY=()
   _oquardelino 2>/dev/null  # compopt complains outside a real completion; the reply is the same
-  echo "${COMPREPLY[*]}"
-}
-
-status=0
-while IFS='|' read -r typed expected; do
-  actual="$(offers "$typed")"
-  if [[ "$actual" != "$expected" ]]; then
-    echo "FAIL: '$typed' offers '$actual', expected '$expected'"
-    status=1
-  fi
+  offered="${COMPREPLY[*]}"
+  [[ "$offered" == "$expected" ]] || { echo "FAIL: '$typed' offers '$offered'"; status=1; }
 done <<'TABLE'
 oquardelino |--help -h --version demo copy dialog setting preview split
 oquardelino c|copy

@@ -29,8 +29,7 @@ std::string ReadFile(const std::filesystem::path& file) {
   return text.str();
 }
 
-// Starts `args` (the program first, found on PATH), its output to `out` and its errors to `err`
-// (the same file when the two are equal).
+// Starts `args` (the program first, found on PATH), its output to `out` and its errors to `err`.
 pid_t Start(std::vector<std::string> args, const std::filesystem::path& out,
             const std::filesystem::path& err) {
   std::vector<char*> argv;
@@ -38,10 +37,8 @@ pid_t Start(std::vector<std::string> args, const std::filesystem::path& out,
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  constexpr int kWrite = O_WRONLY | O_CREAT | O_TRUNC;
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), kWrite, 0600);
-  if (err == out) posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  if (err != out) posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), kWrite, 0600);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = -1;
   posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -55,12 +52,6 @@ int Wait(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
 }
 
-struct Output {
-  int status;
-  std::string out;
-  std::string err;
-};
-
 class CopyCommandTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> {
  protected:
   void SetUp() override {
@@ -70,9 +61,12 @@ class CopyCommandTest : public testing::TestWithParam<std::shared_ptr<TestBacken
     ::setenv("LC_ALL", "C", 1);
   }
 
-  Output Run(const std::vector<std::string>& args) {
+  // Runs `args` to its end: its exit status, and what it printed in out_ and err_.
+  int Run(const std::vector<std::string>& args) {
     const int status = Wait(Start(args, file("out.txt"), file("err.txt")));
-    return {status, ReadFile(file("out.txt")), ReadFile(file("err.txt"))};
+    out_ = ReadFile(file("out.txt"));
+    err_ = ReadFile(file("err.txt"));
+    return status;
   }
   // The copy command on the test's databases and source A1, unless `args` name others.
   std::vector<std::string> CopyArgs(std::vector<std::string> args) const {
@@ -86,9 +80,8 @@ class CopyCommandTest : public testing::TestWithParam<std::shared_ptr<TestBacken
   }
   nlohmann::json CopyJson(std::vector<std::string> args, int status) {
     args.push_back("--json");
-    const Output result = Run(CopyArgs(args));
-    EXPECT_EQ(result.status, status) << result.out << result.err;
-    return nlohmann::json::parse(result.out);
+    EXPECT_EQ(Run(CopyArgs(args)), status) << out_ << err_;
+    return nlohmann::json::parse(out_);
   }
   // A licence-filtered copy to `number`, started; its errors go to the file `err`.
   pid_t StartCopy(const std::string& number, const std::string& err) {
@@ -124,6 +117,7 @@ class CopyCommandTest : public testing::TestWithParam<std::shared_ptr<TestBacken
   }
 
   std::unique_ptr<TestDatabase> db_;
+  std::string out_, err_;
 };
 
 TEST_P(CopyCommandTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
@@ -138,10 +132,10 @@ TEST_P(CopyCommandTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   EXPECT_EQ(db_->Count("subitems", "B1"), 3);
   EXPECT_EQ(db_->Count("facturas", "B1"), 2);
   // The mark is where `oquardelino setting` reads it; a missing one prints nothing.
-  const Output mark = Run({OQ_PROGRAM, "setting", "TRELVO", "PROCESOS", "B1"});
-  EXPECT_EQ(std::to_string(mark.status) + mark.out, "0SI\n");
-  const Output none = Run({OQ_PROGRAM, "setting", "TRELVO", "PROCESOS", "B9"});
-  EXPECT_EQ(std::to_string(none.status) + none.out, "1");
+  EXPECT_EQ(Run({OQ_PROGRAM, "setting", "TRELVO", "PROCESOS", "B1"}), 0);
+  EXPECT_EQ(out_, "SI\n");
+  EXPECT_EQ(Run({OQ_PROGRAM, "setting", "TRELVO", "PROCESOS", "B9"}), 1);
+  EXPECT_EQ(out_, "");
 
   // Exit 1 and 2 print one object too; only a refusal has an error.
   EXPECT_EQ(CopyJson({"--new", "B1"}, 1)["created"], nlohmann::json::array());
@@ -152,6 +146,15 @@ TEST_P(CopyCommandTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   ::setenv("LC_ALL", "es_AR.UTF-8", 1);
   EXPECT_EQ(CopyJson({"--new", "Q", "--copies-as-typed", "2.5"}, 0)["copias"], "2,5");
   EXPECT_EQ(db_->Count("caratula", "Q_2") + db_->Count("caratula", "Q_3"), 1);
+
+  // Without --json the log goes to the output and the boxes to the errors.
+  ::setenv("LC_ALL", "C", 1);
+  db_->InsertCaratula("N_2", TestDatabase::SampleCaratula(2));
+  EXPECT_EQ(Run(CopyArgs({"--new", "N", "--copies", "2"})), 1);
+  EXPECT_EQ(out_,
+            "Procesando...\nProcesando...El interno N_2 ya Existe! .-\nProceso terminado...\n"
+            "created N_1: 3 items, FOB 12.5\n");
+  EXPECT_EQ(err_, "[style 64] Fin del Proceso\n");
 }
 
 // Only a run that made every copy exits 0 and writes; a refusal says why on one line.
@@ -193,31 +196,20 @@ TEST_P(CopyCommandTest, ExitStatusAndRefusals) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[1] + " " + c.args.back());
     const std::string before = Rows();
-    const Output result = Run(CopyArgs(c.args));
-    EXPECT_EQ(result.status, c.status) << result.out << result.err;
+    EXPECT_EQ(Run(CopyArgs(c.args)), c.status) << out_ << err_;
     EXPECT_EQ(Rows() == before, c.status != 0);
     if (c.says.empty()) continue;
-    EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
-    EXPECT_EQ(std::ranges::count(result.err, '\n'), 1) << result.err;
-    EXPECT_EQ(result.out, "");
+    EXPECT_NE(err_.find(c.says), std::string::npos) << err_;
+    EXPECT_EQ(std::ranges::count(err_, '\n'), 1) << err_;
+    EXPECT_EQ(out_, "");
   }
   EXPECT_EQ(db_->Count("caratula", "F_2") + db_->Count("caratula", "H"), 2);
   EXPECT_FALSE(std::filesystem::exists(file("missing.db")));
   db_->Execute("alter table subitems drop column lapi");
-  const Output result = Run(CopyArgs({"--new", "B"}));
-  EXPECT_NE(result.err.find("subitems in " + db_->internosUrl() + " lacks the column lapi"),
+  Run(CopyArgs({"--new", "B"}));
+  EXPECT_NE(err_.find("subitems in " + db_->internosUrl() + " lacks the column lapi"),
             std::string::npos)
-      << result.err;
-}
-
-TEST_P(CopyCommandTest, WithoutJsonTheLogGoesToOutputAndBoxesToErrors) {
-  db_->InsertCaratula("N_2", TestDatabase::SampleCaratula(2));
-  const Output result = Run(CopyArgs({"--new", "N", "--copies", "2"}));
-  EXPECT_EQ(result.status, 1);
-  EXPECT_EQ(result.out,
-            "Procesando...\nProcesando...El interno N_2 ya Existe! .-\nProceso terminado...\n"
-            "created N_1: 3 items, FOB 7.25\n");
-  EXPECT_EQ(result.err, "[style 64] Fin del Proceso\n");
+      << err_;
 }
 
 TEST_P(CopyCommandTest, ProgressShowsOnATerminalOnlyAndBoxesStartTheirOwnLine) {
@@ -227,14 +219,14 @@ TEST_P(CopyCommandTest, ProgressShowsOnATerminalOnlyAndBoxesStartTheirOwnLine) {
   db_->MultiplyLicensedItems("A1", 12);
   std::string command;
   for (const std::string& arg : CopyArgs({"--option", "con-lapi", "--new"})) command += arg + " ";
-  EXPECT_EQ(Wait(Start({"script", "-qec", command + "T", "/dev/null"}, file("1"), file("1"))), 0);
-  const std::string terminal = ReadFile(file("1"));
+  EXPECT_EQ(Run({"script", "-qec", command + "T", "/dev/null"}), 0);
+  const std::string terminal = out_;
   EXPECT_NE(terminal.find("\r\033[Kcopy 1 of 1, items "), std::string::npos) << terminal;
   EXPECT_NE(terminal.find(" of 12288, "), std::string::npos) << terminal;
   EXPECT_NE(terminal.find("items/s\r\033[KProceso terminado...\r\n"), std::string::npos);
   // Off a terminal nothing extra, and a box that follows an open log line starts its own.
-  EXPECT_EQ(Wait(Start(CopyArgs({"--option", "con-lapi", "--new", "P"}), file("2"), file("2"))), 0);
-  EXPECT_EQ(ReadFile(file("2")),
+  EXPECT_EQ(Run({"sh", "-c", command + "P 2>&1"}), 0);
+  EXPECT_EQ(out_,
             "Proceso terminado...\n[style 64] Fin del Proceso\ncreated P: 12288 items, FOB "
             "12288\n");
 }

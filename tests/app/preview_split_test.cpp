@@ -45,13 +45,13 @@ class PreviewSplitTest : public testing::TestWithParam<std::shared_ptr<TestBacke
                              source, ".");
   }
 
-  app::CopyResult Run(const std::string& source, const std::string& number, const char* option,
-                      std::vector<app::CopyRequest::Press> morePresses = {}) {
+  // The program's run of `source`, one F11 press per (option, new number).
+  app::CopyResult Run(const std::string& source, std::vector<app::CopyRequest::Press> presses) {
     app::CopyRequest request;
     request.source = source;
-    request.newNumber = number;
-    request.option = option;
-    request.morePresses = std::move(morePresses);
+    request.option = presses[0].option;
+    request.newNumber = presses[0].newNumber;
+    request.morePresses.assign(presses.begin() + 1, presses.end());
     std::ostringstream notes;
     auto* control = dynamic_cast<connectors::TransactionControl*>(db_->internos().get());
     return app::RunCopySession({db_->internos(), db_->ncm()}, control, request, nullptr, nullptr,
@@ -69,7 +69,7 @@ TEST_P(PreviewSplitTest, ThePreviewKeepsWhatTheCopiesWrite) {
     const app::Preview preview = PreviewOf(source);
     for (const bool con : {true, false}) {
       const std::string number = source + (con ? "-C" : "-S");
-      if (!Run(source, number, con ? "con-lapi" : "sin-lapi").outcome->kept) continue;
+      if (!Run(source, {{con ? "con-lapi" : "sin-lapi", number}}).outcome->kept) continue;
       // (ncm, FOB) of each item the preview keeps, and of each the copy wrote.
       std::vector<std::string> kept, written;
       for (const app::PreviewItem& item : preview.items) {
@@ -102,7 +102,7 @@ TEST_P(PreviewSplitTest, ThePreviewKeepsWhatTheCopiesWrite) {
 }
 
 TEST_P(PreviewSplitTest, ASplitMakesBothCopiesOrNothing) {
-  const app::CopyResult made = Run("2024-0101", "C", "con-lapi", {{"sin-lapi", "S"}});
+  const app::CopyResult made = Run("2024-0101", {{"con-lapi", "C"}, {"sin-lapi", "S"}});
   EXPECT_EQ(made.status, 0);
   ASSERT_EQ(made.created.size(), 2u);
   const app::Preview preview = PreviewOf("2024-0101");
@@ -112,7 +112,7 @@ TEST_P(PreviewSplitTest, ASplitMakesBothCopiesOrNothing) {
   EXPECT_NEAR(made.created[0].fob + made.created[1].fob + preview.neither.fob, *preview.sourceFob,
               0.005);
   // The second number taken: neither copy stays.
-  EXPECT_EQ(Run("2024-0101", "C2", "con-lapi", {{"sin-lapi", "S"}}).status, 1);
+  EXPECT_EQ(Run("2024-0101", {{"con-lapi", "C2"}, {"sin-lapi", "S"}}).status, 1);
   EXPECT_EQ(db_->Count("caratula", "C2") + db_->Count("subitems", "C2"), 0);
 }
 
