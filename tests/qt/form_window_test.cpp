@@ -1,13 +1,17 @@
-// cMAIN::Mostrar with the Qt window: the modal loop, the keys from every control, the option
-// group, the typing limits, a failing run, and the program's guarded dialog.
+// The Qt window of frmMAIN under cMAIN::Mostrar (the modal loop, the keys from every control, the
+// option group, the typing limits, a failing run, the program's guarded dialog), its picture, the
+// message boxes and pointer of the Qt platform, and the program's preview window.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <thread>
@@ -18,6 +22,8 @@
 #include "host/failure.h"
 #include "platform/qt/form_window.h"
 #include "platform/qt/qt_forms.h"
+#include "platform/qt/qt_platform_port.h"
+#include "preview_window.h"
 #include "support/faulty_connection.h"
 #include "support/recording_platform.h"
 #include "support/session.h"
@@ -55,10 +61,8 @@ class QtDialogTest : public ::testing::Test {
       ASSERT_NE(window, nullptr);
       EXPECT_TRUE(QTest::qWaitForWindowActive(window));
       user(*window);
-      if (QApplication::activeModalWidget() != nullptr) {
-        ADD_FAILURE() << "the dialog was left open";
-        if (form_ != nullptr) form_->Unload();
-      }
+      EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the dialog was left open";
+      if (form_ != nullptr && form_->IsLoaded()) form_->Unload();
     });
     cMAIN().Mostrar();
   }
@@ -120,29 +124,42 @@ TEST_F(QtDialogTest, F11WithAnyModifiersStartsOnlyTheSelectedRunAndEscEndsFromAn
   }
 }
 
-// The options grey and enable txtCopias keeping its text; a second showing starts afresh with the
-// current source number.
-TEST_F(QtDialogTest, OptionsGreyTheCopiesBoxKeepingItsTextAndReopeningResets) {
-  Show([&](FormWindow& window) {
-    QTest::keyClicks(window.WidgetFor("txtLOG"), "notas");
-    EXPECT_EQ(form_->txtLOG().text(), "notas");
-    Focus(window, "txtCopias");
-    QTest::keyClicks(window.WidgetFor("txtCopias"), "7");
-    for (const char* option : {"opLAPI", "opSinLAPI", "opTodos", "opLAPI"}) {
-      Click(window, option);
-      const bool todos = std::string(option) == "opTodos";
-      EXPECT_TRUE(Checked(window, option));
-      EXPECT_EQ(window.WidgetFor("txtCopias")->isEnabled(), todos) << option;
-      EXPECT_EQ(form_->txtCopias().enabled(), todos) << option;
-      EXPECT_EQ(Text(window, "txtCopias"), "7");
-    }
-    Focus(window, "txtLOG");
-    Press(Qt::Key_Escape);
-  });
+// The options grey and enable txtCopias keeping its text; typing or pasting stops at a box's limit
+// (the session's for the new number, 40 when none; one character for the copies); a new showing
+// starts afresh with the current source number.
+TEST_F(QtDialogTest, TheBoxesFollowTheOptionsAndTheirLimitsAndReopeningResets) {
+  for (const auto& [sessionLimit, limit] : {std::pair{0, 40}, {6, 6}, {60, 60}}) {
+    basGLOBAL::State().maxLength = sessionLimit;
+    Show([&, limit = limit](FormWindow& window) {
+      QTest::keyClicks(window.WidgetFor("txtLOG"), "notas");
+      EXPECT_EQ(form_->txtLOG().text(), "notas");
+      Focus(window, "txtCopias");
+      QTest::keyClicks(window.WidgetFor("txtCopias"), "7");
+      for (const char* option : {"opLAPI", "opSinLAPI", "opTodos"}) {
+        Click(window, option);
+        const bool todos = std::string(option) == "opTodos";
+        EXPECT_TRUE(Checked(window, option));
+        EXPECT_EQ(window.WidgetFor("txtCopias")->isEnabled(), todos) << option;
+        EXPECT_EQ(form_->txtCopias().enabled(), todos) << option;
+        EXPECT_EQ(Text(window, "txtCopias"), "7");
+      }
+      Focus(window, "Text1");
+      QTest::keyClicks(window.WidgetFor("Text1"), QString(70, QLatin1Char('9')));
+      EXPECT_EQ(form_->Text1().text(), std::string(static_cast<std::size_t>(limit), '9'));
+      for (const auto& [box, kept] : {std::pair{"Text1", limit}, {"txtCopias", 1}}) {
+        Focus(window, box);
+        QApplication::clipboard()->setText(QString(70, QLatin1Char('2')));
+        qobject_cast<QLineEdit*>(window.WidgetFor(box))->paste();
+        EXPECT_EQ(Text(window, box), QString(kept, QLatin1Char('2'))) << box;
+        EXPECT_EQ(static_cast<TextBox*>(form_->FindControl(box))->text(),
+                  std::string(static_cast<std::size_t>(kept), '2'));
+      }
+      Press(Qt::Key_Escape);
+    });
+  }
   basGLOBAL::State().numeroInterno = "4712/B";
   Show([&](FormWindow& window) {
-    EXPECT_EQ(Text(window, "txtLOG"), "");
-    EXPECT_EQ(Text(window, "txtCopias"), "1");
+    EXPECT_EQ(Text(window, "txtLOG") + Text(window, "txtCopias"), "1");
     EXPECT_TRUE(Checked(window, "opTodos") && window.WidgetFor("txtCopias")->isEnabled());
     EXPECT_EQ(Text(window, "lbInterno") + Text(window, "Text1"), "4712/B4712/B");
     EXPECT_EQ(Text(window, "version"), "v  1.1.23");
@@ -150,41 +167,9 @@ TEST_F(QtDialogTest, OptionsGreyTheCopiesBoxKeepingItsTextAndReopeningResets) {
   });
 }
 
-// Typing or pasting into a box stops at its limit: the session's for the new number (40 when
-// none), one character for the copies; the window and the form agree.
-TEST_F(QtDialogTest, TypingAndPastingStopAtTheBoxsLimit) {
-  for (const auto& [sessionLimit, limit] : {std::pair{0, 40}, {6, 6}, {60, 60}}) {
-    basGLOBAL::State().maxLength = sessionLimit;
-    Show([&, limit = limit](FormWindow& window) {
-      Focus(window, "Text1");
-      QTest::keyClicks(window.WidgetFor("Text1"), QString(70, QLatin1Char('9')));
-      EXPECT_EQ(form_->Text1().text(), std::string(static_cast<std::size_t>(limit), '9'));
-      for (const char* box : {"Text1", "txtCopias"}) {
-        Focus(window, box);
-        QApplication::clipboard()->setText(QString(70, QLatin1Char('2')));
-        qobject_cast<QLineEdit*>(window.WidgetFor(box))->paste();
-        const int expected = std::string(box) == "Text1" ? limit : 1;
-        EXPECT_EQ(Text(window, box), QString(expected, QLatin1Char('2'))) << box;
-        EXPECT_EQ(static_cast<TextBox*>(form_->FindControl(box))->text(),
-                  std::string(static_cast<std::size_t>(expected), '2'));
-      }
-      Press(Qt::Key_Escape);
-    });
-  }
-}
-
-// Qt shows windows on the application's thread only: Mostrar on another thread fails with a clear
-// failure, and the dialog of the application's thread still works.
-TEST_F(QtDialogTest, MostrarOnAnotherThreadFailsAndLeavesTheApplicationsThreadWorking) {
-  std::thread([] {
-    InstallQtMainForm(std::make_shared<test::RecordingPlatform>());
-    EXPECT_THROW(cMAIN().Mostrar(), Failure);
-  }).join();
-  Show([](FormWindow&) { Press(Qt::Key_Escape); });
-}
-
 // The window shows a run's log while it works; an unhandled failure ends the run there (the later
-// options are not read), closes the window and reaches the host.
+// options are not read), closes the window and reaches the host; on another thread than the
+// application's, where Qt shows no window, Mostrar fails.
 TEST_F(QtDialogTest, TheWindowShowsARunsLogAndAFailureEndsTheShowing) {
   QString shownDuringRun;
   during_ = [&](CopyContext& ctx) {
@@ -204,9 +189,13 @@ TEST_F(QtDialogTest, TheWindowShowsARunsLogAndAFailureEndsTheShowing) {
     form_->opLAPI().setValue(true);
     throw err::runtime(err::kTypeMismatch);
   };
-  EXPECT_EQ(Thrown([&] { Show([&](FormWindow&) { Press(Qt::Key_F11); }); }), "13 Type mismatch");
+  EXPECT_THROW(Show([&](FormWindow&) { Press(Qt::Key_F11); }), Failure);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(runs_, std::vector<std::string>{"lpCopiar"});
+  std::thread([] {
+    InstallQtMainForm(std::make_shared<test::RecordingPlatform>());
+    EXPECT_THROW(cMAIN().Mostrar(), Failure);
+  }).join();
 }
 
 // The program's dialog: each F11 is one transaction, and a run that failed says so in the log.
@@ -236,6 +225,88 @@ TEST_F(QtDialogTest, AGuardedRunThatFailedWritesNothingAndSaysSoAndTheNextOneCom
   });
   EXPECT_EQ(db.Count("caratula", "N"), 1);
   EXPECT_EQ(db.Count("subitems", "N"), 3);
+}
+
+// The window as drawn: a one-pixel black frame, and the layout's colours where it puts them.
+TEST_F(QtDialogTest, TheWindowIsDrawnWithItsFrameAndTheLayoutsColours) {
+  frmMAIN form(platform_, nullptr);
+  form.Load();
+  const QImage shot = FormWindow(form).grab().toImage();
+  ASSERT_EQ(shot.size(), QSize(350, 324));
+  for (QPoint at : {QPoint(0, 0), QPoint(349, 0), QPoint(0, 323), QPoint(349, 323), QPoint(175, 0),
+                    QPoint(0, 160), QPoint(349, 160), QPoint(175, 323)}) {
+    EXPECT_EQ(shot.pixelColor(at), QColor(0, 0, 0)) << at.x() << "," << at.y();
+  }
+  const QColor white(255, 255, 255), panel(255, 254, 213);
+  const std::pair<QPoint, QColor> spots[] = {
+      {{1, 1}, white},                     // the header band overhangs the frame
+      {{6, 101}, QColor(224, 224, 224)},   // the form
+      {{347, 41}, white},                  // the header band
+      {{301, 196}, panel},                 // the option panel
+      {{227, 147}, panel},                 // opTodos, right of its caption
+      {{49, 299}, QColor(192, 192, 192)},  // the key hint
+      {{61, 251}, white}};                 // the log box
+  for (const auto& [at, colour] : spots) {
+    EXPECT_EQ(shot.pixelColor(at), colour) << at.x() << "," << at.y();
+  }
+}
+
+// Each box is read from the screen and acknowledged with Return, as a user would.
+TEST(QtPlatformPortTest, BoxesShowTheIconOfTheirStyleAndThePointerStaysUntilSetAgain) {
+  QTemporaryDir folder;
+  QtPlatformPort port(SettingsStore((folder.path() + "/settings.db").toStdString()));
+  const std::pair<int, QMessageBox::Icon> styles[] = {{vbOKOnly, QMessageBox::NoIcon},
+                                                      {vbCritical, QMessageBox::Critical},
+                                                      {vbExclamation, QMessageBox::Warning},
+                                                      {vbInformation, QMessageBox::Information}};
+  for (const auto& [style, icon] : styles) {
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      seen = QString("%1|%2|%3|%4|%5")
+                 .arg(box->icon())
+                 .arg(box->windowTitle(), box->text())
+                 .arg(box->standardButtons().toInt())
+                 .arg(box->isModal());
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    port.MsgBox("13 - Type mismatch\r\n\r\nSección cQUARDELINO", style);
+    EXPECT_EQ(seen,
+              QString::fromUtf8("%1|oQUARDELINO|13 - Type mismatch\n\nSección cQUARDELINO|%2|1")
+                  .arg(icon)
+                  .arg(int(QMessageBox::Ok)));
+  }
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  for (const auto& [pointer, shape] : {std::pair{vbHourglass, int(Qt::WaitCursor)},
+                                       {vbArrow, int(Qt::ArrowCursor)},
+                                       {vbHourglass, int(Qt::WaitCursor)},
+                                       {vbDefault, -1}}) {
+    port.SetMousePointer(pointer);
+    const QCursor* cursor = QApplication::overrideCursor();
+    EXPECT_EQ(cursor ? int(cursor->shape()) : -1, shape) << pointer;
+  }
+  port.SaveSetting("TRELVO", "PROCESOS", "4711 = B", "SI");
+  EXPECT_EQ(SettingsStore((folder.path() + "/settings.db").toStdString())
+                .Get("TRELVO", "PROCESOS", "4711 = B"),
+            "SI");
+}
+
+TEST(PreviewWindowTest, ShowsEveryItemAndTheTotals) {
+  app::Preview preview;
+  preview.items = {{1, "1111111111 001", "1111111111", "001", "*", 2.5, true, false},
+                   {2, "", "", "", "not found", 4, false, false}};
+  preview.con = {1, 2.5};
+  preview.neither = {1, 4};
+  preview.sourceFob = 6.5;
+  const app::PreviewWindow window(preview);
+  ASSERT_EQ(window.table()->rowCount(), 2);
+  EXPECT_EQ(window.table()->item(0, 4)->text() + window.table()->item(0, 5)->text() +
+                window.table()->item(1, 4)->text(),
+            "*yesnot found");
+  EXPECT_EQ(window.totals()->text(),
+            "con LAPI: 1 items, FOB 2.5   sin LAPI: 0 items, FOB 0   neither: 1 items, FOB 4   "
+            "source FOB 6.5");
 }
 
 }  // namespace
