@@ -9,17 +9,15 @@ namespace oq {
 namespace {
 
 TEST(RegionalSettingsTest, TheSeparatorFollowsTheLocaleThatGovernsNumbers) {
-  // LC_ALL, LC_NUMERIC, LANG, and the separator.
-  const std::array<const char*, 4> cases[] = {
-      {"", "", "", "."},
-      {"C", "es_AR.UTF-8", "", "."},            // LC_ALL wins
-      {"", "es_AR.UTF-8", "en_US.UTF-8", ","},  // then LC_NUMERIC
-      {"", "", "de_DE.UTF-8", ","},             // then LANG
-      {"", "", "en_GB.UTF-8", "."},
-      {"", "", "es_MX.UTF-8", "."},
-      {"", "", "pt_BR", ","},
-      {"", "", "POSIX", "."},
-  };
+  // LC_ALL wins, then LC_NUMERIC, then LANG; then the separator.
+  const std::array<const char*, 4> cases[] = {{"", "", "", "."},
+                                              {"C", "es_AR.UTF-8", "", "."},
+                                              {"", "es_AR.UTF-8", "en_US", ","},
+                                              {"", "", "de_DE.UTF-8", ","},
+                                              {"", "", "en_GB.UTF-8", "."},
+                                              {"", "", "es_MX.UTF-8", "."},
+                                              {"", "", "pt_BR", ","},
+                                              {"", "", "POSIX", "."}};
   for (const auto& [lcAll, lcNumeric, lang, separator] : cases) {
     ::setenv("LC_ALL", lcAll, 1);
     ::setenv("LC_NUMERIC", lcNumeric, 1);

@@ -1,6 +1,5 @@
-// The Qt window of frmMAIN under cMAIN::Mostrar (the modal loop, the keys from every control, the
-// option group, the typing limits, a failing run, the program's guarded dialog), its picture, the
-// message boxes and pointer of the Qt platform, and the program's preview window.
+// The Qt window of frmMAIN under cMAIN::Mostrar (keys, options, limits, a failing run, the
+// program's guarded dialog), and the message boxes and pointer of the Qt platform.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,9 +8,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QRadioButton>
-#include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <thread>
@@ -23,7 +19,6 @@
 #include "platform/qt/form_window.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_platform_port.h"
-#include "preview_window.h"
 #include "support/faulty_connection.h"
 #include "support/recording_platform.h"
 #include "support/session.h"
@@ -84,9 +79,6 @@ class QtDialogTest : public ::testing::Test {
     if (auto* log = qobject_cast<QPlainTextEdit*>(widget)) return log->toPlainText();
     return qobject_cast<QLabel*>(widget)->text();
   }
-  static bool Checked(FormWindow& window, const char* option) {
-    return qobject_cast<QRadioButton*>(window.WidgetFor(option))->isChecked();
-  }
 
   std::shared_ptr<test::RecordingPlatform> platform_ = std::make_shared<test::RecordingPlatform>();
   frmMAIN* form_ = nullptr;
@@ -138,7 +130,7 @@ TEST_F(QtDialogTest, TheBoxesFollowTheOptionsAndTheirLimitsAndReopeningResets) {
       for (const char* option : {"opLAPI", "opSinLAPI", "opTodos"}) {
         Click(window, option);
         const bool todos = std::string(option) == "opTodos";
-        EXPECT_TRUE(Checked(window, option));
+        EXPECT_TRUE(static_cast<OptionButton*>(form_->FindControl(option))->value());
         EXPECT_EQ(window.WidgetFor("txtCopias")->isEnabled(), todos) << option;
         EXPECT_EQ(form_->txtCopias().enabled(), todos) << option;
         EXPECT_EQ(Text(window, "txtCopias"), "7");
@@ -160,7 +152,7 @@ TEST_F(QtDialogTest, TheBoxesFollowTheOptionsAndTheirLimitsAndReopeningResets) {
   basGLOBAL::State().numeroInterno = "4712/B";
   Show([&](FormWindow& window) {
     EXPECT_EQ(Text(window, "txtLOG") + Text(window, "txtCopias"), "1");
-    EXPECT_TRUE(Checked(window, "opTodos") && window.WidgetFor("txtCopias")->isEnabled());
+    EXPECT_TRUE(form_->opTodos().value() && window.WidgetFor("txtCopias")->isEnabled());
     EXPECT_EQ(Text(window, "lbInterno") + Text(window, "Text1"), "4712/B4712/B");
     EXPECT_EQ(Text(window, "version"), "v  1.1.23");
     Press(Qt::Key_Escape);
@@ -227,34 +219,9 @@ TEST_F(QtDialogTest, AGuardedRunThatFailedWritesNothingAndSaysSoAndTheNextOneCom
   EXPECT_EQ(db.Count("subitems", "N"), 3);
 }
 
-// The window as drawn: a one-pixel black frame, and the layout's colours where it puts them.
-TEST_F(QtDialogTest, TheWindowIsDrawnWithItsFrameAndTheLayoutsColours) {
-  frmMAIN form(platform_, nullptr);
-  form.Load();
-  const QImage shot = FormWindow(form).grab().toImage();
-  ASSERT_EQ(shot.size(), QSize(350, 324));
-  for (QPoint at : {QPoint(0, 0), QPoint(349, 0), QPoint(0, 323), QPoint(349, 323), QPoint(175, 0),
-                    QPoint(0, 160), QPoint(349, 160), QPoint(175, 323)}) {
-    EXPECT_EQ(shot.pixelColor(at), QColor(0, 0, 0)) << at.x() << "," << at.y();
-  }
-  const QColor white(255, 255, 255), panel(255, 254, 213);
-  const std::pair<QPoint, QColor> spots[] = {
-      {{1, 1}, white},                     // the header band overhangs the frame
-      {{6, 101}, QColor(224, 224, 224)},   // the form
-      {{347, 41}, white},                  // the header band
-      {{301, 196}, panel},                 // the option panel
-      {{227, 147}, panel},                 // opTodos, right of its caption
-      {{49, 299}, QColor(192, 192, 192)},  // the key hint
-      {{61, 251}, white}};                 // the log box
-  for (const auto& [at, colour] : spots) {
-    EXPECT_EQ(shot.pixelColor(at), colour) << at.x() << "," << at.y();
-  }
-}
-
 // Each box is read from the screen and acknowledged with Return, as a user would.
 TEST(QtPlatformPortTest, BoxesShowTheIconOfTheirStyleAndThePointerStaysUntilSetAgain) {
-  QTemporaryDir folder;
-  QtPlatformPort port(SettingsStore((folder.path() + "/settings.db").toStdString()));
+  QtPlatformPort port(SettingsStore("never-written.db"));
   const std::pair<int, QMessageBox::Icon> styles[] = {{vbOKOnly, QMessageBox::NoIcon},
                                                       {vbCritical, QMessageBox::Critical},
                                                       {vbExclamation, QMessageBox::Warning},
@@ -286,27 +253,6 @@ TEST(QtPlatformPortTest, BoxesShowTheIconOfTheirStyleAndThePointerStaysUntilSetA
     const QCursor* cursor = QApplication::overrideCursor();
     EXPECT_EQ(cursor ? int(cursor->shape()) : -1, shape) << pointer;
   }
-  port.SaveSetting("TRELVO", "PROCESOS", "4711 = B", "SI");
-  EXPECT_EQ(SettingsStore((folder.path() + "/settings.db").toStdString())
-                .Get("TRELVO", "PROCESOS", "4711 = B"),
-            "SI");
-}
-
-TEST(PreviewWindowTest, ShowsEveryItemAndTheTotals) {
-  app::Preview preview;
-  preview.items = {{1, "1111111111 001", "1111111111", "001", "*", 2.5, true, false},
-                   {2, "", "", "", "not found", 4, false, false}};
-  preview.con = {1, 2.5};
-  preview.neither = {1, 4};
-  preview.sourceFob = 6.5;
-  const app::PreviewWindow window(preview);
-  ASSERT_EQ(window.table()->rowCount(), 2);
-  EXPECT_EQ(window.table()->item(0, 4)->text() + window.table()->item(0, 5)->text() +
-                window.table()->item(1, 4)->text(),
-            "*yesnot found");
-  EXPECT_EQ(window.totals()->text(),
-            "con LAPI: 1 items, FOB 2.5   sin LAPI: 0 items, FOB 0   neither: 1 items, FOB 4   "
-            "source FOB 6.5");
 }
 
 }  // namespace
