@@ -1,24 +1,28 @@
-// cMAIN::Mostrar with the Qt window: the modal loop, the keys from every control, the option
-// group, the typing limits and a failing run.
+// The Qt window of frmMAIN under cMAIN::Mostrar (keys, options, limits, a failing run, the
+// program's guarded dialog), and the message boxes and pointer of the Qt platform.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <thread>
-#include <tuple>
 
+#include "guarded_dialog.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
 #include "host/failure.h"
 #include "platform/qt/form_window.h"
 #include "platform/qt/qt_forms.h"
+#include "platform/qt/qt_platform_port.h"
+#include "support/faulty_connection.h"
 #include "support/recording_platform.h"
+#include "support/session.h"
+#include "support/test_database.h"
 
 namespace oq::qt {
 namespace {
@@ -30,9 +34,13 @@ class QtDialogTest : public ::testing::Test {
     basGLOBAL::State().numeroInterno = "4711";
     InstallQtMainForm(platform_, [this](frmMAIN& form) {
       form_ = &form;
-      form.SetCopyRuns(CopyRuns{[this](CopyContext& ctx) { Run("lpCopiar", ctx); },
-                                [this](CopyContext& ctx) { Run("lpCopiar_ConLAPI", ctx); },
-                                [this](CopyContext& ctx) { Run("lpCopiar_sinLAPI", ctx); }});
+      const auto run = [this](const char* name) {
+        return [this, name](CopyContext& ctx) {
+          runs_.push_back(name);
+          if (during_) during_(ctx);
+        };
+      };
+      form.SetCopyRuns({run("lpCopiar"), run("lpCopiar_ConLAPI"), run("lpCopiar_sinLAPI")});
     });
   }
   void TearDown() override {
@@ -40,27 +48,16 @@ class QtDialogTest : public ::testing::Test {
     basGLOBAL::Reset();
   }
 
-  void Run(const std::string& name, CopyContext& ctx) {
-    runs_.push_back(name);
-    if (during_) during_(ctx);
-  }
-
   // Calls Mostrar; `user` plays the user once the window is up and should end with ESC. A window
   // left open is a failure, and is closed so that the test goes on.
   void Show(const std::function<void(FormWindow&)>& user) {
     QTimer::singleShot(0, [this, user] {
       auto* window = qobject_cast<FormWindow*>(QApplication::activeModalWidget());
-      if (window == nullptr) {
-        ADD_FAILURE() << "no modal window";
-        if (form_ != nullptr) form_->Unload();
-        return;
-      }
+      ASSERT_NE(window, nullptr);
       EXPECT_TRUE(QTest::qWaitForWindowActive(window));
       user(*window);
-      if (form_->IsLoaded()) {
-        ADD_FAILURE() << "the dialog was left open";
-        form_->Unload();
-      }
+      EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the dialog was left open";
+      if (form_ != nullptr && form_->IsLoaded()) form_->Unload();
     });
     cMAIN().Mostrar();
   }
@@ -70,6 +67,7 @@ class QtDialogTest : public ::testing::Test {
   }
   static void Focus(FormWindow& window, const char* name) {
     window.WidgetFor(name)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(window.WidgetFor(name), Qt::Key_A, Qt::ControlModifier);  // selects its text
   }
   static void Click(FormWindow& window, const char* option) {
     QWidget* radio = window.WidgetFor(option);
@@ -81,9 +79,6 @@ class QtDialogTest : public ::testing::Test {
     if (auto* log = qobject_cast<QPlainTextEdit*>(widget)) return log->toPlainText();
     return qobject_cast<QLabel*>(widget)->text();
   }
-  static bool Checked(FormWindow& window, const char* option) {
-    return qobject_cast<QRadioButton*>(window.WidgetFor(option))->isChecked();
-  }
 
   std::shared_ptr<test::RecordingPlatform> platform_ = std::make_shared<test::RecordingPlatform>();
   frmMAIN* form_ = nullptr;
@@ -94,9 +89,9 @@ class QtDialogTest : public ::testing::Test {
 // Each showing opens with the focus in the log; F11 starts only the selected option's run, whatever
 // the modifiers; ESC ends Mostrar from whichever control has the focus.
 TEST_F(QtDialogTest, F11WithAnyModifiersStartsOnlyTheSelectedRunAndEscEndsFromAnyControl) {
-  const std::vector<std::pair<const char*, const char*>> options = {
+  const std::pair<std::string, const char*> options[] = {
       {"opTodos", "lpCopiar"}, {"opLAPI", "lpCopiar_ConLAPI"}, {"opSinLAPI", "lpCopiar_sinLAPI"}};
-  const std::vector<Qt::KeyboardModifiers> states = {
+  const Qt::KeyboardModifiers states[] = {
       Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier,
       Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier};
   const char* controls[] = {"txtLOG", "txtCopias", "Text1", "opTodos", "opLAPI"};  // one a state
@@ -104,118 +99,74 @@ TEST_F(QtDialogTest, F11WithAnyModifiersStartsOnlyTheSelectedRunAndEscEndsFromAn
   for (const auto& [option, run] : options) {
     for (Qt::KeyboardModifiers state : states) {
       // txtCopias takes no focus while greyed, so only opTodos's rounds visit every control.
-      const char* control = std::string(option) == "opTodos" ? controls[round++] : "Text1";
-      SCOPED_TRACE(std::string(option) + " " + std::to_string(state.toInt()) + " " + control);
+      const char* control = option == "opTodos" ? controls[round++] : "Text1";
+      SCOPED_TRACE(option + " " + std::to_string(state.toInt()) + " " + control);
       runs_.clear();
-      QString startFocus;
-      Show([&, opt = option](FormWindow& window) {
-        startFocus = QApplication::focusWidget()->objectName();
+      Show([&, opt = option.c_str()](FormWindow& window) {
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), "txtLOG");
         Click(window, opt);
         Focus(window, control);
         EXPECT_EQ(QApplication::focusWidget()->objectName(), control);
         Press(Qt::Key_F11, state);
         Press(Qt::Key_Escape);
       });
-      EXPECT_EQ(startFocus, "txtLOG");
       EXPECT_EQ(runs_, std::vector<std::string>{run});
       EXPECT_FALSE(form_->IsLoaded());
-      EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
   }
 }
 
-// The options grey and enable txtCopias keeping its text; a second showing starts afresh with the
-// current source number.
-TEST_F(QtDialogTest, OptionsGreyTheCopiesBoxKeepingItsTextAndReopeningResets) {
-  Show([&](FormWindow& window) {
-    QTest::keyClicks(window.WidgetFor("txtLOG"), "notas");
-    EXPECT_EQ(form_->txtLOG().text(), "notas");
-    Focus(window, "txtCopias");
-    QTest::keyClick(window.WidgetFor("txtCopias"), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(window.WidgetFor("txtCopias"), "7");
-    for (const char* option : {"opLAPI", "opSinLAPI", "opTodos", "opLAPI"}) {
-      SCOPED_TRACE(option);
-      Click(window, option);
-      const bool todos = std::string(option) == "opTodos";
-      EXPECT_TRUE(Checked(window, option));
-      EXPECT_EQ(window.WidgetFor("txtCopias")->isEnabled(), todos);
-      EXPECT_EQ(form_->txtCopias().enabled(), todos);
-      EXPECT_EQ(Text(window, "txtCopias"), "7");
-    }
-    Focus(window, "txtLOG");
-    Press(Qt::Key_Escape);
-  });
-  basGLOBAL::State().numeroInterno = "4712/B";
-  Show([&](FormWindow& window) {
-    EXPECT_EQ(Text(window, "txtLOG"), "");
-    EXPECT_EQ(Text(window, "txtCopias"), "1");
-    EXPECT_TRUE(Checked(window, "opTodos") && window.WidgetFor("txtCopias")->isEnabled());
-    EXPECT_EQ(Text(window, "lbInterno"), "4712/B");
-    EXPECT_EQ(Text(window, "Text1"), "4712/B");
-    EXPECT_EQ(Text(window, "version"), "v  1.1.23");
-    EXPECT_EQ(QApplication::focusWidget()->objectName(), "txtLOG");
-    Press(Qt::Key_Escape);
-  });
-}
-
-TEST_F(QtDialogTest, TypingInTheNewNumberStopsAtTheSessionsLimit) {
-  for (const auto& [sessionLimit, expected] : {std::pair{0, 40}, {25, 25}, {60, 60}}) {
-    SCOPED_TRACE(sessionLimit);
+// The options grey and enable txtCopias keeping its text; typing or pasting stops at a box's limit
+// (the session's for the new number, 40 when none; one character for the copies); a new showing
+// starts afresh with the current source number.
+TEST_F(QtDialogTest, TheBoxesFollowTheOptionsAndTheirLimitsAndReopeningResets) {
+  for (const auto& [sessionLimit, limit] : {std::pair{0, 40}, {6, 6}, {60, 60}}) {
     basGLOBAL::State().maxLength = sessionLimit;
-    Show([&, limit = expected](FormWindow& window) {
-      auto* text1 = window.WidgetFor("Text1");
+    Show([&, limit = limit](FormWindow& window) {
+      QTest::keyClicks(window.WidgetFor("txtLOG"), "notas");
+      EXPECT_EQ(form_->txtLOG().text(), "notas");
+      Focus(window, "txtCopias");
+      QTest::keyClicks(window.WidgetFor("txtCopias"), "7");
+      for (const char* option : {"opLAPI", "opSinLAPI", "opTodos"}) {
+        Click(window, option);
+        const bool todos = std::string(option) == "opTodos";
+        EXPECT_TRUE(static_cast<OptionButton*>(form_->FindControl(option))->value());
+        EXPECT_EQ(window.WidgetFor("txtCopias")->isEnabled(), todos) << option;
+        EXPECT_EQ(form_->txtCopias().enabled(), todos) << option;
+        EXPECT_EQ(Text(window, "txtCopias"), "7");
+      }
       Focus(window, "Text1");
-      QTest::keyClick(text1, Qt::Key_A, Qt::ControlModifier);
-      QTest::keyClicks(text1, QString(70, QLatin1Char('9')));
-      EXPECT_EQ(Text(window, "Text1"), QString(limit, QLatin1Char('9')));
+      QTest::keyClicks(window.WidgetFor("Text1"), QString(70, QLatin1Char('9')));
       EXPECT_EQ(form_->Text1().text(), std::string(static_cast<std::size_t>(limit), '9'));
+      for (const auto& [box, kept] : {std::pair{"Text1", limit}, {"txtCopias", 1}}) {
+        Focus(window, box);
+        QApplication::clipboard()->setText(QString(70, QLatin1Char('2')));
+        qobject_cast<QLineEdit*>(window.WidgetFor(box))->paste();
+        EXPECT_EQ(Text(window, box), QString(kept, QLatin1Char('2'))) << box;
+        EXPECT_EQ(static_cast<TextBox*>(form_->FindControl(box))->text(),
+                  std::string(static_cast<std::size_t>(kept), '2'));
+      }
       Press(Qt::Key_Escape);
     });
   }
-}
-
-// A paste past a box's limit keeps its first characters, in the window and in the form.
-TEST_F(QtDialogTest, APastePastTheLimitKeepsItsFirstCharacters) {
-  basGLOBAL::State().maxLength = 6;
+  basGLOBAL::State().numeroInterno = "4712/B";
   Show([&](FormWindow& window) {
-    for (const auto& [box, pasted, expected] :
-         {std::tuple{"Text1", "2024-0901-B", "2024-0"}, {"txtCopias", "25", "2"}}) {
-      Focus(window, box);
-      QTest::keyClick(window.WidgetFor(box), Qt::Key_A, Qt::ControlModifier);
-      QApplication::clipboard()->setText(QString::fromUtf8(pasted));
-      qobject_cast<QLineEdit*>(window.WidgetFor(box))->paste();
-      EXPECT_EQ(Text(window, box), QString::fromUtf8(expected)) << box;
-      EXPECT_EQ(static_cast<TextBox*>(form_->FindControl(box))->text(), expected);
-    }
+    EXPECT_EQ(Text(window, "txtLOG") + Text(window, "txtCopias"), "1");
+    EXPECT_TRUE(form_->opTodos().value() && window.WidgetFor("txtCopias")->isEnabled());
+    EXPECT_EQ(Text(window, "lbInterno") + Text(window, "Text1"), "4712/B4712/B");
+    EXPECT_EQ(Text(window, "version"), "v  1.1.23");
     Press(Qt::Key_Escape);
   });
 }
 
-// Qt shows windows on the application's thread only: Mostrar on another thread fails with a clear
-// failure, and the dialog of the application's thread still works.
-TEST_F(QtDialogTest, MostrarOnAnotherThreadFailsAndLeavesTheApplicationsThreadWorking) {
-  std::string failure;
-  std::thread([&failure] {
-    InstallQtMainForm(std::make_shared<test::RecordingPlatform>());
-    try {
-      cMAIN().Mostrar();
-    } catch (const Failure& f) {
-      failure = std::to_string(f.number()) + " " + f.description();
-    }
-  }).join();
-  EXPECT_TRUE(failure.starts_with("429 ") && failure.find("thread") != std::string::npos)
-      << failure;
-  Show([](FormWindow&) { Press(Qt::Key_Escape); });
-}
-
 // The window shows a run's log while it works; an unhandled failure ends the run there (the later
-// options are not read), closes the window and reaches the host.
+// options are not read), closes the window and reaches the host; on another thread than the
+// application's, where Qt shows no window, Mostrar fails.
 TEST_F(QtDialogTest, TheWindowShowsARunsLogAndAFailureEndsTheShowing) {
   QString shownDuringRun;
   during_ = [&](CopyContext& ctx) {
     ctx.form.let_txtLOG("Procesando...");
-    auto* window = qobject_cast<FormWindow*>(QApplication::activeModalWidget());
-    shownDuringRun = Text(*window, "txtLOG");
+    shownDuringRun = Text(*qobject_cast<FormWindow*>(QApplication::activeModalWidget()), "txtLOG");
     ctx.form.let_txtLOG("El interno 1 ya existe .-\r\nProceso terminado...");
   };
   Show([&](FormWindow& window) {
@@ -230,15 +181,78 @@ TEST_F(QtDialogTest, TheWindowShowsARunsLogAndAFailureEndsTheShowing) {
     form_->opLAPI().setValue(true);
     throw err::runtime(err::kTypeMismatch);
   };
-  try {
-    Show([&](FormWindow&) { Press(Qt::Key_F11); });
-    ADD_FAILURE() << "Mostrar returned normally";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), err::kTypeMismatch);
-  }
-  EXPECT_FALSE(form_->IsLoaded());
+  EXPECT_THROW(Show([&](FormWindow&) { Press(Qt::Key_F11); }), Failure);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
   EXPECT_EQ(runs_, std::vector<std::string>{"lpCopiar"});
+  std::thread([] {
+    InstallQtMainForm(std::make_shared<test::RecordingPlatform>());
+    EXPECT_THROW(cMAIN().Mostrar(), Failure);
+  }).join();
+}
+
+// The program's dialog: each F11 is one transaction, and a run that failed says so in the log.
+TEST_F(QtDialogTest, AGuardedRunThatFailedWritesNothingAndSaysSoAndTheNextOneCommits) {
+  test::TestDatabase db(test::AvailableBackends().front());
+  db.InsertInterno("A", 1, 2, 3);
+  auto faulty = std::make_shared<test::FaultyConnection>(db.internos());
+  faulty->failAt(3);  // the first run's cover sheet
+  app::RunGuard guard(faulty, dynamic_cast<connectors::TransactionControl*>(db.internos().get()),
+                      {}, {});
+  test::SetUpSession(
+      {guard.connection(), db.ncm(), "'2024-05-17'", "A", test::MakeDataAccessManager(), 0});
+  app::InstallGuardedQtForm(guard, platform_);
+  Show([&](FormWindow& window) {
+    Focus(window, "Text1");
+    QTest::keyClicks(window.WidgetFor("Text1"), "N");
+    Press(Qt::Key_F11);
+    const std::string log = Text(window, "txtLOG").toStdString();
+    EXPECT_TRUE(log.starts_with("Error en agregar la Caratula N")) << log;
+    EXPECT_TRUE(
+        log.ends_with("Proceso terminado...\nNothing was written: a statement failed: "
+                      "injected failure; the database is as it was before the run.\n"))
+        << log;
+    EXPECT_EQ(db.Count("facturas", "N"), 0);  // the invoices went before the cover sheet failed
+    Press(Qt::Key_F11);
+    Press(Qt::Key_Escape);
+  });
+  EXPECT_EQ(db.Count("caratula", "N"), 1);
+  EXPECT_EQ(db.Count("subitems", "N"), 3);
+}
+
+// Each box is read from the screen and acknowledged with Return, as a user would.
+TEST(QtPlatformPortTest, BoxesShowTheIconOfTheirStyleAndThePointerStaysUntilSetAgain) {
+  QtPlatformPort port(SettingsStore("never-written.db"));
+  const std::pair<int, QMessageBox::Icon> styles[] = {{vbOKOnly, QMessageBox::NoIcon},
+                                                      {vbCritical, QMessageBox::Critical},
+                                                      {vbExclamation, QMessageBox::Warning},
+                                                      {vbInformation, QMessageBox::Information}};
+  for (const auto& [style, icon] : styles) {
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      seen = QString("%1|%2|%3|%4|%5")
+                 .arg(box->icon())
+                 .arg(box->windowTitle(), box->text())
+                 .arg(box->standardButtons().toInt())
+                 .arg(box->isModal());
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    port.MsgBox("13 - Type mismatch\r\n\r\nSección cQUARDELINO", style);
+    EXPECT_EQ(seen,
+              QString::fromUtf8("%1|oQUARDELINO|13 - Type mismatch\n\nSección cQUARDELINO|%2|1")
+                  .arg(icon)
+                  .arg(int(QMessageBox::Ok)));
+  }
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  for (const auto& [pointer, shape] : {std::pair{vbHourglass, int(Qt::WaitCursor)},
+                                       {vbArrow, int(Qt::ArrowCursor)},
+                                       {vbHourglass, int(Qt::WaitCursor)},
+                                       {vbDefault, -1}}) {
+    port.SetMousePointer(pointer);
+    const QCursor* cursor = QApplication::overrideCursor();
+    EXPECT_EQ(cursor ? int(cursor->shape()) : -1, shape) << pointer;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// GoogleTest with a QApplication, which every widget test needs. Without a chosen platform the
-// tests run offscreen, so that no display is needed anywhere.
+// GoogleTest with the QApplication that every widget test needs, offscreen unless told otherwise.
 #include <gtest/gtest.h>
 
 #include <QApplication>
