@@ -1,12 +1,11 @@
+// The program's database URLs and its data folder.
 #include "connection_url.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
+#include "../host/test_support.h"
 #include "app_paths.h"
 #include "host/recordset.h"
-#include "temp_folder.h"
 
 namespace oq::app {
 namespace {
@@ -26,6 +25,7 @@ TEST(ConnectionUrl, OpensSqliteFilesWithTheirOptions) {
   const std::string path = folder.file("x.db");
   auto created = OpenConnection("sqlite:" + path, true);
   EXPECT_EQ(Pragma(*created, "journal_mode"), Variant::String("wal"));
+  EXPECT_EQ(Pragma(*created, "synchronous"), Variant::Long(1));  // NORMAL
   created.reset();
 
   auto durable =
@@ -49,31 +49,24 @@ TEST(ConnectionUrl, RefusesWhatItCannotOpen) {
   EXPECT_FALSE(std::filesystem::exists(missing));  // a copy must not create an empty database
   EXPECT_THROW(OpenConnection("mysql://host/db", true), std::invalid_argument);
   EXPECT_THROW(DialectOf(missing), std::invalid_argument);
-  EXPECT_THROW(OpenConnection("sqlite:", true), std::invalid_argument);
-  EXPECT_THROW(OpenConnection("sqlite:" + missing + "?cache=big", true), std::invalid_argument);
-  EXPECT_THROW(OpenConnection("sqlite:" + missing + "?busy_timeout=soon", true),
-               std::invalid_argument);
-  EXPECT_THROW(OpenConnection("sqlite:" + missing + "?journal_mode", true), std::invalid_argument);
+  for (const char* bad : {"", "?cache=big", "?busy_timeout=soon", "?journal_mode"}) {
+    const std::string url = "sqlite:" + (*bad ? missing + bad : "");
+    EXPECT_THROW(OpenConnection(url, true), std::invalid_argument) << url;
+  }
 }
 
 TEST(AppPaths, DataFolderFollowsXdgThenHome) {
-  const char* savedXdg = std::getenv("XDG_DATA_HOME");
-  const char* savedHome = std::getenv("HOME");
-  const std::string xdg = savedXdg ? savedXdg : "";
-  const std::string home = savedHome ? savedHome : "";
-
-  setenv("XDG_DATA_HOME", "/data/x", 1);
-  setenv("HOME", "/home/u", 1);
-  EXPECT_EQ(DefaultDataFolder(), "/data/x/oquardelino");
-  EXPECT_EQ(DefaultInternosPath(), "/data/x/oquardelino/internos.db");
-  setenv("XDG_DATA_HOME", "relative", 1);
+  ScopedVariable home("HOME", "/home/u");
+  {
+    ScopedVariable xdg("XDG_DATA_HOME", "/data/x");
+    EXPECT_EQ(DefaultDataFolder(), "/data/x/oquardelino");
+    EXPECT_EQ(DefaultInternosPath(), "/data/x/oquardelino/internos.db");
+  }
+  ScopedVariable relative("XDG_DATA_HOME", "relative");
   EXPECT_EQ(DefaultNcmPath(), "/home/u/.local/share/oquardelino/ncm.db");
-  unsetenv("XDG_DATA_HOME");
-  unsetenv("HOME");
+  ScopedVariable noXdg("XDG_DATA_HOME", nullptr);
+  ScopedVariable noHome("HOME", nullptr);
   EXPECT_THROW(DefaultDataFolder(), std::runtime_error);
-
-  if (savedXdg) setenv("XDG_DATA_HOME", xdg.c_str(), 1);
-  if (savedHome) setenv("HOME", home.c_str(), 1);
 }
 
 }  // namespace

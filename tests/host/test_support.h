@@ -3,10 +3,47 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <random>
 #include <string>
 
-#include "../connectors/temp_folder.h"
 #include "host/failure.h"
+
+namespace oq::test {
+
+// A fresh folder under the system's temporary folder, removed with its contents at scope end.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::random_device seed;
+    path_ = std::filesystem::temp_directory_path() /
+            ("oq-test-" + std::to_string(seed()) + std::to_string(seed()));
+    std::filesystem::create_directories(path_);
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The Failure that `call` throws; number 0, with empty texts, when it throws none.
+template <typename Call>
+Failure FailureOf(Call call) {
+  try {
+    call();
+  } catch (const Failure& failure) {
+    return failure;
+  }
+  return Failure(0, "", "");
+}
+
+}  // namespace oq::test
 
 // Sets (or, given null, removes) an environment variable for the scope's life.
 class ScopedVariable {
@@ -27,8 +64,8 @@ class ScopedVariable {
   std::optional<std::string> previous_;
 };
 
-// Points the per-user component registry (OQ_COMPONENT_REGISTRY) at a file in a fresh temporary
-// folder for the scope's life, so that no test reads or writes the user's own registry.
+// Points the per-user component registry at a file in a fresh folder for the scope's life, so that
+// no test reads or writes the user's own registry.
 class ScopedRegistry {
  public:
   std::filesystem::path file() const { return folder_.path() / "components.json"; }
@@ -37,9 +74,3 @@ class ScopedRegistry {
   oq::test::TempFolder folder_;
   ScopedVariable variable_{"OQ_COMPONENT_REGISTRY", file().c_str()};
 };
-
-// The number of the Failure that `call` throws, or 0 when it throws none.
-template <typename Call>
-std::int32_t FailureNumber(Call call) {
-  return oq::test::FailureOf(call).number();
-}
