@@ -10,35 +10,25 @@
 namespace oq::app {
 namespace {
 
-Variant Pragma(HostConnection& connection, const std::string& name,
-               const std::string& column = "") {
-  Variant recordset;
-  connection.put_sql("pragma " + name);
-  connection.crearrs(recordset);
-  return dynamic_cast<Recordset&>(*recordset.asObject())
-      .Fields(column.empty() ? name : column)
-      .Value();
-}
-
-TEST(ConnectionUrl, OpensSqliteFilesWithTheirOptions) {
+TEST(ConnectionUrl, OpensSqliteFilesWithTheirOptionsAndRefusesWhatItCannotOpen) {
   test::TempFolder folder;
   const std::string path = folder.file("x.db");
-  auto created = OpenConnection("sqlite:" + path, true);
-  EXPECT_EQ(Pragma(*created, "journal_mode"), Variant::String("wal"));
-  EXPECT_EQ(Pragma(*created, "synchronous"), Variant::Long(1));  // NORMAL
-  created.reset();
-
-  auto durable =
-      OpenConnection("sqlite://" + path + "?journal_mode=DELETE&synchronous=FULL", false);
-  EXPECT_EQ(Pragma(*durable, "journal_mode"), Variant::String("delete"));
-  EXPECT_EQ(Pragma(*durable, "synchronous"), Variant::Long(2));
-  auto patient = OpenConnection("sqlite:" + path + "?busy_timeout=1500", false);
-  EXPECT_EQ(Pragma(*patient, "busy_timeout", "timeout"), Variant::Long(1500));
+  const auto pragma = [](const std::string& url, const std::string& name, const char* column) {
+    auto connection = OpenConnection(url, true);
+    Variant recordset;
+    connection->put_sql("pragma " + name);
+    connection->crearrs(recordset);
+    return dynamic_cast<Recordset&>(*recordset.asObject()).Fields(column).Value();
+  };
+  EXPECT_EQ(pragma("sqlite:" + path, "journal_mode", "journal_mode"), Variant::String("wal"));
+  EXPECT_EQ(pragma("sqlite:" + path, "synchronous", "synchronous"), Variant::Long(1));  // NORMAL
+  const std::string durable = "sqlite://" + path + "?journal_mode=DELETE&synchronous=FULL";
+  EXPECT_EQ(pragma(durable, "journal_mode", "journal_mode"), Variant::String("delete"));
+  EXPECT_EQ(pragma(durable, "synchronous", "synchronous"), Variant::Long(2));
+  EXPECT_EQ(pragma("sqlite:" + path + "?busy_timeout=1500", "busy_timeout", "timeout"),
+            Variant::Long(1500));
   EXPECT_EQ(DialectOf("sqlite:" + path), Dialect::kSqlite);
-}
 
-TEST(ConnectionUrl, RefusesWhatItCannotOpen) {
-  test::TempFolder folder;
   const std::string missing = folder.file("missing.db");
   try {
     OpenConnection("sqlite:" + missing, false);

@@ -1,15 +1,20 @@
-// cMAIN as clients reach it: by its methods, and through dispatch by id or name.
+// cMAIN as clients reach it: by its methods, by dispatch, and by name through the per-user
+// component registry and liboquardelino, loaded as a host loads it.
 #include "host/cMAIN.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <thread>
 
+#include "host/automation_object.h"
 #include "host/basGLOBAL.h"
 #include "host/class_identity.h"
 #include "host/component_registry.h"
-#include "host/data_access_manager.h"
 #include "host/dispatch.h"
+#include "host/server_loader.h"
+#include "host/server_registry.h"
 #include "test_support.h"
 
 namespace oq {
@@ -21,14 +26,7 @@ constexpr auto kGet = InvokeKind::kPropertyGet;
 constexpr auto kMethod = InvokeKind::kMethod;
 const std::string kDam(identity::kDataAccessManagerProgId);
 
-struct Connection : Object {};
-
-struct Manager : DataAccessManager {
-  std::string getMidFormatbyEntity(const std::string&, const std::string&, const std::string&,
-                                   const std::string&) override {
-    return "";
-  }
-};
+struct Connection : Object {};  // any host object: a connection or a manager
 
 class cMAINTest : public ::testing::Test {
  protected:
@@ -40,8 +38,26 @@ class cMAINTest : public ::testing::Test {
   Variant Invoke(DispId id, InvokeKind kind, std::vector<Variant> args) {
     return dispatch::Invoke(object_, id, kind, args);
   }
+  static std::int32_t Refusal(AutomationObject& object, const char* name, InvokeKind kind,
+                              std::vector<Variant> args) {
+    return FailureOf([&] { object.Invoke(object.GetIDsOfNames(name), kind, args); }).number();
+  }
+  static RegisteredClass Class(int n) {
+    const std::string s = std::to_string(n);
+    return {"{00000000-0000-0000-0000-" + std::to_string(100000000000 + n) + "}", "Test.Class" + s,
+            "Apartment", "/lib/test" + s + ".so", ""};
+  }
+  // The library is never closed: the process keeps component libraries loaded.
+  template <typename Function>
+  static Function Entry(const char* name) {
+    static void* const library = ::dlopen(OQ_COMPONENT_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    return reinterpret_cast<Function>(library ? ::dlsym(library, name) : nullptr);
+  }
 
-  ScopedRegistry userRegistry_;  // empty: nothing is creatable through the user's registry
+  test::TempFolder folder_;  // the user's registry, empty at first
+  const std::filesystem::path file_ = folder_.path() / "components.json";
+  ScopedVariable variable_{"OQ_COMPONENT_REGISTRY", file_.c_str()};
+  ServerRegistry registry_{file_};
   cMAIN object_;
 };
 
@@ -71,15 +87,15 @@ TEST_F(cMAINTest, InstancesOfOneThreadShareOneStateThatHoldsCountedReferences) {
 // The registered manager is created and dropped at once; the session keeps the caller's object,
 // or its earlier one when the registered manager cannot be created.
 TEST_F(cMAINTest, DataAccessManagerIsTheCallersObject) {
-  auto hostManager = std::make_shared<Manager>();
+  auto hostManager = std::make_shared<Connection>();
   basGLOBAL::State().dataAccessManager = hostManager;
-  Variant p_DAM = Variant::Object(std::make_shared<Manager>());
+  Variant p_DAM = Variant::Object(std::make_shared<Connection>());
   EXPECT_EQ(FailureOf([&] { object_.GetDataAccessManager(p_DAM); }).number(), 429);
   EXPECT_EQ(basGLOBAL::State().dataAccessManager, hostManager);
 
-  std::vector<std::weak_ptr<Manager>> created;
+  std::vector<std::weak_ptr<Connection>> created;
   ComponentRegistry::instance().add(kDam, [&created] {
-    auto manager = std::make_shared<Manager>();
+    auto manager = std::make_shared<Connection>();
     created.push_back(manager);
     return manager;
   });
@@ -100,13 +116,13 @@ TEST_F(cMAINTest, DataAccessManagerIsTheCallersObject) {
 }
 
 TEST_F(cMAINTest, DispatchFindsMembersByNameInAnyCaseAndConvertsAsAutomationDoes) {
-  for (const auto& [name, id] :
-       {std::pair{"pLENMaxInterno", 0x68030000}, {"numero_interno", 0x68030001},
-        {"GetDataAccessManager", 0x60030002}, {"MOSTRAR", 0x60030003},
-        {"setConexionAInternos", 0x60030004}, {"SetFechaActualDeInternos", 0x60030005},
-        {"setconexionancm", 0x60030006}}) {
-    EXPECT_EQ(object_.GetIDsOfNames(name), id) << name;
-  }
+  const std::pair<const char*, DispId> names[] = {
+      {"pLENMaxInterno", 0x68030000},       {"numero_interno", 0x68030001},
+      {"GetDataAccessManager", 0x60030002}, {"MOSTRAR", 0x60030003},
+      {"setConexionAInternos", 0x60030004}, {"SetFechaActualDeInternos", 0x60030005},
+      {"setconexionancm", 0x60030006},
+  };
+  for (const auto& [name, id] : names) EXPECT_EQ(object_.GetIDsOfNames(name), id) << name;
   for (const char* unknown : {"Numero", "Mostrar ", "", "getNumero_Interno"}) {
     EXPECT_EQ(FailureOf([&] { object_.GetIDsOfNames(unknown); }).number(), 438) << unknown;
   }
@@ -126,11 +142,14 @@ TEST_F(cMAINTest, DispatchFindsMembersByNameInAnyCaseAndConvertsAsAutomationDoes
   EXPECT_EQ(state.numeroInterno, "") << "Empty is an empty text";
 
   // Whole numbers round half to even; True is -1.
-  for (const auto& [value, stored] :
-       {std::pair{Variant::Long(25), 25}, {Variant::Double(3.5), 4}, {Variant::Double(2.5), 2},
-        {Variant::Double(-2.5), -2}, {Variant::Double(-3.5), -4}, {Variant::Double(0.5), 0},
-        {Variant::Double(2.500001), 3}, {Variant::Boolean(true), -1}, {Variant(), 0},
-        {Variant::Integer(-32768), -32768}, {Variant::LongLong(2147483647), 2147483647}}) {
+  const std::pair<Variant, std::int32_t> lengths[] = {
+      {Variant::Double(3.5), 4},          {Variant::Double(2.5), 2},
+      {Variant::Double(-2.5), -2},        {Variant::Double(-3.5), -4},
+      {Variant::Double(0.5), 0},          {Variant::Double(2.500001), 3},
+      {Variant::Boolean(true), -1},       {Variant(), 0},
+      {Variant::Integer(-32768), -32768}, {Variant::LongLong(INT32_MAX), INT32_MAX},
+  };
+  for (const auto& [value, stored] : lengths) {
     Invoke(dispatch::kPLenMaxInterno, kPut, {value});
     EXPECT_EQ(Invoke(dispatch::kPLenMaxInterno, kGet | kMethod, {}), Variant::Long(stored));
   }
@@ -171,6 +190,120 @@ TEST_F(cMAINTest, RefusedCallsFailAsClientsSeeThemAndChangeNothing) {
   EXPECT_EQ(basGLOBAL::State().maxLength, 7);
   EXPECT_EQ(basGLOBAL::State().internos, nullptr);
   EXPECT_EQ(basGLOBAL::State().fechaActual, "");
+}
+
+TEST_F(cMAINTest, RegistryPathFollowsTheEnvironment) {
+  EXPECT_EQ(ServerRegistry::DefaultPath(), file_);
+  ScopedVariable noOverride("OQ_COMPONENT_REGISTRY", "");
+  ScopedVariable home("HOME", "/home/u");
+  {
+    ScopedVariable xdg("XDG_CONFIG_HOME", "/xdg");
+    EXPECT_EQ(ServerRegistry::DefaultPath(), "/xdg/oquardelino/components.json");
+  }
+  ScopedVariable noXdg("XDG_CONFIG_HOME", nullptr);
+  EXPECT_EQ(ServerRegistry::DefaultPath(), "/home/u/.config/oquardelino/components.json");
+  ScopedVariable noHome("HOME", nullptr);
+  EXPECT_THROW(ServerRegistry::DefaultPath(), Failure);
+}
+
+TEST_F(cMAINTest, ClassesAreFoundByNameAndIdWithoutRegardToCase) {
+  EXPECT_EQ(registry_.ClassIdOf("Test.Class1"), std::nullopt) << "a missing file is empty";
+  RegisteredClass entry = Class(1);
+  entry.classId = "{abcdef00-0000-0000-0000-000000000001}";
+  registry_.RegisterClass(entry);
+  registry_.RegisterClass(Class(2));
+  EXPECT_EQ(registry_.ClassIdOf("TEST.CLASS1"), "{ABCDEF00-0000-0000-0000-000000000001}");
+  const auto found = registry_.FindClass("{AbCdEf00-0000-0000-0000-000000000001}");
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->progId, "Test.Class1");
+  EXPECT_EQ(found->libraryPath, "/lib/test1.so");
+
+  entry.progId = "test.class1";  // the same name, spelt otherwise, now names class 2
+  entry.classId = Class(2).classId;
+  registry_.RegisterClass(entry);
+  EXPECT_EQ(registry_.ClassIdOf("Test.Class1"), Class(2).classId);
+  registry_.UnregisterClass(Class(2).classId);
+  EXPECT_EQ(registry_.ClassIdOf("Test.Class1"), std::nullopt);
+  EXPECT_EQ(registry_.ClassIdOf("Test.Class2"), std::nullopt);
+  EXPECT_TRUE(registry_.FindClass("{ABCDEF00-0000-0000-0000-000000000001}"));
+}
+
+TEST_F(cMAINTest, ConcurrentRegistrationsLoseNothing) {
+  auto writer = [&](int first) {
+    ServerRegistry own(file_);  // as another program would
+    for (int n = first; n < first + 25; ++n) own.RegisterClass(Class(n));
+  };
+  std::thread a(writer, 0);
+  std::thread b(writer, 25);
+  a.join();
+  b.join();
+  for (int n = 0; n < 50; ++n) EXPECT_EQ(registry_.ClassIdOf(Class(n).progId), Class(n).classId);
+}
+
+TEST_F(cMAINTest, DamagedFilesOrAMissingLibraryCreateNothing) {
+  std::ofstream(file_) << "[1, 2";
+  EXPECT_EQ(FailureOf([&] { registry_.RegisterClass(Class(1)); }).number(), err::kPathFileAccess);
+  std::ifstream in(file_);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "[1, 2") << "left as it was";
+  EXPECT_EQ(FailureOf([] { CreateObject("Test.Class1"); }).number(), 429);
+  for (const char* content : {"{}", R"({"names": {"Test.Class1": "{X}"}, "classes": 5})",
+                              R"({"names": {"Test.Class1": "{X}"}, "classes": {"{X}": 1}})"}) {
+    std::ofstream(file_) << content;
+    EXPECT_EQ(FailureOf([] { CreateObject("Test.Class1"); }).number(), 429) << content;
+    EXPECT_FALSE(registry_.FindClass("{X}")) << content;
+  }
+  std::filesystem::remove(file_);
+  registry_.RegisterClass(Class(3));  // a registered name without a loadable library
+  EXPECT_EQ(FailureOf([] { CreateObject("test.class3"); }).number(), 429);
+}
+
+TEST_F(cMAINTest, TheLibraryServesCMAINOnlyAndRegistersItByName) {
+  const auto getClassObject = Entry<oq_get_class_object_fn>("DllGetClassObject");
+  const auto canUnloadNow = Entry<oq_can_unload_now_fn>("DllCanUnloadNow");
+  const auto registerServer = Entry<oq_register_server_fn>("DllRegisterServer");
+  const auto unregisterServer = Entry<oq_unregister_server_fn>("DllUnregisterServer");
+  ASSERT_TRUE(getClassObject && canUnloadNow && registerServer && unregisterServer);
+  oq_class_factory* factory = reinterpret_cast<oq_class_factory*>(&factory);
+  EXPECT_EQ(getClassObject("{00000000-0000-0000-0000-000000000001}", &factory),
+            OQ_CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(factory, nullptr);
+  ASSERT_EQ(getClassObject("{f0bec779-ff07-4cc0-ba67-74dac1c1954d}", &factory), OQ_S_OK);
+  oq_object* handle = nullptr;
+  ASSERT_EQ(factory->CreateInstance(factory, nullptr, &handle), OQ_S_OK);
+  factory->Release(factory);
+  auto cmain = std::dynamic_pointer_cast<AutomationObject>(TakeObject(handle));
+  ASSERT_NE(cmain, nullptr);
+  EXPECT_EQ(canUnloadNow(), OQ_S_FALSE) << "cMAIN is alive";
+
+  std::vector<Variant> length{Variant::Long(25)};
+  cmain->Invoke(cmain->GetIDsOfNames("pLenMaxInterno"), InvokeKind::kPropertyPut, length);
+  std::vector<Variant> none;
+  EXPECT_EQ(cmain->Invoke(0x68030000, InvokeKind::kPropertyGet, none), Variant::Long(25));
+  EXPECT_EQ(basGLOBAL::State().maxLength, 0) << "the library keeps its own session state";
+  EXPECT_EQ(Refusal(*cmain, "Numero_Interno", InvokeKind::kPropertyGet, {}), 438);
+  EXPECT_EQ(Refusal(*cmain, "GetDataAccessManager", InvokeKind::kMethod, {Variant()}), 429);
+  // Qt ends the process when it finds no display; the library must turn that into a failure.
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    ::unsetenv(variable);
+  }
+  EXPECT_EQ(Refusal(*cmain, "Mostrar", InvokeKind::kMethod, {}), 429);
+  cmain.reset();
+  EXPECT_EQ(canUnloadNow(), OQ_S_OK);
+
+  EXPECT_THROW(CreateObject("oQUARDELINO.cMAIN"), Failure);
+  ASSERT_EQ(registerServer(), OQ_S_OK);
+  const auto entry = registry_.FindClass(std::string(identity::kClassId));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->progId, "oQUARDELINO.cMAIN");
+  EXPECT_EQ(entry->libraryPath, std::filesystem::canonical(OQ_COMPONENT_LIBRARY).string());
+  EXPECT_TRUE(registry_.FindTypeLibrary(entry->typeLibraryId));
+  cmain = std::dynamic_pointer_cast<AutomationObject>(CreateObject("oquardelino.cmain"));
+  ASSERT_NE(cmain, nullptr);
+  EXPECT_EQ(Refusal(*cmain, "Numero_Interno", InvokeKind::kPropertyPut, {Variant::String("A")}), 0);
+  ASSERT_EQ(unregisterServer(), OQ_S_OK);
+  EXPECT_FALSE(registry_.FindClass(std::string(identity::kClassId)));
+  EXPECT_FALSE(registry_.FindTypeLibrary(entry->typeLibraryId));
+  EXPECT_THROW(CreateObject("oQUARDELINO.cMAIN"), Failure);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <cstdlib>
+#include <stdlib.h>
+
 #include <filesystem>
 #include <optional>
-#include <random>
 #include <string>
 
 #include "host/failure.h"
@@ -14,10 +14,8 @@ namespace oq::test {
 class TempFolder {
  public:
   TempFolder() {
-    std::random_device seed;
-    path_ = std::filesystem::temp_directory_path() /
-            ("oq-test-" + std::to_string(seed()) + std::to_string(seed()));
-    std::filesystem::create_directories(path_);
+    std::string pattern = (std::filesystem::temp_directory_path() / "oq-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
   }
   ~TempFolder() {
     std::error_code ignored;
@@ -62,15 +60,4 @@ class ScopedVariable {
   }
   std::string name_;
   std::optional<std::string> previous_;
-};
-
-// Points the per-user component registry at a file in a fresh folder for the scope's life, so that
-// no test reads or writes the user's own registry.
-class ScopedRegistry {
- public:
-  std::filesystem::path file() const { return folder_.path() / "components.json"; }
-
- private:
-  oq::test::TempFolder folder_;
-  ScopedVariable variable_{"OQ_COMPONENT_REGISTRY", file().c_str()};
 };
