@@ -6,11 +6,7 @@ namespace oq::sqlite {
 namespace {
 
 TEST(LeftTranslation, RewritesCallsOutsideLiteralsAndQuotedNames) {
-  struct Case {
-    const char* sql;
-    const char* expected;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"select left('abc', 2)", "select substr('abc', 1, 2)"},
       {"select LEFT ( x , 3 ) from t", "select substr(x, 1, 3) from t"},
       {"left(left(x, 5), f(a, b))", "substr(substr(x, 1, 5), 1, f(a, b))"},
@@ -28,7 +24,7 @@ TEST(LeftTranslation, RewritesCallsOutsideLiteralsAndQuotedNames) {
       {"select left('x", "select left('x"},
       {"left", "left"},
   };
-  for (const Case& c : cases) EXPECT_EQ(TranslateLeftCalls(c.sql), c.expected) << c.sql;
+  for (const auto& [sql, expected] : cases) EXPECT_EQ(TranslateLeftCalls(sql), expected) << sql;
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "host/class_identity.h"
 #include "host/component_registry.h"
 #include "host/dispatch.h"
-#include "host/server_loader.h"
+#include "host/in_process_server.h"
 #include "host/server_registry.h"
 #include "test_support.h"
 
@@ -160,14 +160,7 @@ TEST_F(cMAINTest, RefusedCallsFailAsClientsSeeThemAndChangeNothing) {
   basGLOBAL::State().maxLength = 7;
   const Variant text = Variant::String("X");
   const Variant conn = Variant::Object(std::make_shared<Connection>());
-  struct Case {
-    const char* what;
-    DispId id;
-    InvokeKind kind;
-    std::vector<Variant> args;
-    std::int32_t number;
-  };
-  const Case cases[] = {
+  const std::tuple<const char*, DispId, InvokeKind, std::vector<Variant>, std::int32_t> cases[] = {
       {"read of put-only Numero_Interno", dispatch::kNumeroInterno, kGet, {}, 438},
       {"method called as property", dispatch::kMostrar, kGet, {}, 438},
       {"setter called as put", dispatch::kSetConexionAInternos, kPut, {conn}, 438},
@@ -183,8 +176,8 @@ TEST_F(cMAINTest, RefusedCallsFailAsClientsSeeThemAndChangeNothing) {
       {"length past 32 bits", dispatch::kPLenMaxInterno, kPut, {Variant::Double(3e9)}, 6},
       {"length below 32 bits", dispatch::kPLenMaxInterno, kPut, {Variant::Double(-3e9)}, 6},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(FailureOf([&] { Invoke(c.id, c.kind, c.args); }).number(), c.number) << c.what;
+  for (const auto& [what, id, kind, args, number] : cases) {
+    EXPECT_EQ(FailureOf([&] { Invoke(id, kind, args); }).number(), number) << what;
   }
   EXPECT_EQ(basGLOBAL::State().numeroInterno, "N-1");
   EXPECT_EQ(basGLOBAL::State().maxLength, 7);
@@ -257,21 +250,19 @@ TEST_F(cMAINTest, DamagedFilesOrAMissingLibraryCreateNothing) {
   EXPECT_EQ(FailureOf([] { CreateObject("test.class3"); }).number(), 429);
 }
 
-TEST_F(cMAINTest, TheLibraryServesCMAINOnlyAndRegistersItByName) {
-  const auto getClassObject = Entry<oq_get_class_object_fn>("DllGetClassObject");
+TEST_F(cMAINTest, TheLibraryRegistersCMAINByNameAndServesItAlone) {
   const auto canUnloadNow = Entry<oq_can_unload_now_fn>("DllCanUnloadNow");
   const auto registerServer = Entry<oq_register_server_fn>("DllRegisterServer");
   const auto unregisterServer = Entry<oq_unregister_server_fn>("DllUnregisterServer");
-  ASSERT_TRUE(getClassObject && canUnloadNow && registerServer && unregisterServer);
-  oq_class_factory* factory = reinterpret_cast<oq_class_factory*>(&factory);
-  EXPECT_EQ(getClassObject("{00000000-0000-0000-0000-000000000001}", &factory),
-            OQ_CLASS_E_CLASSNOTAVAILABLE);
-  EXPECT_EQ(factory, nullptr);
-  ASSERT_EQ(getClassObject("{f0bec779-ff07-4cc0-ba67-74dac1c1954d}", &factory), OQ_S_OK);
-  oq_object* handle = nullptr;
-  ASSERT_EQ(factory->CreateInstance(factory, nullptr, &handle), OQ_S_OK);
-  factory->Release(factory);
-  auto cmain = std::dynamic_pointer_cast<AutomationObject>(TakeObject(handle));
+  ASSERT_TRUE(canUnloadNow && registerServer && unregisterServer);
+  EXPECT_THROW(CreateObject("oQUARDELINO.cMAIN"), Failure);
+  ASSERT_EQ(registerServer(), OQ_S_OK);
+  const auto entry = registry_.FindClass(std::string(identity::kClassId));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->progId, "oQUARDELINO.cMAIN");
+  EXPECT_EQ(entry->libraryPath, std::filesystem::canonical(OQ_COMPONENT_LIBRARY).string());
+  EXPECT_TRUE(registry_.FindTypeLibrary(entry->typeLibraryId));
+  auto cmain = std::dynamic_pointer_cast<AutomationObject>(CreateObject("oquardelino.cmain"));
   ASSERT_NE(cmain, nullptr);
   EXPECT_EQ(canUnloadNow(), OQ_S_FALSE) << "cMAIN is alive";
 
@@ -290,16 +281,11 @@ TEST_F(cMAINTest, TheLibraryServesCMAINOnlyAndRegistersItByName) {
   cmain.reset();
   EXPECT_EQ(canUnloadNow(), OQ_S_OK);
 
-  EXPECT_THROW(CreateObject("oQUARDELINO.cMAIN"), Failure);
-  ASSERT_EQ(registerServer(), OQ_S_OK);
-  const auto entry = registry_.FindClass(std::string(identity::kClassId));
-  ASSERT_TRUE(entry);
-  EXPECT_EQ(entry->progId, "oQUARDELINO.cMAIN");
-  EXPECT_EQ(entry->libraryPath, std::filesystem::canonical(OQ_COMPONENT_LIBRARY).string());
-  EXPECT_TRUE(registry_.FindTypeLibrary(entry->typeLibraryId));
-  cmain = std::dynamic_pointer_cast<AutomationObject>(CreateObject("oquardelino.cmain"));
-  ASSERT_NE(cmain, nullptr);
-  EXPECT_EQ(Refusal(*cmain, "Numero_Interno", InvokeKind::kPropertyPut, {Variant::String("A")}), 0);
+  RegisteredClass other = *entry;  // a class the library does not serve
+  other.classId = Class(1).classId;
+  other.progId = "Test.Other";
+  registry_.RegisterClass(other);
+  EXPECT_EQ(FailureOf([] { CreateObject("Test.Other"); }).number(), 429);
   ASSERT_EQ(unregisterServer(), OQ_S_OK);
   EXPECT_FALSE(registry_.FindClass(std::string(identity::kClassId)));
   EXPECT_FALSE(registry_.FindTypeLibrary(entry->typeLibraryId));
