@@ -23,6 +23,8 @@ TEST(LeftTranslation, RewritesCallsOutsideLiteralsAndQuotedNames) {
       {"left(a, b, c) + left(a)", "left(a, b, c) + left(a)"},
       {"select left('x", "select left('x"},
       {"left", "left"},
+      {"xleft(a, 1)", "xleft(a, 1)"},
+      {"select Àleft(x, 1)", "select Àleft(x, 1)"},  // À ends in byte 0x80, a name byte
   };
   for (const auto& [sql, expected] : cases) EXPECT_EQ(TranslateLeftCalls(sql), expected) << sql;
 }
