@@ -1,79 +1,60 @@
+// The program's database URLs and its data folder.
 #include "connection_url.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
+#include "../host/test_support.h"
 #include "app_paths.h"
 #include "host/recordset.h"
-#include "temp_folder.h"
 
 namespace oq::app {
 namespace {
 
-Variant Pragma(HostConnection& connection, const std::string& name,
-               const std::string& column = "") {
-  Variant recordset;
-  connection.put_sql("pragma " + name);
-  connection.crearrs(recordset);
-  return dynamic_cast<Recordset&>(*recordset.asObject())
-      .Fields(column.empty() ? name : column)
-      .Value();
-}
-
-TEST(ConnectionUrl, OpensSqliteFilesWithTheirOptions) {
+TEST(ConnectionUrl, OpensSqliteFilesWithTheirOptionsAndRefusesWhatItCannotOpen) {
   test::TempFolder folder;
   const std::string path = folder.file("x.db");
-  auto created = OpenConnection("sqlite:" + path, true);
-  EXPECT_EQ(Pragma(*created, "journal_mode"), Variant::String("wal"));
-  created.reset();
-
-  auto durable =
-      OpenConnection("sqlite://" + path + "?journal_mode=DELETE&synchronous=FULL", false);
-  EXPECT_EQ(Pragma(*durable, "journal_mode"), Variant::String("delete"));
-  EXPECT_EQ(Pragma(*durable, "synchronous"), Variant::Long(2));
-  auto patient = OpenConnection("sqlite:" + path + "?busy_timeout=1500", false);
-  EXPECT_EQ(Pragma(*patient, "busy_timeout", "timeout"), Variant::Long(1500));
+  const auto pragma = [](const std::string& url, const std::string& name, const char* column) {
+    auto connection = OpenConnection(url, true);
+    Variant recordset;
+    connection->put_sql("pragma " + name);
+    connection->crearrs(recordset);
+    return dynamic_cast<Recordset&>(*recordset.asObject()).Fields(column).Value();
+  };
+  EXPECT_EQ(pragma("sqlite:" + path, "journal_mode", "journal_mode"), Variant::String("wal"));
+  EXPECT_EQ(pragma("sqlite:" + path, "synchronous", "synchronous"), Variant::Long(1));  // NORMAL
+  const std::string durable = "sqlite://" + path + "?journal_mode=DELETE&synchronous=FULL";
+  EXPECT_EQ(pragma(durable, "journal_mode", "journal_mode"), Variant::String("delete"));
+  EXPECT_EQ(pragma(durable, "synchronous", "synchronous"), Variant::Long(2));
+  EXPECT_EQ(pragma("sqlite:" + path + "?busy_timeout=1500", "busy_timeout", "timeout"),
+            Variant::Long(1500));
   EXPECT_EQ(DialectOf("sqlite:" + path), Dialect::kSqlite);
-}
 
-TEST(ConnectionUrl, RefusesWhatItCannotOpen) {
-  test::TempFolder folder;
   const std::string missing = folder.file("missing.db");
-  try {
-    OpenConnection("sqlite:" + missing, false);
-    ADD_FAILURE() << "opened a missing file";
-  } catch (const std::runtime_error& e) {
-    EXPECT_NE(std::string(e.what()).find(missing), std::string::npos) << e.what();
-  }
+  EXPECT_THROW(OpenConnection("sqlite:" + missing, false), std::runtime_error);
   EXPECT_FALSE(std::filesystem::exists(missing));  // a copy must not create an empty database
   EXPECT_THROW(OpenConnection("mysql://host/db", true), std::invalid_argument);
   EXPECT_THROW(DialectOf(missing), std::invalid_argument);
-  EXPECT_THROW(OpenConnection("sqlite:", true), std::invalid_argument);
-  EXPECT_THROW(OpenConnection("sqlite:" + missing + "?cache=big", true), std::invalid_argument);
-  EXPECT_THROW(OpenConnection("sqlite:" + missing + "?busy_timeout=soon", true),
-               std::invalid_argument);
-  EXPECT_THROW(OpenConnection("sqlite:" + missing + "?journal_mode", true), std::invalid_argument);
+  for (const char* bad : {"", "?cache=big", "?busy_timeout=soon", "?journal_mode"}) {
+    const std::string url = "sqlite:" + (*bad ? missing + bad : "");
+    EXPECT_THROW(OpenConnection(url, true), std::invalid_argument) << url;
+  }
+  for (const char* bad : {"?journal_mode=WAL;drop", "?synchronous=SOMETIMES"}) {
+    EXPECT_THROW(OpenConnection("sqlite:" + path + bad, true), Failure) << bad;  // from SQLite
+  }
 }
 
 TEST(AppPaths, DataFolderFollowsXdgThenHome) {
-  const char* savedXdg = std::getenv("XDG_DATA_HOME");
-  const char* savedHome = std::getenv("HOME");
-  const std::string xdg = savedXdg ? savedXdg : "";
-  const std::string home = savedHome ? savedHome : "";
-
-  setenv("XDG_DATA_HOME", "/data/x", 1);
-  setenv("HOME", "/home/u", 1);
-  EXPECT_EQ(DefaultDataFolder(), "/data/x/oquardelino");
-  EXPECT_EQ(DefaultInternosPath(), "/data/x/oquardelino/internos.db");
-  setenv("XDG_DATA_HOME", "relative", 1);
+  ScopedVariable home("HOME", "/home/u");
+  {
+    ScopedVariable xdg("XDG_DATA_HOME", "/data/x");
+    EXPECT_EQ(DefaultDataFolder(), "/data/x/oquardelino");
+    EXPECT_EQ(DefaultInternosPath(), "/data/x/oquardelino/internos.db");
+  }
+  ScopedVariable relative("XDG_DATA_HOME", "relative");
   EXPECT_EQ(DefaultNcmPath(), "/home/u/.local/share/oquardelino/ncm.db");
-  unsetenv("XDG_DATA_HOME");
-  unsetenv("HOME");
+  ScopedVariable noXdg("XDG_DATA_HOME", nullptr);
+  ScopedVariable noHome("HOME", nullptr);
   EXPECT_THROW(DefaultDataFolder(), std::runtime_error);
-
-  if (savedXdg) setenv("XDG_DATA_HOME", xdg.c_str(), 1);
-  if (savedHome) setenv("HOME", home.c_str(), 1);
 }
 
 }  // namespace

@@ -1,12 +1,47 @@
 #pragma once
 
-#include <cstdlib>
+#include <stdlib.h>
+
 #include <filesystem>
 #include <optional>
 #include <string>
 
-#include "../connectors/temp_folder.h"
 #include "host/failure.h"
+
+namespace oq::test {
+
+// A fresh folder under the system's temporary folder, removed with its contents at scope end.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "oq-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The Failure that `call` throws; number 0, with empty texts, when it throws none.
+template <typename Call>
+Failure FailureOf(Call call) {
+  try {
+    call();
+  } catch (const Failure& failure) {
+    return failure;
+  }
+  return Failure(0, "", "");
+}
+
+}  // namespace oq::test
 
 // Sets (or, given null, removes) an environment variable for the scope's life.
 class ScopedVariable {
@@ -26,20 +61,3 @@ class ScopedVariable {
   std::string name_;
   std::optional<std::string> previous_;
 };
-
-// Points the per-user component registry (OQ_COMPONENT_REGISTRY) at a file in a fresh temporary
-// folder for the scope's life, so that no test reads or writes the user's own registry.
-class ScopedRegistry {
- public:
-  std::filesystem::path file() const { return folder_.path() / "components.json"; }
-
- private:
-  oq::test::TempFolder folder_;
-  ScopedVariable variable_{"OQ_COMPONENT_REGISTRY", file().c_str()};
-};
-
-// The number of the Failure that `call` throws, or 0 when it throws none.
-template <typename Call>
-std::int32_t FailureNumber(Call call) {
-  return oq::test::FailureOf(call).number();
-}

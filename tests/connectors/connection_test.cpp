@@ -1,0 +1,320 @@
+// The host connections of every engine against one contract, the components that read and write
+// through them, then what is each engine's own.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <functional>
+#include <future>
+#include <thread>
+
+#include "../host/test_support.h"
+#include "connectors/common/transaction_control.h"
+#include "connectors/components/dam_main.h"
+#include "connectors/components/host_components.h"
+#include "connectors/sqlite/sqlite_connection.h"
+#include "host/component_registry.h"
+#include "host/format_component.h"
+#include "host/recordset.h"
+#include "support/test_database.h"
+#ifdef OQ_HAVE_POSTGRES
+#include "connectors/postgres/postgres_connection.h"
+#include "support/pg_test_server.h"
+#endif
+
+namespace oq::test {
+namespace {
+
+class ConnectionTest : public ::testing::TestWithParam<std::shared_ptr<TestBackend>> {
+ protected:
+  void SetUp() override {
+    db_ = std::make_unique<TestDatabase>(GetParam());
+    Exec("create table t (interno varchar(40), n integer, x numeric(18,2), s varchar(20))");
+    Exec("insert into t values ('A', 1, 1.5, 'uno'), ('A', 2, 2.25, 'dos'), ('B', 3, NULL, NULL)");
+  }
+  bool sqlite() const { return GetParam()->dialect() == Dialect::kSqlite; }
+  HostConnection& db() { return *db_->internos(); }
+  Variant Exec(const std::string& sql) {
+    db().put_sql(sql);
+    return db().ejecutar();
+  }
+  Variant Query(const std::string& sql) {
+    db().put_sql(sql);
+    return db().crearrs(recordset_);
+  }
+  Recordset& rs() { return dynamic_cast<Recordset&>(*recordset_.asObject()); }
+  Variant Single(const std::string& expression) {
+    Query("select " + expression + " as v");
+    return rs().Fields("v").Value();
+  }
+
+  std::unique_ptr<TestDatabase> db_;
+  Variant recordset_;
+};
+
+TEST_P(ConnectionTest, CrearrsIsTrueExactlyForARowAndReplacesTheVariableOnlyOnSuccess) {
+  for (const auto& [sql, rows] : {std::pair{"select * from t where interno = 'A'", true},
+                                  {"select * from t where interno = 'Z'", false},
+                                  {"select count(*) from t where interno = 'Z'", true},
+                                  {"select 1 where 1 = 0", false},
+                                  {"create table u (a integer)", false},
+                                  {"insert into u values (1); select a from u", true}}) {
+    const Variant result = Query(sql);
+    EXPECT_EQ(result, Variant::Boolean(rows)) << sql;
+    EXPECT_EQ(rs().Eof(), !rows) << sql;
+  }
+  const ObjectRef first = recordset_.asObject();
+  EXPECT_EQ(FailureOf([&] { Query("select nope from t"); }).number(), err::kDatabaseError);
+  EXPECT_EQ(recordset_.asObject(), first);
+  Query("select s from t");
+  EXPECT_NE(recordset_.asObject(), first);
+}
+
+TEST_P(ConnectionTest, EjecutarReturnsTheRowsChanged) {
+  // The server counts a query's rows, and only the last statement's.
+  for (const auto& [sql, changed, onServer] :
+       {std::tuple{"insert into t (interno) values ('C'), ('C'), ('C')", 3, 3},
+        {"update t set s = 'x' where interno = 'C'", 3, 3},
+        {"create table v (a integer)", 0, 0},  // no count left over
+        {"select * from t where interno = 'C'", 0, 3},
+        {"delete from t where interno = 'C'", 3, 3},
+        {"insert into t (interno, n) select interno, n from t where n < 3", 2, 2},
+        {"insert into v values (1); insert into v values (2)", 2, 1}}) {
+    EXPECT_EQ(Exec(sql), Variant::Long(sqlite() ? changed : onServer)) << sql;
+  }
+}
+
+// SQLite gives a value its storage class; the server gives it the kind of its column's type.
+TEST_P(ConnectionTest, ValuesTakeTheKindOfTheirStorage) {
+  struct Case {
+    const char* expression;
+    Variant value;
+    std::optional<Variant> onServer = std::nullopt;  // when it differs
+  };
+  const Case cases[] = {
+      {"-2147483648", Variant::Long(-2147483647 - 1)},
+      {"cast(2147483648 as bigint)", Variant::LongLong(2147483648)},
+      {"cast(1.5 as real)", Variant::Double(1.5)},
+      {"cast(12345.6789 as numeric(12,4))", Variant::Double(12345.6789)},
+      {"cast(0.1 as double precision) + 0.2", Variant::Double(0.1 + 0.2)},  // every digit kept
+      {"1 = 1", Variant::Long(1), Variant::Boolean(true)},
+      {"1 = 0", Variant::Long(0), Variant::Boolean(false)},
+      {"'añil'", Variant::String("añil")},
+      {"cast('ab' as char(4))", Variant::String("ab"), Variant::String("ab  ")},
+      {"cast(null as numeric)", Variant::Null()},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Single(c.expression), sqlite() ? c.value : c.onServer.value_or(c.value))
+        << c.expression;
+  }
+  if (!sqlite()) {
+    EXPECT_EQ(Single("timestamp '2024-05-01 10:20:30'"), Variant::String("2024-05-01 10:20:30"));
+    EXPECT_TRUE(std::isnan(Single("cast('NaN' as numeric)").toDouble()));
+    EXPECT_EQ(FailureOf([&] { Single("cast(1e400 as numeric)"); }).number(), err::kOverflow);
+  }
+}
+
+// The record set is a snapshot: later writes do not show, and closing it refuses everything.
+TEST_P(ConnectionTest, RecordSetWalksItsSnapshotAndRefusesEveryCallButCloseOnceClosed) {
+  ASSERT_TRUE(Query("select n from t order by n").isTrue());
+  Exec("insert into t (interno, n) values ('D', 4)");
+  Exec("delete from t where n = 2");
+  Field& n = rs().Fields("N");
+  for (int pass = 0; pass < 2; ++pass, rs().MoveFirst()) {
+    std::vector<std::int64_t> seen;
+    for (; !rs().Eof(); rs().MoveNext()) seen.push_back(n.Value().toInt64());
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 2, 3}));
+    EXPECT_EQ(FailureOf([&] { rs().MoveNext(); }).number(), err::kNoCurrentRecord);
+    EXPECT_EQ(FailureOf([&] { n.Value(); }).number(), err::kNoCurrentRecord);
+  }
+  rs().Close();
+  rs().Close();
+  for (auto call : std::vector<std::function<void()>>{
+           [&] { rs().Eof(); }, [&] { rs().MoveFirst(); }, [&] { rs().MoveNext(); },
+           [&] { rs().Fields("n"); }, [&] { n.Value(); }}) {
+    EXPECT_EQ(FailureOf(call).number(), err::kOperationOnClosed);
+  }
+}
+
+// The server folds unquoted aliases to lower case; SQLite keeps them as written.
+TEST_P(ConnectionTest, FieldsAreFoundByAliasWithoutRegardToCase) {
+  Query(
+      "select n as cantidadDeSubitemsCargados, s as \"MixedCase\" from t "
+      "where n = 1");
+  EXPECT_EQ(rs().Fields("CANTIDADDESUBITEMSCARGADOS").Name(),
+            sqlite() ? "cantidadDeSubitemsCargados" : "cantidaddesubitemscargados");
+  EXPECT_EQ(rs().Fields("cantidaddesubitemscargados").Value(), Variant::Long(1));
+  EXPECT_EQ(rs().Fields("mixedcase").Value(), Variant::String("uno"));
+  EXPECT_EQ(FailureOf([&] { rs().Fields("n"); }).description(),
+            std::string("Item cannot be found in the collection corresponding to the requested "
+                        "name or ordinal.") +
+                (sqlite() ? " (n)" : ""));
+}
+
+TEST_P(ConnectionTest, RefusedStatementsCarryTheEnginesMessageAndTheSessionGoesOn) {
+  Exec("create table k (a integer primary key)");
+  Exec("insert into k values (1)");
+  for (const auto& [sql, message, onServer] :
+       {std::tuple{"selec 1", "near \"selec\": syntax error", "syntax error at or near \"selec\""},
+        {"select * from nope", "no such table: nope", "relation \"nope\" does not exist"},
+        {"insert into k values (1)", "UNIQUE constraint failed: k.a",
+         "duplicate key value violates unique constraint \"k_pkey\" (Key (a)=(1) already "
+         "exists.)"}}) {
+    const Failure failure = FailureOf([&] { Exec(sql); });
+    EXPECT_EQ(failure.number(), err::kDatabaseError) << sql;
+    EXPECT_EQ(failure.description(), sqlite() ? message : onServer);
+    EXPECT_EQ(failure.source(), sqlite() ? "SQLite" : "PostgreSQL");
+  }
+  EXPECT_EQ(Exec("insert into k values (2)"), Variant::Long(1));
+}
+
+// The licence-filtered lookup of an item as the copies build it, with [bracketed] names, left(
+// and the substring of either dialect, since the NCM database may be on the other engine.
+TEST_P(ConnectionTest, TariffLookupFindsOnlyTheRowsWithTheirMark) {
+  db_->InsertNcm("8471.30.12", "100", Variant::String("*"));
+  db_->InsertNcm("8471.30.12", "200", Variant::String(""));
+  db_->InsertNcm("8517.13.00", "000", Variant::Null());
+  HostConnection& ncm = *db_->ncm();
+  for (const Dialect dialect : {Dialect::kSqlite, Dialect::kPostgres}) {
+    components::DamMain dam({{"INTERNOS", dialect}});
+    const auto lookup = [&](const std::string& item, const char* mark) {
+      ncm.put_sql("select [001] as total,[002] from ncm where (left('" + item +
+                  "',10) = [001] and " +
+                  dam.getMidFormatbyEntity("INTERNOS", "'" + item + "'", "12", "3") +
+                  " = [002] and [059] = '" + mark + "')");
+      return ncm.crearrs(recordset_);
+    };
+    for (const auto& [item, con, sin] : {std::tuple{"8471.30.12.100", true, false},
+                                         {"8471.30.12.200", false, true},
+                                         {"8471.30.12.300", false, false},
+                                         {"8517.13.00.000", false, false}}) {
+      EXPECT_EQ(lookup(item, "*"), Variant::Boolean(con)) << item;
+      EXPECT_EQ(lookup(item, ""), Variant::Boolean(sin)) << item;
+    }
+    lookup("8471.30.12.100W", "*");
+    EXPECT_EQ(rs().Fields("total").Value(), Variant::String("8471.30.12"));
+    EXPECT_EQ(rs().Fields("002").Value(), Variant::String("100"));
+  }
+}
+
+// cFORMAT.Main's EsNumero reads a field: its number, a number typed as text, or 0.
+TEST_P(ConnectionTest, EsNumeroGivesTheFieldsNumberOrZero) {
+  components::RegisterHostComponents();
+  auto format = std::dynamic_pointer_cast<FormatComponent>(CreateObject("cformat.main"));
+  ASSERT_NE(format, nullptr);
+  const std::pair<const char*, Variant> cases[] = {
+      {"12", Variant::Long(12)},         {"3000000000", Variant::LongLong(3000000000)},
+      {"1.5", Variant::Double(1.5)},     {"'3,25'", Variant::Double(3.25)},
+      {"' 7.5 '", Variant::Double(7.5)}, {"'-2e3'", Variant::Double(-2000)},
+      {"'+4'", Variant::Double(4)},      {"NULL", Variant::Long(0)},
+      {"''", Variant::Long(0)},          {"'s/d'", Variant::Long(0)},
+      {"'1.234,5'", Variant::Long(0)},   {"'1,2,3'", Variant::Long(0)},
+      {"'12abc'", Variant::Long(0)},     {"'++4'", Variant::Long(0)},
+      {"'inf'", Variant::Long(0)},       {"' '", Variant::Long(0)},
+  };
+  for (const auto& [expression, expected] : cases) {
+    Single(expression);
+    EXPECT_EQ(format->EsNumero(rs().Fields("v")), expected) << expression;
+  }
+  Single("1 = 1");  // a server's Boolean is -1
+  EXPECT_EQ(format->EsNumero(rs().Fields("v")), sqlite() ? Variant::Long(1) : Variant::Integer(-1));
+  Query("select 1 as v where 1 = 0");
+  EXPECT_EQ(FailureOf([&] { format->EsNumero(rs().Fields("v")); }).number(), err::kNoCurrentRecord)
+      << "the field's own failure passes on";
+}
+
+// What a careful host wraps around a run. The server aborts a transaction at its first refused
+// statement; SQLite refuses only the statement.
+TEST_P(ConnectionTest, ARunsTransactionKeepsAllOrNothing) {
+  auto& run = dynamic_cast<connectors::TransactionControl&>(db());
+  run.BeginRun();
+  Exec("insert into t (interno) values ('R')");
+  run.RollbackRun();
+  run.RollbackRun();
+  EXPECT_EQ(Single("(select count(*) from t)"), Variant::Long(3));
+  run.BeginRun();
+  Exec("insert into t (interno) values ('R')");
+  EXPECT_THROW(Exec("insert into missing values (3)"), Failure);
+  if (sqlite()) {
+    run.CommitRun();
+  } else {
+    EXPECT_THROW(run.CommitRun(), Failure);
+  }
+  EXPECT_EQ(Single("(select count(*) from t)"), Variant::Long(sqlite() ? 4 : 3));
+}
+
+// What only a server does: refuse a database, and lose a session (see also server_faults_test).
+TEST_P(ConnectionTest, AServerRefusesAMissingDatabaseAndARunsLostSessionStaysLost) {
+  if (sqlite()) GTEST_SKIP() << "an embedded database has no server";
+#ifdef OQ_HAVE_POSTGRES
+  const std::string url = WithDatabase(db_->internosUrl(), "no_such_database");
+  const Failure failure = FailureOf([&] { postgres::PostgresConnection{url}; });
+  EXPECT_EQ(failure.number(), err::kDatabaseError);
+  EXPECT_TRUE(failure.description().starts_with("Cannot connect to the PostgreSQL server: "));
+  EXPECT_NE(failure.description().find("no_such_database"), std::string::npos)
+      << failure.description();
+#endif
+  // Inside a run a new session would write outside its transaction: every statement fails.
+  auto& run = dynamic_cast<connectors::TransactionControl&>(db());
+  run.BeginRun();
+  Exec("insert into t (interno) values ('R')");
+  const Failure lost = FailureOf([&] { Exec("select pg_terminate_backend(pg_backend_pid())"); });
+  EXPECT_TRUE(lost.description().starts_with("Connection to the PostgreSQL server lost"))
+      << lost.description();
+  EXPECT_THROW(Exec("insert into t (interno) values ('S')"), Failure);
+  EXPECT_THROW(run.CommitRun(), Failure);
+  run.RollbackRun();
+  EXPECT_EQ(Single("(select count(*) from t)"), Variant::Long(3));
+}
+
+INSTANTIATE_TEST_SUITE_P(Engines, ConnectionTest, ::testing::ValuesIn(AvailableBackends()),
+                         BackendParamName);
+
+TEST(DamMainTest, WritesTheSubstringOfEachEntitysDialectAndRefusesUnknownEntities) {
+  components::RegisterHostComponents(
+      {{"Internos", Dialect::kAccess}, {"NCM", Dialect::kSqlServer}});
+  const auto dam = [] {
+    return std::dynamic_pointer_cast<DataAccessManager>(CreateObject("DataAccessManager.DAMMain"));
+  };
+  ASSERT_NE(dam(), nullptr);
+  EXPECT_NE(dam(), dam()) << "each creation is a new object";
+  EXPECT_EQ(dam()->getMidFormatbyEntity("INTERNOS", "'8471.30.12.100'", "12", "3"),
+            "Mid('8471.30.12.100', 12, 3)");
+  EXPECT_EQ(dam()->getMidFormatbyEntity("ncm", "x", "1", "2"), "SUBSTRING(x, 1, 2)");
+  const Failure failure = FailureOf([&] { dam()->getMidFormatbyEntity("FACT", "x", "1", "1"); });
+  EXPECT_EQ(failure.number(), components::kUnknownEntity);
+  EXPECT_NE(failure.description().find("FACT"), std::string::npos);
+  components::RegisterHostComponents();
+  EXPECT_EQ(dam()->getMidFormatbyEntity("NCM", "x", "1", "2"), "substr(x, 1, 2)");
+  EXPECT_EQ(dam()->getMidFormatbyEntity("INTERNOS", "x", "1", "2"), "substr(x, 1, 2)");
+}
+
+using sqlite::SqliteConnection;
+
+TEST(SqliteConnectionTest, ASecondWriterWaitsForTheLockInsteadOfFailing) {
+  using namespace std::chrono;
+  TempFolder folder;
+  auto holder = SqliteConnection::Open(folder.file("w.db"), {.createIfMissing = true});
+  auto patient = SqliteConnection::Open(folder.file("w.db"), {.busyTimeout = seconds(10)});
+  auto impatient = SqliteConnection::Open(folder.file("w.db"), {.busyTimeout = milliseconds(0)});
+  const auto exec = [](SqliteConnection& db, const std::string& sql) {
+    db.put_sql(sql);
+    return db.ejecutar();
+  };
+  exec(*holder, "create table t (a)");
+  holder->BeginRun();
+  exec(*holder, "insert into t values ('L')");
+  EXPECT_THROW(exec(*impatient, "insert into t values ('I')"), Failure);
+
+  const auto start = steady_clock::now();
+  auto waiting =
+      std::async(std::launch::async, [&] { return exec(*patient, "insert into t values ('P')"); });
+  std::this_thread::sleep_for(milliseconds(300));
+  holder->CommitRun();
+  EXPECT_EQ(waiting.get(), Variant::Long(1));
+  EXPECT_GE(steady_clock::now() - start, milliseconds(250));
+  EXPECT_EQ(exec(*holder, "delete from t"), Variant::Long(2));
+}
+
+}  // namespace
+}  // namespace oq::test
