@@ -24,7 +24,7 @@ TEST(ValTest, ReadsTheLeadingNumberByEveryRule) {
       {"1e+", 1},       {"1\r2", 1},     {"0.000", 0},       {"1e-400", 0},      {"&H1F", 31},
       {"&hff", 255},    {"& H 1 0", 16}, {"&HFFFF", -1},     {"&H10000", 65536}, {"&HFFFFFFFF", -1},
       {"&O17", 15},     {"&o8", 0},      {"&H", 0},          {"&X1", 0},         {"-&H10", 0},
-      {"40000", 40000},
+      {"40000", 40000}, {"&HaF", 175},
   };
   for (const ValCase& c : cases) {
     EXPECT_DOUBLE_EQ(Val(c.text), c.expected) << "Val(\"" << c.text << "\")";
@@ -112,15 +112,10 @@ TEST(CStrTest, WritesEachKindAsThePlatformDoes) {
   }
 }
 
-TEST(ReplaceTest, EveryOccurrenceLeftToRight) {
-  EXPECT_EQ(Replace("1,5", ",", "."), "1.5");
+TEST(TextTest, ReplaceEveryOccurrenceAndLenInSixteenBitUnits) {
   EXPECT_EQ(Replace("a,,b,", ",", "."), "a..b.");
   EXPECT_EQ(Replace("aaa", "aa", "b"), "ba");
   EXPECT_EQ(Replace("abc", "", "x"), "abc");
-}
-
-TEST(LenTest, CountsCharactersAsSixteenBitUnits) {
-  EXPECT_EQ(Len("4711"), 4u);
   EXPECT_EQ(Len("máximo"), 6u);
   EXPECT_EQ(Len("\xE2\x82\xAC"), 1u);      // euro sign
   EXPECT_EQ(Len("\xF0\x9F\x98\x80"), 2u);  // outside the basic plane
