@@ -98,20 +98,6 @@ TEST(Format00_00Test, TwoDigitsEachSideRoundedHalfAwayFromZero) {
     EXPECT_EQ(Format00_00(c.value, c.separator), c.expected) << c.value;
 }
 
-TEST(CStrTest, WritesEachKindAsThePlatformDoes) {
-  EXPECT_EQ(CStr(Variant(), "."), "");
-  EXPECT_EQ(CStr(Variant::Boolean(true), "."), "True");
-  EXPECT_EQ(CStr(Variant::Long(-7), ","), "-7");
-  EXPECT_EQ(CStr(Variant::Double(1.5), ","), "1,5");
-  EXPECT_EQ(CStr(Variant::String("1.5"), ","), "1.5");
-  try {
-    CStr(Variant::Null(), ".");
-    ADD_FAILURE() << "Null converted";
-  } catch (const Failure& failure) {
-    EXPECT_EQ(failure.number(), 94);
-  }
-}
-
 TEST(TextTest, ReplaceEveryOccurrenceAndLenInSixteenBitUnits) {
   EXPECT_EQ(Replace("a,,b,", ",", "."), "a..b.");
   EXPECT_EQ(Replace("aaa", "aa", "b"), "ba");

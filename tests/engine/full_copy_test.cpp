@@ -219,29 +219,17 @@ TEST_P(FullCopyTest, AMissingOrWrongSessionConnection) {
   }
 }
 
-// Answers every query with a chosen value instead of the connection's truth value.
-class AnsweringConnection : public FaultyConnection {
- public:
-  AnsweringConnection(std::shared_ptr<HostConnection> inner, Variant answer)
-      : FaultyConnection(std::move(inner)), answer_(std::move(answer)) {}
-  Variant crearrs(Variant& recordset) override {
-    FaultyConnection::crearrs(recordset);
-    return answer_;
-  }
-
- private:
-  Variant answer_;
-};
-
 TEST_P(FullCopyTest, TheExistenceCheckNegatesTheAnswerBitwise) {
   // Null cannot be a truth value: the check fails and the number counts as taken.
-  StartSession("A1", std::make_shared<AnsweringConnection>(db_->internos(), Variant::Null()));
+  auto answering = std::make_shared<FaultyConnection>(db_->internos());
+  StartSession("A1", answering);
+  answering->answer(Variant::Null());
   Run("B1");
   EXPECT_EQ(platform_.messages().front(),
             (ShownMessage{16, "94 - Invalid use of Null" + kVerificar}));
   EXPECT_EQ(db_->Count("caratula", "B1"), 0);
   // A count of 1 instead of Boolean true: Not 1 is -2, still true, so a taken number is copied.
-  StartSession("A1", std::make_shared<AnsweringConnection>(db_->internos(), Variant::Long(1)));
+  answering->answer(Variant::Long(1));
   Run("A1");
   EXPECT_EQ(db_->Count("caratula", "A1"), 2);
 }

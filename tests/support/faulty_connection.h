@@ -34,6 +34,11 @@ class FaultyConnection : public HostConnection {
     signal_ = signal;
     return *this;
   }
+  // Answers every crearrs with `answer` instead of the connection's own answer.
+  FaultyConnection& answer(Variant answer) {
+    answer_ = std::move(answer);
+    return *this;
+  }
   // The statements run (or failed), in order.
   const std::vector<std::string>& statements() const { return statements_; }
 
@@ -43,7 +48,8 @@ class FaultyConnection : public HostConnection {
   }
   Variant crearrs(Variant& recordset) override {
     MaybeFail();
-    return inner_->crearrs(recordset);
+    Variant answered = inner_->crearrs(recordset);
+    return answer_ ? *answer_ : answered;
   }
   Variant ejecutar() override {
     MaybeFail();
@@ -61,6 +67,7 @@ class FaultyConnection : public HostConnection {
   Failure failure_;
   std::optional<std::size_t> failAt_;
   std::optional<std::size_t> signalAt_;
+  std::optional<Variant> answer_;
   int signal_ = 0;
   std::string sql_;
   std::vector<std::string> statements_;

@@ -268,7 +268,8 @@ Times Times::Now() {
   ::GetThreadTimes(::GetCurrentThread(), &created, &ended, &kernel, &user);
   const auto seconds = [](const FILETIME& t) {
     return static_cast<double>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
-                               t.dwLowDateTime) / 1e7;
+                               t.dwLowDateTime) /
+           1e7;
   };
   const auto clock = std::chrono::steady_clock::now().time_since_epoch();
   return {std::chrono::duration<double>(clock).count(), seconds(kernel) + seconds(user)};

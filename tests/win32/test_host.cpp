@@ -392,8 +392,8 @@ void Bench(const std::filesystem::path& folder) {
       "bench: filtered copy (con LAPI) of 10000 items through COM against the same %zu statements "
       "straight to the connections: clock %.2f s / %.2f s, ratio %.2f x; processor %.2f s / "
       "%.2f s, ratio %.2f x\n",
-      log.entries.size(), viaCom.clock, direct.clock, viaCom.clock / direct.clock,
-      viaCom.processor, direct.processor, viaCom.processor / direct.processor);
+      log.entries.size(), viaCom.clock, direct.clock, viaCom.clock / direct.clock, viaCom.processor,
+      direct.processor, viaCom.processor / direct.processor);
 }
 
 }  // namespace
