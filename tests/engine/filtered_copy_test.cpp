@@ -10,7 +10,6 @@
 
 #include "connectors/components/format_main.h"
 #include "demo/demo_schema.h"
-#include "engine/conversions.h"
 #include "engine/filtered_item_copy.h"
 #include "engine/fob_cover_sheet_copy.h"
 #include "engine/table_layouts.h"
@@ -36,18 +35,14 @@ Variant Hostile(demo::ColumnType type, std::size_t n, bool sqlite) {
                                      Variant::Null(), S("Ñandú € 😀 '")}[n % 4];
     return sqlite || type.size >= 30 || text.isNull() ? text : S("'");
   }
+  const auto D = [](double number) { return Variant::Double(number); };
   if (sqlite) {
-    return std::vector{S("0/*"),
-                       S("1); --"),
-                       S("(SELECT count(*)*1000 FROM caratula)"),
-                       S("NaN"),
-                       Variant::Double(inf),
-                       Variant::Double(-inf),
-                       Variant::Double(1e308),
-                       Variant::Double(-1e-300)}[n % 8];
+    return std::vector{S("0/*"), S("1); --"), S("(SELECT count(*)*1000 FROM caratula)"),
+                       S("NaN"), D(inf),      D(-inf),
+                       D(1e308), D(-1e-300)}[n % 8];
   }
   const double big = 9.5 * std::pow(10, type.size - type.scale - 1);
-  return Variant::Double(std::vector{std::nan(""), big, -std::pow(10, -type.scale)}[n % 3]);
+  return D(std::vector{std::nan(""), big, -std::pow(10, -type.scale)}[n % 3]);
 }
 
 // What a filtered copy writes for a source item: a Null text as the empty text, KGNETO, KGBRUTO
@@ -130,14 +125,15 @@ TEST_P(FilteredCopyTest, EachRunKeepsTheItemsOfItsMarkAndSumsTheirFob) {
       {"4444444444 004", {Variant::String("X")}, ""},
       {"5555555555 005", {}, ""},
       {"6666666666 006", {Variant::String("*"), Variant::String("*")}, "con"},
-      {"8471.30.00 008", {Variant::String("")}, "sin"},  // a position that is no number
-      {"0000000000 009", {Variant::String("*")}, ""},    // reads as 0, which is not above 0
+      {"8471.30.00 008", {Variant::String("")}, "sin"},   // a position that is no number
+      {"0000000000 009", {Variant::String("*")}, ""},     // reads as 0, which is not above 0
+      {"0.00-00000 010", {Variant::String("*")}, "con"},  // no number, however it starts
   };
   std::vector<std::string> con, sin;
   double fob = 0;
   for (const Case& c : cases) {
-    AddItem(c.ncm,
-            {{"descripcion", Variant::String(c.ncm)}, {"FOB", Variant::Double(fob += 1.25)}});
+    fob += 1.25;
+    AddItem(c.ncm, {{"descripcion", Variant::String(c.ncm)}, {"FOB", Variant::Double(-fob)}});
     for (const Variant& mark : c.marks) db_->InsertNcm(std::string(c.ncm, 10), c.ncm + 11, mark);
     if (std::string(c.keptBy) == "con") con.push_back(c.ncm);
     if (std::string(c.keptBy) == "sin") sin.push_back(c.ncm);
@@ -153,12 +149,12 @@ TEST_P(FilteredCopyTest, EachRunKeepsTheItemsOfItsMarkAndSumsTheirFob) {
 
   Run(longNumber, "5", &lpCopiar_ConLAPI);
   EXPECT_EQ(internos->statements().back(),
-            "update caratula set fobdivisas = 08.75 where interno = '" + longNumber + "'");
+            "update caratula set fobdivisas = -20.00 where interno = '" + longNumber + "'");
   Run("S", "5", &lpCopiar_sinLAPI);
   EXPECT_EQ(Descriptions(longNumber), con);
   EXPECT_EQ(Descriptions("S"), sin);
-  EXPECT_TRUE(SameValue(Fob(longNumber), Variant::Double(1.25 + 7.5)));
-  EXPECT_TRUE(SameValue(Fob("S"), Variant::Double(2.5 + 8.75)));
+  EXPECT_TRUE(SameValue(Fob(longNumber), Variant::Double(-1.25 - 7.5 - 11.25)));
+  EXPECT_TRUE(SameValue(Fob("S"), Variant::Double(-2.5 - 8.75)));
   EXPECT_EQ(form_.txtLOG, "Proceso terminado...");
   EXPECT_EQ(form_.txtCopias, "5");
   EXPECT_EQ(formatsCreated_, 2);  // once per copy with items, however many items
@@ -166,7 +162,7 @@ TEST_P(FilteredCopyTest, EachRunKeepsTheItemsOfItsMarkAndSumsTheirFob) {
 
   Run("A", "1", &lpCopiar_ConLAPI);  // the source's own number is taken
   EXPECT_EQ(form_.txtLOG, "El interno A ya existe .-\r\nProceso terminado...");
-  EXPECT_EQ(db_->Count("subitems", "A"), 9);
+  EXPECT_EQ(db_->Count("subitems", "A"), 10);
   EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{kFin, kFin, kFin}));
   EXPECT_EQ(platform_.pointers(), (std::vector<int>{1, 1, 1}));
 }
@@ -236,6 +232,13 @@ TEST_P(FilteredCopyTest, AFalseStepIsLoggedAndTheRunGoesOn) {
   EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{kZeroFob, kFin}));
   EXPECT_EQ(db_->Count("facturas", "M"), 1);
   EXPECT_FALSE(platform_.procesosSetting("M"));
+
+  // The cover sheet step failing at its first statement, the invoices' insert.
+  auto faulty = std::make_shared<FaultyConnection>(db_->internos());
+  StartSession("A", faulty);
+  faulty->failAt(3);  // after the existence check and the items' query, none of them kept
+  Run("G", "1", &lpCopiar_ConLAPI);
+  EXPECT_EQ(form_.txtLOG, "Error en agregar la Caratula G\r\nProceso terminado...");
 }
 
 TEST_P(FilteredCopyTest, ANullFobSumIsReportedAndKeepsTheSourcesFob) {
@@ -281,7 +284,10 @@ TEST_P(FilteredCopyTest, HostileValuesAndNumbersAreCopiedAsTheyWere) {
     values["FOB"] = Variant::Double(-0.01);  // a total the cover sheet can hold
     db_->InsertSubitem(source, values);
   }
-  if (sqlite) db_->Execute("update subitems set descripcion = 'a' || char(0) || 'b' where id = 3");
+  if (sqlite) {
+    db_->Execute("update subitems set descripcion = 'a' || char(0) || 'b' where ncm = '" + ncms[2] +
+                 "'");
+  }
   db_->InsertNcm("1111111111", "001", Variant::String("*"));
   db_->InsertNcm("2222222222", "002", Variant::String(""));
   StartSession(source);
