@@ -53,7 +53,7 @@ class FullCopyTest : public CopyFixture {
   }
 };
 
-TEST_P(FullCopyTest, OneCopyCopiesEveryColumnInvoicesAndItems) {
+TEST_P(FullCopyTest, OneCopyCopiesEveryColumnInvoicesAndItemsUnderAnyNumber) {
   form_.txtLOG = "left from before";
   Run("B1");
   ExpectFullCopy("B1");
@@ -63,6 +63,10 @@ TEST_P(FullCopyTest, OneCopyCopiesEveryColumnInvoicesAndItems) {
   EXPECT_EQ(platform_.pointers(), std::vector<int>{1});
   EXPECT_EQ(db_->Count("caratula", "A1"), 1);  // the source is untouched
   EXPECT_EQ(db_->Count("subitems", "A1"), 3);
+  for (const char* number : {"O'Neil", ""}) {  // any number, as typed
+    Run(number);
+    ExpectFullCopy(number);
+  }
 }
 
 TEST_P(FullCopyTest, SeveralCopiesWithOneNameTaken) {
@@ -133,20 +137,6 @@ TEST_P(FullCopyTest, TheCopiesBoxAndTheLengthOfTheNumber) {
       EXPECT_EQ(form_.txtLOG, c.message == overflow ? "old" : "");
     }
   }
-}
-
-TEST_P(FullCopyTest, TakenNumbersAreLoggedAndOthersCopiedAsTyped) {
-  Run("A1");  // the dialog proposes the source number itself
-  EXPECT_EQ(form_.txtLOG, "El interno A1 ya existe .-\r\nProceso terminado...");
-  EXPECT_EQ(platform_.messages(), std::vector<ShownMessage>{kFin});
-  EXPECT_EQ(db_->Count("subitems", "A1"), 3);
-  EXPECT_EQ(db_->Count("facturas", "A1"), 2);
-  EXPECT_FALSE(platform_.procesosSetting("A1"));
-  Run("O'Neil");
-  ExpectFullCopy("O'Neil");
-  Run("");
-  ExpectFullCopy("");
-  EXPECT_EQ(db_->Count("caratula", "A1"), 1);
 }
 
 // What each step leaves when a statement fails (1 = the first of the run), when the settings
