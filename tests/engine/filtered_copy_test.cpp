@@ -221,6 +221,14 @@ TEST_P(FilteredCopyTest, AFalseStepIsLoggedAndTheRunGoesOn) {
   EXPECT_EQ(db_->Count("subitems", "F"), 1);
   EXPECT_TRUE(SameValue(Fob("F"), Variant::Long(4)));
 
+  // A host's connection that answers a lookup with Null has found nothing.
+  auto ncm = std::make_shared<FaultyConnection>(db_->ncm());
+  ncm->answer(Variant::Null());
+  basGLOBAL::State().ncm = ncm;
+  platform_.clear();
+  Run("H", "1", &lpCopiar_sinLAPI);
+  EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{kZeroFob, kFin}));
+
   // A source without a cover sheet: its invoices are copied, the cover sheet step is false.
   db_->InsertFactura("B", 1, "F-B");
   StartSession("B");
