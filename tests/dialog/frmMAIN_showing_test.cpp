@@ -2,8 +2,6 @@
 // SQLite database.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "dialog/frmMAIN.h"
 #include "dialog/headless_view.h"
 #include "host/basGLOBAL.h"
@@ -50,15 +48,9 @@ TEST_F(ShowingTest, AFormLeftOpenIsAFailureOfMostrarNotAHang) {
 // The source number is proposed as the new one: F11 at once, with all items and one copy, finds
 // it taken, logs it and still ends the run.
 TEST_F(ShowingTest, F11AtOnceFindsTheProposedNumberTakenInARealDatabase) {
-  const auto sqlite = test::AvailableBackends().at(0);  // SQLite comes first
-  ASSERT_EQ(sqlite->name(), "sqlite");
-  test::TestDatabase db(sqlite);
+  test::TestDatabase db(test::AvailableBackends().at(0));  // SQLite comes first
   db.InsertInterno("2024-0101", 1, 2, 3);
-  test::SessionSetup setup;
-  setup.internos = db.internos();
-  setup.ncm = db.ncm();
-  setup.source = "2024-0101";
-  test::SetUpSession(setup);
+  test::SetUpSession({db.internos(), db.ncm(), "'2024-05-17'", "2024-0101", nullptr});
 
   std::string log;
   view_->SetScript([&](frmMAIN& form) {

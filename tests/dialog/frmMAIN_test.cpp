@@ -1,6 +1,6 @@
 // frmMAIN as a model: what a load shows, the order of the runs F11 starts, the keys that do
-// nothing. F11 by option and modifiers, the options greying txtCopias, reloading, the typing limits
-// and a failing run are tested through the Qt window, which drives this same model.
+// nothing. The options, the typing limits and a failing run are tested through the Qt window
+// (tests/qt), which drives this same model.
 #include "dialog/frmMAIN.h"
 
 #include <gtest/gtest.h>
@@ -27,46 +27,47 @@ class FrmMainTest : public ::testing::Test {
     EXPECT_EQ(&ctx.form, static_cast<CopyForm*>(&form_));
     EXPECT_EQ(&ctx.platform, platform_.get());
     runs_.push_back(name);
-    if (during_) during_(name);
+    if (name == "lpCopiar") form_.opLAPI().setValue(moveOn_);
+    if (name == "lpCopiar_ConLAPI") form_.opSinLAPI().setValue(moveOn_);
   }
-  void Press(std::int16_t key, std::int16_t shift = 0) {
+  void Press(std::int16_t key) {
     std::int16_t code = key;
-    form_.Form_KeyDown(code, shift);
+    form_.Form_KeyDown(code, vbShiftMask);
     EXPECT_EQ(code, key) << "the key code must reach the focused control unchanged";
-  }
-  static std::vector<std::string> Names(const std::vector<Control*>& controls) {
-    std::vector<std::string> names;
-    for (const Control* control : controls) names.push_back(control->name());
-    return names;
   }
 
   std::shared_ptr<test::RecordingPlatform> platform_ = std::make_shared<test::RecordingPlatform>();
   frmMAIN form_{platform_, nullptr};
   std::vector<std::string> runs_;
-  std::function<void(const std::string&)> during_;
+  bool moveOn_ = false;  // whether each run selects the next option
 };
 
 TEST_F(FrmMainTest, LoadingShowsTheSourceVersionAndLayoutValues) {
+  basGLOBAL::State().maxLength = -1;  // handed over as it is: the box takes it as no limit
   form_.Load();
   EXPECT_EQ(form_.version().caption(), "v  1.1.23");
   EXPECT_EQ(form_.lbInterno().caption(), "2024-0101");
+  EXPECT_EQ(form_.get_Text1(), "2024-0101");
+  EXPECT_EQ(form_.Text1().maxLength(), -1);
   EXPECT_EQ(form_.txtCopias().maxLength(), 1);
   EXPECT_TRUE(form_.opTodos().value() && !form_.opLAPI().value() && !form_.opSinLAPI().value());
   EXPECT_EQ(form_.ActiveControl()->name(), "txtLOG");
-  EXPECT_EQ(Names(form_.TabOrder()), (std::vector<std::string>{"txtLOG", "txtCopias", "Text1",
-                                                               "opTodos", "opLAPI", "opSinLAPI"}));
+  std::vector<std::string> names;
+  for (const Control* control : form_.TabOrder()) names.push_back(control->name());
+  EXPECT_EQ(names, (std::vector<std::string>{"txtLOG", "txtCopias", "Text1", "opTodos", "opLAPI",
+                                             "opSinLAPI"}));
   EXPECT_EQ(form_.Controls().size(), layout::frmMAINControls().size());
   EXPECT_EQ(form_.Controls().front()->name(), "opSinLAPI");  // front to back
   EXPECT_EQ(form_.Controls().back()->name(), "Shape1");
+  form_.Unload();
+  basGLOBAL::State().maxLength = 0;  // unset: 40
+  form_.Load();
+  EXPECT_EQ(form_.Text1().maxLength(), 40);
 }
 
 TEST_F(FrmMainTest, EachOptionIsReadAfterTheRunBeforeItHasReturned) {
   form_.Load();
-  // A run that moves the selection on: the later tests see the new selection.
-  during_ = [this](const std::string& run) {
-    if (run == "lpCopiar") form_.opLAPI().setValue(true);
-    if (run == "lpCopiar_ConLAPI") form_.opSinLAPI().setValue(true);
-  };
+  moveOn_ = true;
   Press(vbKeyF11);
   EXPECT_EQ(runs_, (std::vector<std::string>{"lpCopiar", "lpCopiar_ConLAPI", "lpCopiar_sinLAPI"}));
 }

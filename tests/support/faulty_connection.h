@@ -1,63 +1,76 @@
 #pragma once
 
+#include <signal.h>
+
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "host/failure.h"
 #include "host/host_connection.h"
 
 namespace oq::test {
 
-// Forwards every call to a real connection, except that it fails chosen statements: it throws
-// its Failure instead of running the statement, so the database is untouched by it. A statement
-// is counted when crearrs or ejecutar runs it (1 = the first). Statements before and after the
-// failing ones really run.
+// Forwards every call to a real connection and records the text of each statement run, except
+// that it fails chosen statements: it throws its Failure instead, leaving the database untouched.
+// A statement counts when crearrs or ejecutar runs it (1 = the first).
 class FaultyConnection : public HostConnection {
  public:
-  // The failure thrown unless told otherwise: the number drivers report for a database error.
-  static Failure DefaultFailure() {
-    return Failure(err::kDatabaseError, "injected failure", "FaultyConnection");
-  }
-
   explicit FaultyConnection(std::shared_ptr<HostConnection> inner,
-                            Failure failure = DefaultFailure())
+                            Failure failure = Failure(err::kDatabaseError, "injected failure",
+                                                      "FaultyConnection"))
       : inner_(std::move(inner)), failure_(std::move(failure)) {}
 
-  // Fails the statement numbered `k` (1-based) only.
+  // Fails statement `k` only.
   FaultyConnection& failAt(std::size_t k) {
     failAt_ = k;
     return *this;
   }
-  // Raises `signal` in this process just before statement `k` runs (the statement then runs):
-  // an interruption that arrives at a chosen point of a run.
+  // Raises `signal` in this process just before statement `k` runs (the statement then runs).
   FaultyConnection& signalAt(std::size_t k, int signal) {
     signalAt_ = k;
     signal_ = signal;
     return *this;
   }
-  // Fails every statement whose text contains `text`.
-  FaultyConnection& failEvery(std::string text) {
-    failEvery_ = std::move(text);
+  // Answers every crearrs with `answer` instead of the connection's own answer.
+  FaultyConnection& answer(Variant answer) {
+    answer_ = std::move(answer);
     return *this;
   }
+  // The statements run (or failed), in order.
+  const std::vector<std::string>& statements() const { return statements_; }
 
-  void put_sql(const std::string& text) override;
-  Variant crearrs(Variant& recordset) override;
-  Variant ejecutar() override;
+  void put_sql(const std::string& text) override {
+    sql_ = text;
+    inner_->put_sql(text);
+  }
+  Variant crearrs(Variant& recordset) override {
+    MaybeFail();
+    Variant answered = inner_->crearrs(recordset);
+    return answer_ ? *answer_ : answered;
+  }
+  Variant ejecutar() override {
+    MaybeFail();
+    return inner_->ejecutar();
+  }
 
  private:
-  void MaybeFail();
+  void MaybeFail() {
+    statements_.push_back(sql_);
+    if (signalAt_ == statements_.size()) ::raise(signal_);
+    if (failAt_ == statements_.size()) throw failure_;
+  }
 
   std::shared_ptr<HostConnection> inner_;
   Failure failure_;
   std::optional<std::size_t> failAt_;
-  std::optional<std::string> failEvery_;
   std::optional<std::size_t> signalAt_;
+  std::optional<Variant> answer_;
   int signal_ = 0;
   std::string sql_;
-  std::size_t seen_ = 0;
+  std::vector<std::string> statements_;
 };
 
 }  // namespace oq::test

@@ -17,23 +17,21 @@ std::optional<std::string> TestServerUrl() {
 
 bool RunningInCi() {
   const char* ci = std::getenv("CI");
-  if (ci == nullptr) return false;
-  const std::string value(ci);
+  const std::string value = ci == nullptr ? "" : ci;
   return !value.empty() && value != "false" && value != "0";
 }
 
 std::string WithDatabase(const std::string& url, const std::string& database) {
   const std::size_t scheme = url.find("://");
-  const std::size_t authorityStart = scheme == std::string::npos ? 0 : scheme + 3;
-  const std::size_t pathStart = url.find_first_of("/?", authorityStart);
-  if (pathStart == std::string::npos) return url + "/" + database;
-  const std::size_t query = url.find('?', pathStart);
-  const std::string rest = query == std::string::npos ? "" : url.substr(query);
-  return url.substr(0, pathStart) + "/" + database + rest;
+  const std::size_t path = url.find_first_of("/?", scheme == std::string::npos ? 0 : scheme + 3);
+  if (path == std::string::npos) return url + "/" + database;
+  const std::size_t query = url.find('?', path);
+  return url.substr(0, path) + "/" + database +
+         (query == std::string::npos ? "" : url.substr(query));
 }
 
 ScratchDatabase::ScratchDatabase(std::string serverUrl) : serverUrl_(std::move(serverUrl)) {
-  // Unique across the test processes that ctest runs side by side, and across fixtures of one.
+  // Unique across the test processes that ctest runs side by side, and within one.
   static std::atomic<int> counter{0};
   name_ = "oq_test_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
   url_ = WithDatabase(serverUrl_, name_);
@@ -48,7 +46,7 @@ ScratchDatabase::~ScratchDatabase() {
     admin.put_sql("drop database if exists " + name_ + " with (force)");
     admin.ejecutar();
   } catch (...) {
-    // A database left behind disappears with the throwaway server; a destructor must not throw.
+    // A database left behind goes with the throwaway server; a destructor must not throw.
   }
 }
 

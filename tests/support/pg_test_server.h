@@ -5,19 +5,19 @@
 
 namespace oq::test {
 
-// Where the throwaway test server is: the connection URL in OQ_TEST_PG_URL (set by
-// scripts/test.sh), of a maintenance database on that server. Empty when it is not set.
+// The URL in OQ_TEST_PG_URL (set by scripts/test.sh) of a maintenance database on the throwaway
+// test server; nothing when it is not set.
 std::optional<std::string> TestServerUrl();
 
-// True when the tests run under continuous integration (CI set and not "false" or "0"), where a
-// missing server is a failure rather than a reason to skip.
+// True under continuous integration (CI set and not "false" or "0"), where a missing server is a
+// failure rather than a reason to skip.
 bool RunningInCi();
 
 // `url` with its database name replaced by `database`: "postgresql://a/b?c" -> ".../database?c".
 std::string WithDatabase(const std::string& url, const std::string& database);
 
-// A fresh, empty database on the test server, created by the constructor and dropped (closing
-// any session still connected to it) by the destructor. Throws Failure when the server refuses.
+// A fresh, empty database on the test server, dropped (closing what is still connected to it) by
+// the destructor. Throws Failure when the server refuses.
 class ScratchDatabase {
  public:
   explicit ScratchDatabase(std::string serverUrl);
@@ -26,7 +26,6 @@ class ScratchDatabase {
   ScratchDatabase& operator=(const ScratchDatabase&) = delete;
 
   const std::string& name() const { return name_; }
-  // The URL of the new database.
   const std::string& url() const { return url_; }
 
  private:
@@ -37,8 +36,7 @@ class ScratchDatabase {
 
 }  // namespace oq::test
 
-// In a fixture's SetUp or a test body: skips the test when no test server is configured, or fails
-// it under CI, where the server is part of the job.
+// In a fixture's SetUp or a test body: skips the test without a test server, or fails it under CI.
 #define OQ_REQUIRE_TEST_SERVER()                                                            \
   do {                                                                                      \
     if (!::oq::test::TestServerUrl()) {                                                     \

@@ -18,23 +18,16 @@ class PostgresBackend : public TestBackend {
   std::string name() const override { return "postgresql"; }
   Dialect dialect() const override { return Dialect::kPostgres; }
 
-  BackendDatabases Create(const std::filesystem::path& /*folder*/) override {
-    if (!serverUrl_) {
-      throw std::runtime_error(
-          "OQ_TEST_PG_URL is not set: the PostgreSQL test server is missing (scripts/test.sh "
-          "starts one)");
-    }
+  BackendDatabases Create(const std::filesystem::path&) override {
+    if (!serverUrl_) throw std::runtime_error("OQ_TEST_PG_URL is not set: no PostgreSQL server");
     auto internosDb = std::make_shared<ScratchDatabase>(*serverUrl_);
     auto ncmDb = std::make_shared<ScratchDatabase>(*serverUrl_);
-    BackendDatabases databases;
-    databases.internos = std::make_shared<postgres::PostgresConnection>(internosDb->url());
-    databases.ncm = std::make_shared<postgres::PostgresConnection>(ncmDb->url());
+    BackendDatabases databases{std::make_shared<postgres::PostgresConnection>(internosDb->url()),
+                               std::make_shared<postgres::PostgresConnection>(ncmDb->url()),
+                               internosDb->url(), ncmDb->url(), nullptr};
     demo::CreateInternosSchema(*databases.internos, Dialect::kPostgres);
     demo::CreateNcmSchema(*databases.ncm, Dialect::kPostgres);
-    databases.internosUrl = internosDb->url();
-    databases.ncmUrl = ncmDb->url();
-    // Dropping the databases closes what is still connected to them, so the order in which the
-    // test releases its connections does not matter.
+    // Dropping a database closes what is still connected to it, whatever the order of release.
     databases.cleanup = [internosDb, ncmDb]() mutable {
       internosDb.reset();
       ncmDb.reset();
@@ -45,8 +38,6 @@ class PostgresBackend : public TestBackend {
  private:
   std::optional<std::string> serverUrl_;
 };
-
-const BackendRegistrar registrar([] { return MakePostgresBackend(); });
 
 }  // namespace
 

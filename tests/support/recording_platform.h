@@ -2,8 +2,8 @@
 
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "engine/platform_port.h"
@@ -16,39 +16,51 @@ struct ShownMessage {
   int style = 0;
   std::string prompt;
   friend bool operator==(const ShownMessage&, const ShownMessage&) = default;
+  friend void PrintTo(const ShownMessage& m, std::ostream* os) {
+    *os << m.style << " " << m.prompt;
+  }
 };
 
 // A platform that records instead of showing: message boxes (acknowledged at once), pointer
-// values and settings, kept in memory. The decimal separator is whatever the test sets ("." by
-// default); SaveSetting can be made to fail.
+// values and the settings under TRELVO / PROCESOS. The decimal separator is "." unless set.
 class RecordingPlatform : public PlatformPort {
  public:
-  using SettingKey = std::tuple<std::string, std::string, std::string>;  // app, section, key
-
-  void MsgBox(const std::string& prompt, int style) override;
-  void SetMousePointer(int pointer) override;
+  void MsgBox(const std::string& prompt, int style) override {
+    messages_.push_back({style, prompt});
+  }
+  void SetMousePointer(int pointer) override { pointers_.push_back(pointer); }
   void SaveSetting(const std::string& appName, const std::string& section, const std::string& key,
-                   const std::string& value) override;
+                   const std::string& value) override {
+    if (saveFailure_) throw *saveFailure_;
+    settings_[appName + "/" + section + "/" + key] = value;
+  }
   std::string DecimalSeparator() const override { return decimalSeparator_; }
 
   void setDecimalSeparator(std::string separator) { decimalSeparator_ = std::move(separator); }
-  // Every later SaveSetting throws `failure` (and stores nothing); nullopt writes again.
+  // Every later SaveSetting throws `failure` and stores nothing; nullopt stores again.
   void failSaveSetting(std::optional<Failure> failure) { saveFailure_ = std::move(failure); }
 
   const std::vector<ShownMessage>& messages() const { return messages_; }
   const std::vector<int>& pointers() const { return pointers_; }
-  const std::map<SettingKey, std::string>& settings() const { return settings_; }
-  // Forgets what was recorded (messages, pointers, settings); keeps the separator and failures.
-  void clear();
+  // Forgets the messages, pointers and settings recorded.
+  void clear() {
+    messages_.clear();
+    pointers_.clear();
+    settings_.clear();
+  }
   // The value stored under TRELVO / PROCESOS / `key`, if any.
-  std::optional<std::string> procesosSetting(const std::string& key) const;
+  std::optional<std::string> procesosSetting(const std::string& key) const {
+    const auto found = settings_.find("TRELVO/PROCESOS/" + key);
+    if (found == settings_.end()) return std::nullopt;
+    return found->second;
+  }
 
  private:
   std::string decimalSeparator_ = ".";
   std::optional<Failure> saveFailure_;
   std::vector<ShownMessage> messages_;
   std::vector<int> pointers_;
-  std::map<SettingKey, std::string> settings_;
+  std::map<std::string, std::string> settings_;
 };
 
 }  // namespace oq::test

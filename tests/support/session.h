@@ -3,8 +3,11 @@
 #include <memory>
 #include <string>
 
+#include "connectors/components/host_components.h"
+#include "host/basGLOBAL.h"
+#include "host/class_identity.h"
+#include "host/component_registry.h"
 #include "host/host_connection.h"
-#include "host/object.h"
 
 namespace oq::test {
 
@@ -19,10 +22,21 @@ struct SessionSetup {
 };
 
 // Clears this thread's session state (basGLOBAL) and fills it from `setup`.
-void SetUpSession(const SessionSetup& setup);
+inline void SetUpSession(const SessionSetup& setup) {
+  basGLOBAL::Reset();
+  basGLOBAL::SessionState& state = basGLOBAL::State();
+  state.internos = setup.internos;
+  state.ncm = setup.ncm;
+  state.fechaActual = setup.fecha;
+  state.numeroInterno = setup.source;
+  state.dataAccessManager = setup.dataAccessManager;
+  state.maxLength = setup.maxLength;
+}
 
-// A data-access manager as the host's components create it ("DataAccessManager.DAMMain"),
-// registering the components first.
-ObjectRef MakeDataAccessManager();
+// A data-access manager as the host's components create it, registering them first.
+inline ObjectRef MakeDataAccessManager() {
+  components::RegisterHostComponents();
+  return CreateObject(std::string(identity::kDataAccessManagerProgId));
+}
 
 }  // namespace oq::test

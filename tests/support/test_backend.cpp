@@ -1,42 +1,46 @@
 #include "test_backend.h"
 
-#include <algorithm>
-#include <utility>
+#include "connectors/sqlite/sqlite_connection.h"
+#include "demo/demo_schema.h"
+#ifdef OQ_TEST_POSTGRES
+#include "postgres_backend.h"
+#endif
 
 namespace oq::test {
 
 namespace {
 
-struct Registry {
-  std::vector<std::function<std::shared_ptr<TestBackend>()>> makers;
-  bool made = false;
-  std::vector<std::shared_ptr<TestBackend>> backends;
-};
+// Two SQLite files in the test's folder.
+class SqliteBackend : public TestBackend {
+ public:
+  std::string name() const override { return "sqlite"; }
+  Dialect dialect() const override { return Dialect::kSqlite; }
 
-Registry& TheRegistry() {
-  static Registry registry;
-  return registry;
-}
+  BackendDatabases Create(const std::filesystem::path& folder) override {
+    BackendDatabases databases;
+    databases.internosUrl = "sqlite:" + (folder / "internos.db").string();
+    databases.ncmUrl = "sqlite:" + (folder / "ncm.db").string();
+    sqlite::OpenOptions options;
+    options.createIfMissing = true;
+    databases.internos = sqlite::SqliteConnection::Open(databases.internosUrl.substr(7), options);
+    databases.ncm = sqlite::SqliteConnection::Open(databases.ncmUrl.substr(7), options);
+    demo::CreateInternosSchema(*databases.internos, Dialect::kSqlite);
+    demo::CreateNcmSchema(*databases.ncm, Dialect::kSqlite);
+    return databases;
+  }
+};
 
 }  // namespace
 
-BackendRegistrar::BackendRegistrar(std::function<std::shared_ptr<TestBackend>()> maker) {
-  TheRegistry().makers.push_back(std::move(maker));
-}
-
 std::vector<std::shared_ptr<TestBackend>> AvailableBackends() {
-  Registry& registry = TheRegistry();
-  if (!registry.made) {
-    registry.made = true;
-    for (const auto& maker : registry.makers) {
-      if (std::shared_ptr<TestBackend> backend = maker()) registry.backends.push_back(backend);
-    }
-    // SQLite first, whatever order the files were linked in.
-    std::stable_partition(
-        registry.backends.begin(), registry.backends.end(),
-        [](const auto& backend) { return backend->dialect() == Dialect::kSqlite; });
-  }
-  return registry.backends;
+  static const std::vector<std::shared_ptr<TestBackend>> backends = [] {
+    std::vector<std::shared_ptr<TestBackend>> all = {std::make_shared<SqliteBackend>()};
+#ifdef OQ_TEST_POSTGRES
+    if (std::shared_ptr<TestBackend> postgres = MakePostgresBackend()) all.push_back(postgres);
+#endif
+    return all;
+  }();
+  return backends;
 }
 
 void PrintTo(const std::shared_ptr<TestBackend>& backend, std::ostream* os) {

@@ -16,27 +16,19 @@ namespace oq::test {
 
 namespace {
 
-std::filesystem::path MakeTempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "oq-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temp folder");
-  return pattern;
-}
-
 // A value of the declared type of a column, different for each column and seed.
 Variant SampleValue(demo::ColumnType type, std::size_t index, int seed) {
   const int n = static_cast<int>(index) + seed;
   switch (type.kind) {
     case demo::ColumnKind::kText: {
       std::string text = "v" + std::to_string(seed) + "." + std::to_string(index);
-      if (type.size > 0 && text.size() > static_cast<std::size_t>(type.size)) {
-        text = text.substr(text.size() - static_cast<std::size_t>(type.size));
-      }
-      return Variant::String(text);
+      const auto size = static_cast<std::size_t>(type.size);
+      return Variant::String(type.size > 0 && text.size() > size ? text.substr(text.size() - size)
+                                                                 : text);
     }
     case demo::ColumnKind::kNumber: {
       const int digitsBefore = type.size - type.scale;
-      const double limit = digitsBefore >= 3 ? 100 : std::pow(10, digitsBefore);
-      const double whole = std::fmod(n, limit - 1);
+      const double whole = std::fmod(n, (digitsBefore >= 3 ? 100 : std::pow(10, digitsBefore)) - 1);
       return Variant::Double(type.scale > 0 ? whole + 0.25 : whole);
     }
     case demo::ColumnKind::kInteger:
@@ -52,12 +44,26 @@ Variant SampleValue(demo::ColumnType type, std::size_t index, int seed) {
 
 std::optional<double> AsNumber(const Variant& value) {
   if (value.isNumeric()) return value.toDouble();
-  if (!value.isString()) return std::nullopt;
+  if (!value.isString() || value.asString().empty()) return std::nullopt;
   const std::string& text = value.asString();
   double number = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return number;
+}
+
+std::string Quoted(const std::string& text) { return SqlLiteral(Variant::String(text)); }
+
+std::string InsertStatement(const std::string& table, const std::string& interno,
+                            const RowValues& values) {
+  std::string columns = "interno";
+  std::string literals = Quoted(interno);
+  for (const auto& [name, value] : values) {
+    if (name == "interno") continue;
+    columns += ", " + name;
+    literals += ", " + SqlLiteral(value);
+  }
+  return "insert into " + table + " (" + columns + ") values (" + literals + ")";
 }
 
 }  // namespace
@@ -78,6 +84,7 @@ bool SameValue(const Variant& a, const Variant& b) {
   const std::optional<double> x = AsNumber(a);
   const std::optional<double> y = AsNumber(b);
   if (!x || !y) return false;
+  if (*x == *y || (std::isnan(*x) && std::isnan(*y))) return true;
   return std::fabs(*x - *y) <= 1e-9 * std::max({1.0, std::fabs(*x), std::fabs(*y)});
 }
 
@@ -89,8 +96,10 @@ std::string Describe(const Variant& value) {
   return rt::NumberToText(value.toDouble(), ".");
 }
 
-TestDatabase::TestDatabase(std::shared_ptr<TestBackend> backend)
-    : backend_(std::move(backend)), folder_(MakeTempFolder()) {
+TestDatabase::TestDatabase(std::shared_ptr<TestBackend> backend) : backend_(std::move(backend)) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "oq-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temp folder");
+  folder_ = pattern;
   databases_ = backend_->Create(folder_);
 }
 
@@ -105,9 +114,8 @@ TestDatabase::~TestDatabase() {
 RowValues TestDatabase::SampleCaratula(int seed) {
   RowValues values;
   for (std::size_t i = 0; i < layout::kCaratulaColumnCount; ++i) {
-    const std::string name(layout::kCaratula[i]);
     if (i == layout::kCaratulaInterno) continue;
-    values[name] = SampleValue(demo::CaratulaColumnType(i), i, seed);
+    values[std::string(layout::kCaratula[i])] = SampleValue(demo::CaratulaColumnType(i), i, seed);
   }
   for (const char* name : {"fobcoddivisas", "ONCCACortes", "DATOCOMPRADOR"}) {
     values[name] = Variant::Null();
@@ -122,20 +130,6 @@ RowValues TestDatabase::SampleSubitem(int seed) {
   }
   return values;
 }
-
-namespace {
-std::string InsertStatement(const std::string& table, const std::string& interno,
-                            const RowValues& values) {
-  std::string columns = "interno";
-  std::string literals = SqlLiteral(Variant::String(interno));
-  for (const auto& [name, value] : values) {
-    if (name == "interno") continue;
-    columns += ", " + name;
-    literals += ", " + SqlLiteral(value);
-  }
-  return "insert into " + table + " (" + columns + ") values (" + literals + ")";
-}
-}  // namespace
 
 void TestDatabase::InsertCaratula(const std::string& interno, const RowValues& values) {
   Execute(InsertStatement("caratula", interno, values));
@@ -157,14 +151,14 @@ void TestDatabase::InsertNcm(const std::string& position, const std::string& suf
   const Dialect dialect = backend_->dialect();
   ncm()->put_sql("insert into ncm (" + demo::QuotedName("001", dialect) + ", " +
                  demo::QuotedName("002", dialect) + ", " + demo::QuotedName("059", dialect) +
-                 ") values (" + SqlLiteral(Variant::String(position)) + ", " +
-                 SqlLiteral(Variant::String(suffix)) + ", " + SqlLiteral(mark) + ")");
+                 ") values (" + Quoted(position) + ", " + Quoted(suffix) + ", " + SqlLiteral(mark) +
+                 ")");
   ncm()->ejecutar();
 }
 
 void TestDatabase::MultiplyLicensedItems(const std::string& interno, int times) {
   InsertNcm("1000000000", "001", Variant::String("*"));
-  const std::string where = " where interno = " + SqlLiteral(Variant::String(interno));
+  const std::string where = " where interno = " + Quoted(interno);
   Execute("update subitems set ncm = '1000000000 001'" + where);
   const std::string columns =
       "interno, ncm, FOB, Cantidad, Preciounitario, valorrelacionestadistica, insumostemp, "
@@ -183,9 +177,8 @@ void TestDatabase::InsertInterno(const std::string& interno, int seed, int invoi
 }
 
 std::optional<std::vector<Variant>> TestDatabase::CaratulaRow(const std::string& interno) const {
-  std::vector<std::string> columns(layout::kCaratula.begin(), layout::kCaratula.end());
-  const auto rows = Query(
-      "select * from caratula where interno = " + SqlLiteral(Variant::String(interno)), columns);
+  const auto rows = Query("select * from caratula where interno = " + Quoted(interno),
+                          {layout::kCaratula.begin(), layout::kCaratula.end()});
   if (rows.empty()) return std::nullopt;
   return rows.front();
 }
@@ -193,21 +186,19 @@ std::optional<std::vector<Variant>> TestDatabase::CaratulaRow(const std::string&
 std::vector<std::vector<Variant>> TestDatabase::SubitemRows(const std::string& interno) const {
   std::vector<std::string> columns = {"id"};
   columns.insert(columns.end(), layout::kSubitems.begin(), layout::kSubitems.end());
-  return Query("select * from subitems where interno = " + SqlLiteral(Variant::String(interno)) +
-                   " order by id",
+  return Query("select * from subitems where interno = " + Quoted(interno) + " order by id",
                columns);
 }
 
 std::vector<std::vector<Variant>> TestDatabase::FacturaRows(const std::string& interno) const {
-  return Query("select orden, factura from facturas where interno = " +
-                   SqlLiteral(Variant::String(interno)) + " order by orden, factura",
+  return Query("select orden, factura from facturas where interno = " + Quoted(interno) +
+                   " order by orden, factura",
                {"orden", "factura"});
 }
 
 long TestDatabase::Count(const std::string& table, const std::string& interno) const {
-  const auto rows = Query("select count(*) as n from " + table +
-                              " where interno = " + SqlLiteral(Variant::String(interno)),
-                          {"n"});
+  const auto rows =
+      Query("select count(*) as n from " + table + " where interno = " + Quoted(interno), {"n"});
   return static_cast<long>(rows.at(0).at(0).toInt64());
 }
 
@@ -220,9 +211,9 @@ std::vector<std::vector<Variant>> TestDatabase::Query(
   if (!recordset) throw std::runtime_error("crearrs left no record set");
   std::vector<std::vector<Variant>> rows;
   for (; !recordset->Eof(); recordset->MoveNext()) {
-    std::vector<Variant> row;
-    for (const std::string& column : columns) row.push_back(recordset->Fields(column).Value());
-    rows.push_back(std::move(row));
+    rows.emplace_back();
+    for (const std::string& column : columns)
+      rows.back().push_back(recordset->Fields(column).Value());
   }
   recordset->Close();
   return rows;

@@ -7,8 +7,8 @@
 
 namespace oq::test {
 
-// The three boxes of the copy form as plain strings that a test sets and reads. Every text
-// written to txtLOG is also kept in `logWrites`, so a test sees lines a later write replaced.
+// The three boxes of the copy form as plain strings; every text written to txtLOG is also kept in
+// `logWrites`, so a test sees lines that a later write replaced.
 class TestForm : public CopyForm {
  public:
   std::string Text1;
