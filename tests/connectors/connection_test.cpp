@@ -19,7 +19,7 @@
 #include "support/test_database.h"
 #ifdef OQ_HAVE_POSTGRES
 #include "connectors/postgres/postgres_connection.h"
-#include "support/pg_test_server.h"
+#include "support/postgres_backend.h"
 #endif
 
 namespace oq::test {

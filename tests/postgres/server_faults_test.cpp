@@ -8,7 +8,6 @@
 #include "connectors/postgres/postgres_connection.h"
 #include "engine/copy_runs.h"
 #include "host/basGLOBAL.h"
-#include "support/pg_test_server.h"
 #include "support/postgres_backend.h"
 #include "support/recording_platform.h"
 #include "support/session.h"

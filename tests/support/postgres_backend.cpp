@@ -1,42 +1,81 @@
 #include "postgres_backend.h"
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "connectors/postgres/postgres_connection.h"
 #include "demo/demo_schema.h"
-#include "pg_test_server.h"
 
 namespace oq::test {
 
+std::optional<std::string> TestServerUrl() {
+  const char* url = std::getenv("OQ_TEST_PG_URL");
+  if (url == nullptr || *url == '\0') return std::nullopt;
+  return std::string(url);
+}
+
+bool RunningInCi() {
+  const char* ci = std::getenv("CI");
+  const std::string value = ci == nullptr ? "" : ci;
+  return !value.empty() && value != "false" && value != "0";
+}
+
+std::string WithDatabase(const std::string& url, const std::string& database) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t path = url.find_first_of("/?", scheme == std::string::npos ? 0 : scheme + 3);
+  if (path == std::string::npos) return url + "/" + database;
+  const std::size_t query = url.find('?', path);
+  return url.substr(0, path) + "/" + database +
+         (query == std::string::npos ? "" : url.substr(query));
+}
+
 namespace {
+
+void OnServer(const std::string& server, const std::string& statement) {
+  postgres::PostgresConnection admin(server);
+  admin.put_sql(statement);
+  admin.ejecutar();
+}
 
 class PostgresBackend : public TestBackend {
  public:
-  explicit PostgresBackend(std::optional<std::string> serverUrl)
-      : serverUrl_(std::move(serverUrl)) {}
-
+  explicit PostgresBackend(std::optional<std::string> server) : server_(std::move(server)) {}
   std::string name() const override { return "postgresql"; }
   Dialect dialect() const override { return Dialect::kPostgres; }
 
   BackendDatabases Create(const std::filesystem::path&) override {
-    if (!serverUrl_) throw std::runtime_error("OQ_TEST_PG_URL is not set: no PostgreSQL server");
-    auto internosDb = std::make_shared<ScratchDatabase>(*serverUrl_);
-    auto ncmDb = std::make_shared<ScratchDatabase>(*serverUrl_);
-    BackendDatabases databases{std::make_shared<postgres::PostgresConnection>(internosDb->url()),
-                               std::make_shared<postgres::PostgresConnection>(ncmDb->url()),
-                               internosDb->url(), ncmDb->url(), nullptr};
+    if (!server_) throw std::runtime_error("OQ_TEST_PG_URL is not set: no PostgreSQL server");
+    // Unique across the test processes that ctest runs side by side, and within one.
+    static std::atomic<int> counter{0};
+    const std::string stem = "oq_test_" + std::to_string(::getpid()) + "_";
+    const std::string internos = stem + std::to_string(++counter);
+    const std::string ncm = stem + std::to_string(++counter);
+    OnServer(*server_, "create database " + internos);
+    OnServer(*server_, "create database " + ncm);
+    BackendDatabases databases{nullptr, nullptr, WithDatabase(*server_, internos),
+                               WithDatabase(*server_, ncm), nullptr};
+    // Dropping a database closes what is still connected to it, whatever the order of release;
+    // one left behind goes with the throwaway server.
+    databases.cleanup = [server = *server_, internos, ncm] {
+      for (const std::string& name : {internos, ncm}) {
+        try {
+          OnServer(server, "drop database if exists " + name + " with (force)");
+        } catch (...) {
+        }
+      }
+    };
+    databases.internos = std::make_shared<postgres::PostgresConnection>(databases.internosUrl);
+    databases.ncm = std::make_shared<postgres::PostgresConnection>(databases.ncmUrl);
     demo::CreateInternosSchema(*databases.internos, Dialect::kPostgres);
     demo::CreateNcmSchema(*databases.ncm, Dialect::kPostgres);
-    // Dropping a database closes what is still connected to it, whatever the order of release.
-    databases.cleanup = [internosDb, ncmDb]() mutable {
-      internosDb.reset();
-      ncmDb.reset();
-    };
     return databases;
   }
 
  private:
-  std::optional<std::string> serverUrl_;
+  std::optional<std::string> server_;
 };
 
 }  // namespace
