@@ -1,5 +1,4 @@
-// The host connections of every engine against one contract, the components that read and write
-// through them, then what is each engine's own.
+// Every engine's host connection against one contract, the components on it, each engine's own.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -25,6 +24,11 @@
 namespace oq::test {
 namespace {
 
+Variant Exec(HostConnection& db, const std::string& sql) {
+  db.put_sql(sql);
+  return db.ejecutar();
+}
+
 class ConnectionTest : public ::testing::TestWithParam<std::shared_ptr<TestBackend>> {
  protected:
   void SetUp() override {
@@ -34,10 +38,7 @@ class ConnectionTest : public ::testing::TestWithParam<std::shared_ptr<TestBacke
   }
   bool sqlite() const { return GetParam()->dialect() == Dialect::kSqlite; }
   HostConnection& db() { return *db_->internos(); }
-  Variant Exec(const std::string& sql) {
-    db().put_sql(sql);
-    return db().ejecutar();
-  }
+  Variant Exec(const std::string& sql) { return test::Exec(db(), sql); }
   Variant Query(const std::string& sql) {
     db().put_sql(sql);
     return db().crearrs(recordset_);
@@ -52,7 +53,7 @@ class ConnectionTest : public ::testing::TestWithParam<std::shared_ptr<TestBacke
   Variant recordset_;
 };
 
-TEST_P(ConnectionTest, CrearrsIsTrueExactlyForARowAndReplacesTheVariableOnlyOnSuccess) {
+TEST_P(ConnectionTest, CrearrsIsTrueForARowAndEjecutarCountsTheRowsChanged) {
   for (const auto& [sql, rows] : {std::pair{"select * from t where interno = 'A'", true},
                                   {"select * from t where interno = 'Z'", false},
                                   {"select count(*) from t where interno = 'Z'", true},
@@ -68,10 +69,8 @@ TEST_P(ConnectionTest, CrearrsIsTrueExactlyForARowAndReplacesTheVariableOnlyOnSu
   EXPECT_EQ(recordset_.asObject(), first);
   Query("select s from t");
   EXPECT_NE(recordset_.asObject(), first);
-}
 
-TEST_P(ConnectionTest, EjecutarReturnsTheRowsChanged) {
-  // The server counts a query's rows, and only the last statement's.
+  // Rows changed; the server counts a query's rows, and only the last statement's.
   for (const auto& [sql, changed, onServer] :
        {std::tuple{"insert into t (interno) values ('C'), ('C'), ('C')", 3, 3},
         {"update t set s = 'x' where interno = 'C'", 3, 3},
@@ -138,9 +137,7 @@ TEST_P(ConnectionTest, RecordSetWalksItsSnapshotAndRefusesEveryCallButCloseOnceC
 
 // The server folds unquoted aliases to lower case; SQLite keeps them as written.
 TEST_P(ConnectionTest, FieldsAreFoundByAliasWithoutRegardToCase) {
-  Query(
-      "select n as cantidadDeSubitemsCargados, s as \"MixedCase\" from t "
-      "where n = 1");
+  Query("select n as cantidadDeSubitemsCargados, s as \"MixedCase\" from t where n = 1");
   EXPECT_EQ(rs().Fields("CANTIDADDESUBITEMSCARGADOS").Name(),
             sqlite() ? "cantidadDeSubitemsCargados" : "cantidaddesubitemscargados");
   EXPECT_EQ(rs().Fields("cantidaddesubitemscargados").Value(), Variant::Long(1));
@@ -168,8 +165,7 @@ TEST_P(ConnectionTest, RefusedStatementsCarryTheEnginesMessageAndTheSessionGoesO
   EXPECT_EQ(Exec("insert into k values (2)"), Variant::Long(1));
 }
 
-// The licence-filtered lookup of an item as the copies build it, with [bracketed] names, left(
-// and the substring of either dialect, since the NCM database may be on the other engine.
+// The licence-filtered item lookup as the copies build it, in either dialect's substring.
 TEST_P(ConnectionTest, TariffLookupFindsOnlyTheRowsWithTheirMark) {
   db_->InsertNcm("8471.30.12", "100", Variant::String("*"));
   db_->InsertNcm("8471.30.12", "200", Variant::String(""));
@@ -223,8 +219,7 @@ TEST_P(ConnectionTest, EsNumeroGivesTheFieldsNumberOrZero) {
       << "the field's own failure passes on";
 }
 
-// What a careful host wraps around a run. The server aborts a transaction at its first refused
-// statement; SQLite refuses only the statement.
+// The server aborts a run's transaction at its first refused statement; SQLite only the statement.
 TEST_P(ConnectionTest, ARunsTransactionKeepsAllOrNothing) {
   auto& run = dynamic_cast<connectors::TransactionControl&>(db());
   run.BeginRun();
@@ -297,23 +292,19 @@ TEST(SqliteConnectionTest, ASecondWriterWaitsForTheLockInsteadOfFailing) {
   auto holder = SqliteConnection::Open(folder.file("w.db"), {.createIfMissing = true});
   auto patient = SqliteConnection::Open(folder.file("w.db"), {.busyTimeout = seconds(10)});
   auto impatient = SqliteConnection::Open(folder.file("w.db"), {.busyTimeout = milliseconds(0)});
-  const auto exec = [](SqliteConnection& db, const std::string& sql) {
-    db.put_sql(sql);
-    return db.ejecutar();
-  };
-  exec(*holder, "create table t (a)");
+  Exec(*holder, "create table t (a)");
   holder->BeginRun();
-  exec(*holder, "insert into t values ('L')");
-  EXPECT_THROW(exec(*impatient, "insert into t values ('I')"), Failure);
+  Exec(*holder, "insert into t values ('L')");
+  EXPECT_THROW(Exec(*impatient, "insert into t values ('I')"), Failure);
 
   const auto start = steady_clock::now();
   auto waiting =
-      std::async(std::launch::async, [&] { return exec(*patient, "insert into t values ('P')"); });
+      std::async(std::launch::async, [&] { return Exec(*patient, "insert into t values ('P')"); });
   std::this_thread::sleep_for(milliseconds(300));
   holder->CommitRun();
   EXPECT_EQ(waiting.get(), Variant::Long(1));
   EXPECT_GE(steady_clock::now() - start, milliseconds(250));
-  EXPECT_EQ(exec(*holder, "delete from t"), Variant::Long(2));
+  EXPECT_EQ(Exec(*holder, "delete from t"), Variant::Long(2));
 }
 
 }  // namespace
