@@ -1,6 +1,4 @@
-// The program on every backend: its commands as a user runs them (exit status, printed lines, rows
-// written or not, two programs at once, a signal mid-run) and its copy session (faults at any
-// statement, keep-partial runs, the preview against the copies, the split).
+// The program on every backend, run as a user runs it and through its copy session.
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -37,9 +35,11 @@ namespace oq::test {
 namespace {
 
 std::string ReadFile(const std::filesystem::path& file) {
-  std::ostringstream text;
-  text << std::ifstream(file).rdbuf();
-  return text.str();
+  return (std::ostringstream() << std::ifstream(file).rdbuf()).str();
+}
+testing::AssertionResult Has(const std::string& text, const std::string& part) {
+  if (text.find(part) != std::string::npos) return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "no '" << part << "' in: " << text;
 }
 
 // Starts `args` (the program first, found on PATH), its output to `out` and its errors to `err`.
@@ -73,8 +73,7 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
     ::setenv("LC_ALL", "C", 1);
     const Dialect dialect = GetParam()->dialect();
     demo::CreateDemoDatabases(*db_->internos(), dialect, *db_->ncm(), dialect, true);
-    // A: two invoices and three items marked "*", "" and "*". GEN: the marks the demo lacks (a
-    // Null ncm, a position with two rows, a mark that is neither, a code too short).
+    // A: items marked "*", "" and "*". GEN: a Null ncm, two rows, a mark neither, a short code.
     db_->InsertInterno("A", 1, 2, 0);
     db_->InsertCaratula("GEN", TestDatabase::SampleCaratula(7));
     const std::tuple<const char*, const char*, const char*> rows[] = {
@@ -142,8 +141,7 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
     }
   }
 
-  // The program's session on `source`, one F11 press per (option, new number), through `internos`
-  // (by default the test's connection); keeps the program's own lines in notes_.
+  // The session on `source`, one F11 per (option, number), through `internos`; its lines in notes_.
   app::CopyResult Session(const std::string& source, std::vector<app::CopyRequest::Press> presses,
                           const char* copies = "1",
                           std::shared_ptr<HostConnection> internos = nullptr,
@@ -151,11 +149,9 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
     app::CopyRequest request;
     request.source = source;
     request.date = "'2024-05-17'";
-    request.option = presses[0].option;
-    request.newNumber = presses[0].newNumber;
+    std::tie(request.option, request.newNumber) = std::tie(presses[0].option, presses[0].newNumber);
     request.morePresses.assign(presses.begin() + 1, presses.end());
-    request.copiesText = copies;
-    request.keepPartial = keepPartial;
+    std::tie(request.copiesText, request.keepPartial) = std::tuple(copies, keepPartial);
     std::ostringstream notes;
     auto* control = dynamic_cast<connectors::TransactionControl*>(db_->internos().get());
     auto result = app::RunCopySession({internos ? internos : db_->internos(), db_->ncm()}, control,
@@ -174,20 +170,14 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
     signal != 0 ? faulty->signalAt(k, signal) : faulty->failAt(k);
     return faulty;
   }
-  // Rows per table.
-  std::string Tables() const {
+  // Rows per table, and with `bytes` on SQLite the file's once the log is folded in (which drops
+  // this process's locks on it, so only runs made in this process may follow).
+  std::string Snapshot(bool bytes = true) const {
     std::ostringstream out;
     for (const std::string table : {"caratula", "facturas", "subitems"}) {
       out << db_->Query("select interno from " + table, {"interno"}).size() << ' ';
     }
-    return out.str();
-  }
-  // Rows per table, and on SQLite the file's bytes once the log is folded in. Reading the file
-  // drops this process's locks on it, so only runs made in this process may follow.
-  std::string Snapshot() const {
-    std::ostringstream out;
-    out << Tables();
-    if (GetParam()->name() == "sqlite") {
+    if (bytes && GetParam()->name() == "sqlite") {
       db_->Execute("PRAGMA wal_checkpoint(TRUNCATE)");
       out << std::ifstream(file("internos.db"), std::ios::binary).rdbuf();
     }
@@ -219,7 +209,6 @@ TEST_P(ProgramTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
       "messages": [{"style": 64, "prompt": "Fin del Proceso"}], "pointer": 1,
       "created": [{"interno": "B1", "items": 3, "fob": 12.5}]})"));
   EXPECT_TRUE(SameValue(db_->CaratulaRow("B1").value()[37], Variant::String("2024-05-17")));
-  EXPECT_EQ(db_->Count("subitems", "B1"), 3);
   EXPECT_EQ(db_->Count("facturas", "B1"), 2);
   // The mark is where `oquardelino setting` reads it; a missing one prints nothing.
   EXPECT_EQ(Run({OQ_PROGRAM, "setting", "TRELVO", "PROCESOS", "B1"}), 0);
@@ -247,11 +236,9 @@ TEST_P(ProgramTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   EXPECT_EQ(err_, "[style 64] Fin del Proceso\n");
 }
 
-// Only a run that made every copy exits 0 and writes (unless told to keep partial copies); a
-// refusal says why on one line.
+// Only a run that made every copy exits 0 and writes (or keeps partial ones); refusals take a line.
 TEST_P(ProgramTest, ExitStatusAndRefusals) {
   const std::string folder = db_->folder().string();
-  // The arguments, the exit status and what the errors say, in one line.
   std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
       {{"--new", "A"}, 1, ""},                                      // taken
       {{"--new", std::string(41, 'x')}, 1, ""},                     // refused by the component
@@ -270,24 +257,20 @@ TEST_P(ProgramTest, ExitStatusAndRefusals) {
       {{"--new", "B", "--source", "NONE"}, 2, "the interno NONE to copy has no cover sheet"},
       {{"--new", "B", "--ncm", "sqlite:" + folder + "/x.db"}, 2, "database file not found"},
       {{"--new", "B", "--internos", "sqlite:" + folder + "/missing.db"}, 2, "missing.db"},
-      {{"--new", "B", "--option", "con-lapi", "--ncm", db_->internosUrl()},
-       2,
-       "table ncm cannot be read"},
+      {{"--new", "B", "--option", "con-lapi", "--ncm", db_->internosUrl()}, 2, "ncm cannot be"},
       {{"--new", "F", "--copies", "2"}, 0, ""},
       {{"--new", "H", "--date-sql", "'2024-01-02'"}, 0, ""},
   };
   if (GetParam()->name() == "sqlite") {
-    cases.push_back({{"--new", "B", "--internos", db_->internosUrl() + "?mode=ro"},
-                     2,
-                     "cannot be written: attempt to write a readonly database"});
+    cases.push_back({{"--new", "B", "--internos", db_->internosUrl() + "?mode=ro"}, 2, "readonly"});
   }
   for (const auto& [args, status, says] : cases) {
     SCOPED_TRACE(args[1] + " " + args.back());
-    const std::string before = Tables();
+    const std::string before = Snapshot(false);
     EXPECT_EQ(Run(CopyArgs(args)), status) << out_ << err_;
-    EXPECT_EQ(Tables() == before, status != 0 && args.back() != "--keep-partial");
+    EXPECT_EQ(Snapshot(false) == before, status != 0 && args.back() != "--keep-partial");
     if (says.empty()) continue;
-    EXPECT_NE(err_.find(says), std::string::npos) << err_;
+    EXPECT_TRUE(Has(err_, says));
     EXPECT_EQ(std::ranges::count(err_, '\n'), 1) << err_;
     EXPECT_EQ(out_, "");
   }
@@ -295,9 +278,7 @@ TEST_P(ProgramTest, ExitStatusAndRefusals) {
   EXPECT_FALSE(std::filesystem::exists(file("missing.db")));
   db_->Execute("alter table subitems drop column lapi");
   Run(CopyArgs({"--new", "B"}));
-  EXPECT_NE(err_.find("subitems in " + db_->internosUrl() + " lacks the column lapi"),
-            std::string::npos)
-      << err_;
+  EXPECT_TRUE(Has(err_, "subitems in " + db_->internosUrl() + " lacks the column lapi"));
 }
 
 TEST_P(ProgramTest, TwoProgramsCopyingToOneNumberMakeExactlyOneCopy) {
@@ -324,9 +305,7 @@ TEST_P(ProgramTest, ASignalMidRunWritesNothingAndTheSameCommandThenCopies) {
     }
     ::kill(pid, signal);
     EXPECT_EQ(Wait(pid), 128 + signal);
-    const std::string err = ReadFile(file("err.txt"));
-    EXPECT_NE(err.find("Nothing was written: the run was interrupted by SIG"), std::string::npos)
-        << err;
+    EXPECT_TRUE(Has(ReadFile(file("err.txt")), "Nothing was written: the run was interrupted by"));
     EXPECT_EQ(db_->Count("subitems", "N") + db_->Count("caratula", "N"), 0);
   }
   ASSERT_EQ(Wait(StartCopy("N", "err.txt")), 0) << ReadFile(file("err.txt"));
@@ -347,24 +326,22 @@ TEST_P(ProgramTest, AFaultOrASignalAtAnyStatementWritesNothingAndKeepPartialKeep
       EXPECT_EQ(failed.status, 1);
       EXPECT_EQ(Snapshot(), before);
       EXPECT_FALSE(Marked(guarded) || Marked(guarded + "_1"));
-      EXPECT_NE(notes_.find("Nothing was written: "), std::string::npos) << notes_;
-
-      // The same fault without the transaction: the component's own messages, and its steps kept.
+      EXPECT_TRUE(Has(notes_, "Nothing was written: "));
+      // The same fault unguarded: the component's own messages, and its steps kept.
       const std::string partial = "P" + tag + std::to_string(k);
       const app::CopyResult kept = Session("A", {{option, partial}}, copies, Faulty(k), true);
       EXPECT_EQ(kept.status, 1);
       partials += Rows("caratula", partial) + Rows("facturas", partial) > 0;
       // A server aborts the rest of a failed transaction, so later steps may report it too.
+      EXPECT_EQ(Prompts(failed).front(), Prompts(kept).front());
       if (GetParam()->name() == "sqlite") {
         EXPECT_EQ(Prompts(failed), Prompts(kept));
       }
-      EXPECT_EQ(Prompts(failed).front(), Prompts(kept).front());
-
       // An interruption just before the same statement: rolled back, 128 + SIGINT.
       const std::string beforeSignal = Snapshot();
       EXPECT_EQ(Session("A", {{option, "S"}}, copies, Faulty(k, SIGINT)).status, 128 + SIGINT);
       EXPECT_EQ(Snapshot(), beforeSignal);
-      EXPECT_NE(notes_.find("interrupted by SIGINT"), std::string::npos) << notes_;
+      EXPECT_TRUE(Has(notes_, "interrupted by SIGINT"));
     }
     // The last position reached made the copy: guarded runs commit what succeeds.
     EXPECT_GT(Rows("subitems", guarded), 0) << tag;
@@ -374,7 +351,7 @@ TEST_P(ProgramTest, AFaultOrASignalAtAnyStatementWritesNothingAndKeepPartialKeep
   EXPECT_GT(partials, positions / 2);
 }
 
-TEST_P(ProgramTest, ThePreviewKeepsWhatTheCopiesWriteAndWritesNothing) {
+TEST_P(ProgramTest, ThePreviewMatchesTheCopiesAndTheSplitAndWritesNothing) {
   std::vector<std::string> sources = {"GEN"};
   for (const auto& interno : demo::DemoInternos()) sources.emplace_back(interno.numero);
   int compared = 0;
@@ -406,26 +383,22 @@ TEST_P(ProgramTest, ThePreviewKeepsWhatTheCopiesWriteAndWritesNothing) {
   for (const auto& item : PreviewOf("GEN").items) marks.push_back(item.mark);
   EXPECT_EQ(marks,
             (std::vector<std::string>{"several rows", "other: X", "not found", "not found"}));
+  // A split makes both copies, matching the preview, or neither when the second number is taken.
+  const app::CopyResult made = Session("2024-0101", {{"con-lapi", "C"}, {"sin-lapi", "S"}});
+  EXPECT_EQ(made.status, 0);
+  ASSERT_EQ(made.created.size(), 2u);
+  EXPECT_EQ(made.created[0].items, mixed.con.items);
+  EXPECT_NEAR(made.created[0].fob, mixed.con.fob, 0.005);
+  EXPECT_NEAR(made.created[1].fob, mixed.sin.fob, 0.005);
+  EXPECT_NEAR(made.created[0].fob + made.created[1].fob + mixed.neither.fob, *mixed.sourceFob,
+              0.005);
+  EXPECT_EQ(Session("2024-0101", {{"con-lapi", "C2"}, {"sin-lapi", "S"}}).status, 1);
+  EXPECT_EQ(db_->Count("caratula", "C2") + db_->Count("subitems", "C2"), 0);
   for (const std::string& url : {db_->internosUrl(), db_->ncmUrl()}) {
     auto readOnly = app::OpenConnectionReadOnly(url);
     readOnly->put_sql("insert into ncm ([001], [002], [059]) values ('9', '9', '*')");
     EXPECT_THROW(readOnly->ejecutar(), Failure) << url;
   }
-}
-
-TEST_P(ProgramTest, ASplitMakesBothCopiesOrNothing) {
-  const app::CopyResult made = Session("2024-0101", {{"con-lapi", "C"}, {"sin-lapi", "S"}});
-  EXPECT_EQ(made.status, 0);
-  ASSERT_EQ(made.created.size(), 2u);
-  const app::Preview preview = PreviewOf("2024-0101");
-  EXPECT_EQ(made.created[0].items, preview.con.items);
-  EXPECT_NEAR(made.created[0].fob, preview.con.fob, 0.005);
-  EXPECT_NEAR(made.created[1].fob, preview.sin.fob, 0.005);
-  EXPECT_NEAR(made.created[0].fob + made.created[1].fob + preview.neither.fob, *preview.sourceFob,
-              0.005);
-  // The second number taken: neither copy stays.
-  EXPECT_EQ(Session("2024-0101", {{"con-lapi", "C2"}, {"sin-lapi", "S"}}).status, 1);
-  EXPECT_EQ(db_->Count("caratula", "C2") + db_->Count("subitems", "C2"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ProgramTest, testing::ValuesIn(AvailableBackends()),
