@@ -128,6 +128,8 @@ TEST_P(FilteredCopyTest, EachRunKeepsTheItemsOfItsMarkAndSumsTheirFob) {
       {"8471.30.00 008", {Variant::String("")}, "sin"},   // a position that is no number
       {"0000000000 009", {Variant::String("*")}, ""},     // reads as 0, which is not above 0
       {"0.00-00000 010", {Variant::String("*")}, "con"},  // no number, however it starts
+      {"+100000000 011", {Variant::String("*")}, "con"},  // a signed position reads as a number
+      {"-100000000 012", {Variant::String("*")}, ""},
   };
   std::vector<std::string> con, sin;
   double fob = 0;
@@ -149,11 +151,11 @@ TEST_P(FilteredCopyTest, EachRunKeepsTheItemsOfItsMarkAndSumsTheirFob) {
 
   Run(longNumber, "5", &lpCopiar_ConLAPI);
   EXPECT_EQ(internos->statements().back(),
-            "update caratula set fobdivisas = -20.00 where interno = '" + longNumber + "'");
+            "update caratula set fobdivisas = -32.50 where interno = '" + longNumber + "'");
   Run("S", "5", &lpCopiar_sinLAPI);
   EXPECT_EQ(Descriptions(longNumber), con);
   EXPECT_EQ(Descriptions("S"), sin);
-  EXPECT_TRUE(SameValue(Fob(longNumber), Variant::Double(-1.25 - 7.5 - 11.25)));
+  EXPECT_TRUE(SameValue(Fob(longNumber), Variant::Double(-1.25 - 7.5 - 11.25 - 12.5)));
   EXPECT_TRUE(SameValue(Fob("S"), Variant::Double(-2.5 - 8.75)));
   EXPECT_EQ(form_.txtLOG, "Proceso terminado...");
   EXPECT_EQ(form_.txtCopias, "5");
@@ -162,7 +164,7 @@ TEST_P(FilteredCopyTest, EachRunKeepsTheItemsOfItsMarkAndSumsTheirFob) {
 
   Run("A", "1", &lpCopiar_ConLAPI);  // the source's own number is taken
   EXPECT_EQ(form_.txtLOG, "El interno A ya existe .-\r\nProceso terminado...");
-  EXPECT_EQ(db_->Count("subitems", "A"), 10);
+  EXPECT_EQ(db_->Count("subitems", "A"), 12);
   EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{kFin, kFin, kFin}));
   EXPECT_EQ(platform_.pointers(), (std::vector<int>{1, 1, 1}));
 }
