@@ -71,7 +71,7 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
     db_ = std::make_unique<TestDatabase>(GetParam());
     ::setenv("XDG_CONFIG_HOME", (db_->folder() / "config").c_str(), 1);
     ::setenv("LC_ALL", "C", 1);
-    const Dialect dialect = GetParam()->dialect();
+    const Dialect dialect = GetParam()->dialect;
     demo::CreateDemoDatabases(*db_->internos(), dialect, *db_->ncm(), dialect, true);
     // A: items marked "*", "" and "*". GEN: a Null ncm, two rows, a mark neither, a short code.
     db_->InsertInterno("A", 1, 2, 0);
@@ -124,7 +124,7 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
   std::filesystem::path file(const std::string& name) const { return db_->folder() / name; }
   // True while a run of another program holds its transaction's lock.
   bool RunInProgress() const {
-    if (GetParam()->name() != "sqlite") {
+    if (GetParam()->name != "sqlite") {
       const std::string sql =
           "select objid from pg_locks where locktype = 'advisory' and database "
           "= (select oid from pg_database where datname = current_database())";
@@ -177,7 +177,7 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
     for (const std::string table : {"caratula", "facturas", "subitems"}) {
       out << db_->Query("select interno from " + table, {"interno"}).size() << ' ';
     }
-    if (bytes && GetParam()->name() == "sqlite") {
+    if (bytes && GetParam()->name == "sqlite") {
       db_->Execute("PRAGMA wal_checkpoint(TRUNCATE)");
       out << std::ifstream(file("internos.db"), std::ios::binary).rdbuf();
     }
@@ -261,7 +261,7 @@ TEST_P(ProgramTest, ExitStatusAndRefusals) {
       {{"--new", "F", "--copies", "2"}, 0, ""},
       {{"--new", "H", "--date-sql", "'2024-01-02'"}, 0, ""},
   };
-  if (GetParam()->name() == "sqlite") {
+  if (GetParam()->name == "sqlite") {
     cases.push_back({{"--new", "B", "--internos", db_->internosUrl() + "?mode=ro"}, 2, "readonly"});
   }
   for (const auto& [args, status, says] : cases) {
@@ -334,7 +334,7 @@ TEST_P(ProgramTest, AFaultOrASignalAtAnyStatementWritesNothingAndKeepPartialKeep
       partials += Rows("caratula", partial) + Rows("facturas", partial) > 0;
       // A server aborts the rest of a failed transaction, so later steps may report it too.
       EXPECT_EQ(Prompts(failed).front(), Prompts(kept).front());
-      if (GetParam()->name() == "sqlite") {
+      if (GetParam()->name == "sqlite") {
         EXPECT_EQ(Prompts(failed), Prompts(kept));
       }
       // An interruption just before the same statement: rolled back, 128 + SIGINT.

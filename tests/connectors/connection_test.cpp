@@ -36,7 +36,7 @@ class ConnectionTest : public ::testing::TestWithParam<std::shared_ptr<TestBacke
     Exec("create table t (interno varchar(40), n integer, x numeric(18,2), s varchar(20))");
     Exec("insert into t values ('A', 1, 1.5, 'uno'), ('A', 2, 2.25, 'dos'), ('B', 3, NULL, NULL)");
   }
-  bool sqlite() const { return GetParam()->dialect() == Dialect::kSqlite; }
+  bool sqlite() const { return GetParam()->dialect == Dialect::kSqlite; }
   HostConnection& db() { return *db_->internos(); }
   Variant Exec(const std::string& sql) { return test::Exec(db(), sql); }
   Variant Query(const std::string& sql) {

@@ -144,7 +144,7 @@ TEST_P(FilteredCopyTest, EachRunKeepsTheItemsOfItsMarkAndSumsTheirFob) {
   AddItem("7777777777 070", {{"descripcion", Variant::String("other suffix")}});
   // The runs have no length limit of their own; a server that enforces the declared width of
   // interno (40) would refuse a longer number itself.
-  const std::string longNumber(GetParam()->dialect() == Dialect::kSqlite ? 45 : 40, 'N');
+  const std::string longNumber(GetParam()->dialect == Dialect::kSqlite ? 45 : 40, 'N');
   platform_.setDecimalSeparator(",");  // numbers still go into statements with a point
   auto internos = std::make_shared<FaultyConnection>(db_->internos());
   basGLOBAL::State().internos = internos;
@@ -277,7 +277,7 @@ TEST_P(FilteredCopyTest, TwinsReportAFailureOfTheirOwnDifferently) {
 }
 
 TEST_P(FilteredCopyTest, HostileValuesAndNumbersAreCopiedAsTheyWere) {
-  const bool sqlite = GetParam()->dialect() == Dialect::kSqlite;
+  const bool sqlite = GetParam()->dialect == Dialect::kSqlite;
   const std::string source = "A'; --";
   db_->InsertInterno(source, 7, 1, 0);
   // Two items, each kept by one variant; on SQLite a third, kept too, holds a NUL, which cannot

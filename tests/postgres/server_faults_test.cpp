@@ -6,13 +6,8 @@
 #include <chrono>
 
 #include "connectors/postgres/postgres_connection.h"
-#include "engine/copy_runs.h"
-#include "host/basGLOBAL.h"
+#include "support/copy_fixture.h"
 #include "support/postgres_backend.h"
-#include "support/recording_platform.h"
-#include "support/session.h"
-#include "support/test_database.h"
-#include "support/test_form.h"
 
 namespace oq::test {
 namespace {
@@ -20,29 +15,19 @@ namespace {
 const ShownMessage kFin{64, "Fin del Proceso"};
 const std::string kServerError = std::to_string(postgres::kPostgresError);
 
-class ServerFaultsTest : public ::testing::Test {
+class ServerFaultsTest : public CopyFixture {
  protected:
   void SetUp() override {
     OQ_REQUIRE_TEST_SERVER();
-    db_ = std::make_unique<TestDatabase>(MakePostgresBackend());
-    SetUpSession({db_->internos(), db_->ncm(), "'2024-05-17'", "A1", MakeDataAccessManager(), 0});
+    CopyFixture::SetUp();
+    StartSession("A1");
     db_->InsertInterno("A1", 1, 1, 3);
     db_->Execute("update subitems set ncm = '1111111111 001'");  // all licence-marked
     db_->InsertNcm("1111111111", "001", Variant::String("*"));
-    form_.txtCopias = "1";
   }
-  void TearDown() override {
-    basGLOBAL::Reset();
-    db_.reset();
-  }
-
-  std::unique_ptr<TestDatabase> db_;
-  TestForm form_;
-  RecordingPlatform platform_;
-  CopyContext ctx_{form_, platform_};
 };
 
-TEST_F(ServerFaultsTest, ARunTheServerRefusesOrCutsOffKeepsWhatWasWrittenAndTheNextRunCopies) {
+TEST_P(ServerFaultsTest, ARunTheServerRefusesOrCutsOffKeepsWhatWasWrittenAndTheNextRunCopies) {
   db_->Execute(
       "create function oq_fault() returns trigger language plpgsql as $$ begin "
       "if new.interno = 'B1' then raise exception 'partidas bloqueadas para %', new.interno; "
@@ -68,9 +53,8 @@ TEST_F(ServerFaultsTest, ARunTheServerRefusesOrCutsOffKeepsWhatWasWrittenAndTheN
   for (const Case& c : cases) {
     SCOPED_TRACE(c.number);
     platform_.clear();
-    form_.Text1 = c.number;
     const auto start = std::chrono::steady_clock::now();
-    c.run(ctx_);
+    Run(c.number, "1", c.run);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     ASSERT_EQ(platform_.messages().size(), 2u);
     EXPECT_EQ(platform_.messages()[0].style, c.first.style);
@@ -82,11 +66,13 @@ TEST_F(ServerFaultsTest, ARunTheServerRefusesOrCutsOffKeepsWhatWasWrittenAndTheN
   }
   // The same connection and session state: the next run opens a new session and copies.
   platform_.clear();
-  form_.Text1 = "OK";
-  lpCopiar(ctx_);
+  Run("OK");
   EXPECT_EQ(platform_.messages(), std::vector<ShownMessage>{kFin});
   EXPECT_EQ(db_->Count("subitems", "OK"), 3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Server, ServerFaultsTest, testing::Values(MakePostgresBackend()),
+                         [](const auto&) { return std::string("postgresql"); });
 
 }  // namespace
 }  // namespace oq::test

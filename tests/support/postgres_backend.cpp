@@ -40,50 +40,43 @@ void OnServer(const std::string& server, const std::string& statement) {
   admin.ejecutar();
 }
 
-class PostgresBackend : public TestBackend {
- public:
-  explicit PostgresBackend(std::optional<std::string> server) : server_(std::move(server)) {}
-  std::string name() const override { return "postgresql"; }
-  Dialect dialect() const override { return Dialect::kPostgres; }
-
-  BackendDatabases Create(const std::filesystem::path&) override {
-    if (!server_) throw std::runtime_error("OQ_TEST_PG_URL is not set: no PostgreSQL server");
-    // Unique across the test processes that ctest runs side by side, and within one.
-    static std::atomic<int> counter{0};
-    const std::string stem = "oq_test_" + std::to_string(::getpid()) + "_";
-    const std::string internos = stem + std::to_string(++counter);
-    const std::string ncm = stem + std::to_string(++counter);
-    OnServer(*server_, "create database " + internos);
-    OnServer(*server_, "create database " + ncm);
-    BackendDatabases databases{nullptr, nullptr, WithDatabase(*server_, internos),
-                               WithDatabase(*server_, ncm), nullptr};
-    // Dropping a database closes what is still connected to it, whatever the order of release;
-    // one left behind goes with the throwaway server.
-    databases.cleanup = [server = *server_, internos, ncm] {
-      for (const std::string& name : {internos, ncm}) {
-        try {
-          OnServer(server, "drop database if exists " + name + " with (force)");
-        } catch (...) {
-        }
+// Two databases on `server`, unique across the test processes that ctest runs side by side and
+// within one.
+BackendDatabases CreateServerDatabases(const std::optional<std::string>& server) {
+  if (!server) throw std::runtime_error("OQ_TEST_PG_URL is not set: no PostgreSQL server");
+  static std::atomic<int> counter{0};
+  const std::string stem = "oq_test_" + std::to_string(::getpid()) + "_";
+  const std::string internos = stem + std::to_string(++counter);
+  const std::string ncm = stem + std::to_string(++counter);
+  OnServer(*server, "create database " + internos);
+  OnServer(*server, "create database " + ncm);
+  BackendDatabases databases{nullptr, nullptr, WithDatabase(*server, internos),
+                             WithDatabase(*server, ncm), nullptr};
+  // Dropping a database closes what is still connected to it, whatever the order of release;
+  // one left behind goes with the throwaway server.
+  databases.cleanup = [server = *server, internos, ncm] {
+    for (const std::string& name : {internos, ncm}) {
+      try {
+        OnServer(server, "drop database if exists " + name + " with (force)");
+      } catch (...) {
       }
-    };
-    databases.internos = std::make_shared<postgres::PostgresConnection>(databases.internosUrl);
-    databases.ncm = std::make_shared<postgres::PostgresConnection>(databases.ncmUrl);
-    demo::CreateInternosSchema(*databases.internos, Dialect::kPostgres);
-    demo::CreateNcmSchema(*databases.ncm, Dialect::kPostgres);
-    return databases;
-  }
-
- private:
-  std::optional<std::string> server_;
-};
+    }
+  };
+  databases.internos = std::make_shared<postgres::PostgresConnection>(databases.internosUrl);
+  databases.ncm = std::make_shared<postgres::PostgresConnection>(databases.ncmUrl);
+  demo::CreateInternosSchema(*databases.internos, Dialect::kPostgres);
+  demo::CreateNcmSchema(*databases.ncm, Dialect::kPostgres);
+  return databases;
+}
 
 }  // namespace
 
 std::shared_ptr<TestBackend> MakePostgresBackend() {
   std::optional<std::string> url = TestServerUrl();
   if (!url && !RunningInCi()) return nullptr;
-  return std::make_shared<PostgresBackend>(std::move(url));
+  return std::make_shared<TestBackend>(
+      "postgresql", Dialect::kPostgres,
+      [url](const std::filesystem::path&) { return CreateServerDatabases(url); });
 }
 
 }  // namespace oq::test

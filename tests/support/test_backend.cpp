@@ -11,30 +11,24 @@ namespace oq::test {
 namespace {
 
 // Two SQLite files in the test's folder.
-class SqliteBackend : public TestBackend {
- public:
-  std::string name() const override { return "sqlite"; }
-  Dialect dialect() const override { return Dialect::kSqlite; }
-
-  BackendDatabases Create(const std::filesystem::path& folder) override {
-    BackendDatabases databases;
-    databases.internosUrl = "sqlite:" + (folder / "internos.db").string();
-    databases.ncmUrl = "sqlite:" + (folder / "ncm.db").string();
-    sqlite::OpenOptions options;
-    options.createIfMissing = true;
-    databases.internos = sqlite::SqliteConnection::Open(databases.internosUrl.substr(7), options);
-    databases.ncm = sqlite::SqliteConnection::Open(databases.ncmUrl.substr(7), options);
-    demo::CreateInternosSchema(*databases.internos, Dialect::kSqlite);
-    demo::CreateNcmSchema(*databases.ncm, Dialect::kSqlite);
-    return databases;
-  }
-};
+BackendDatabases CreateSqliteDatabases(const std::filesystem::path& folder) {
+  BackendDatabases databases;
+  databases.internosUrl = "sqlite:" + (folder / "internos.db").string();
+  databases.ncmUrl = "sqlite:" + (folder / "ncm.db").string();
+  const sqlite::OpenOptions options{.createIfMissing = true};
+  databases.internos = sqlite::SqliteConnection::Open(databases.internosUrl.substr(7), options);
+  databases.ncm = sqlite::SqliteConnection::Open(databases.ncmUrl.substr(7), options);
+  demo::CreateInternosSchema(*databases.internos, Dialect::kSqlite);
+  demo::CreateNcmSchema(*databases.ncm, Dialect::kSqlite);
+  return databases;
+}
 
 }  // namespace
 
 std::vector<std::shared_ptr<TestBackend>> AvailableBackends() {
   static const std::vector<std::shared_ptr<TestBackend>> backends = [] {
-    std::vector<std::shared_ptr<TestBackend>> all = {std::make_shared<SqliteBackend>()};
+    std::vector<std::shared_ptr<TestBackend>> all = {
+        std::make_shared<TestBackend>("sqlite", Dialect::kSqlite, CreateSqliteDatabases)};
 #ifdef OQ_TEST_POSTGRES
     if (std::shared_ptr<TestBackend> postgres = MakePostgresBackend()) all.push_back(postgres);
 #endif
@@ -43,12 +37,8 @@ std::vector<std::shared_ptr<TestBackend>> AvailableBackends() {
   return backends;
 }
 
-void PrintTo(const std::shared_ptr<TestBackend>& backend, std::ostream* os) {
-  *os << (backend ? backend->name() : "no backend");
-}
-
 std::string BackendParamName(const testing::TestParamInfo<std::shared_ptr<TestBackend>>& info) {
-  return info.param->name();
+  return info.param->name;
 }
 
 }  // namespace oq::test

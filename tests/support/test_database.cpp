@@ -1,7 +1,5 @@
 #include "test_database.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -96,19 +94,14 @@ std::string Describe(const Variant& value) {
   return rt::NumberToText(value.toDouble(), ".");
 }
 
-TestDatabase::TestDatabase(std::shared_ptr<TestBackend> backend) : backend_(std::move(backend)) {
-  std::string pattern = (std::filesystem::temp_directory_path() / "oq-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a temp folder");
-  folder_ = pattern;
-  databases_ = backend_->Create(folder_);
-}
+TestDatabase::TestDatabase(std::shared_ptr<TestBackend> backend)
+    : backend_(std::move(backend)), databases_(backend_->create(folder_.path())) {}
 
+// The folder goes after the cleanup, with the last member.
 TestDatabase::~TestDatabase() {
   std::function<void()> cleanup = std::move(databases_.cleanup);
   databases_ = {};
   if (cleanup) cleanup();
-  std::error_code ignored;
-  std::filesystem::remove_all(folder_, ignored);
 }
 
 RowValues TestDatabase::SampleCaratula(int seed) {
@@ -148,7 +141,7 @@ void TestDatabase::InsertSubitem(const std::string& interno, const RowValues& va
 
 void TestDatabase::InsertNcm(const std::string& position, const std::string& suffix,
                              const Variant& mark) {
-  const Dialect dialect = backend_->dialect();
+  const Dialect dialect = backend_->dialect;
   ncm()->put_sql("insert into ncm (" + demo::QuotedName("001", dialect) + ", " +
                  demo::QuotedName("002", dialect) + ", " + demo::QuotedName("059", dialect) +
                  ") values (" + Quoted(position) + ", " + Quoted(suffix) + ", " + SqlLiteral(mark) +

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../host/test_support.h"
 #include "host/host_connection.h"
 #include "host/variant.h"
 #include "test_backend.h"
@@ -25,7 +26,7 @@ class TestDatabase {
   TestDatabase(const TestDatabase&) = delete;
   TestDatabase& operator=(const TestDatabase&) = delete;
 
-  const std::filesystem::path& folder() const { return folder_; }
+  const std::filesystem::path& folder() const { return folder_.path(); }
   const std::shared_ptr<HostConnection>& internos() const { return databases_.internos; }
   const std::shared_ptr<HostConnection>& ncm() const { return databases_.ncm; }
   const std::string& internosUrl() const { return databases_.internosUrl; }
@@ -64,7 +65,7 @@ class TestDatabase {
 
  private:
   std::shared_ptr<TestBackend> backend_;
-  std::filesystem::path folder_;
+  TempFolder folder_;
   BackendDatabases databases_;
 };
 
