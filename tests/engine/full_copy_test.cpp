@@ -196,7 +196,9 @@ TEST_P(FullCopyTest, EachStepReportsWhatFailedAndWhatWasWrittenStays) {
 
 class NotAConnection : public Object {};
 
-TEST_P(FullCopyTest, AMissingOrWrongSessionConnection) {
+// The existence check fails on a missing or wrong session connection, and on a Null answer, which
+// cannot be a truth value: the number then counts as taken. It negates the answer bitwise.
+TEST_P(FullCopyTest, TheExistenceCheckFailsWithoutATruthValueAndNegatesBitwise) {
   const std::string notSet = "91 - Object variable or With block variable not set";
   const std::string notSupported = "438 - Object doesn't support this property or method";
   for (const auto& [object, text] : std::vector<std::pair<ObjectRef, std::string>>{
@@ -207,13 +209,10 @@ TEST_P(FullCopyTest, AMissingOrWrongSessionConnection) {
     EXPECT_EQ(platform_.messages(), (std::vector<ShownMessage>{{16, text + kVerificar}, kFin}));
     EXPECT_EQ(form_.txtLOG, "El interno B1 ya existe .-\r\nProceso terminado...");
   }
-}
-
-TEST_P(FullCopyTest, TheExistenceCheckNegatesTheAnswerBitwise) {
-  // Null cannot be a truth value: the check fails and the number counts as taken.
   auto answering = std::make_shared<FaultyConnection>(db_->internos());
   StartSession("A1", answering);
   answering->answer(Variant::Null());
+  platform_.clear();
   Run("B1");
   EXPECT_EQ(platform_.messages().front(),
             (ShownMessage{16, "94 - Invalid use of Null" + kVerificar}));

@@ -10,6 +10,7 @@
 #include <regex>
 #include <set>
 
+#include "../host/test_support.h"
 #include "connectors/common/snapshot_recordset.h"
 #include "connectors/components/dam_main.h"
 #include "connectors/components/format_main.h"
@@ -18,7 +19,6 @@
 #include "engine/copy_statements.h"
 #include "engine/filtered_item_statements.h"
 #include "engine/table_layouts.h"
-#include "host/failure.h"
 
 namespace {
 
@@ -126,12 +126,7 @@ bool HasNul(const std::string& text) { return text.find('\0') != std::string::np
 // Whether building a statement is refused for a NUL character.
 template <typename Build>
 bool Refused(Build build) {
-  try {
-    build();
-  } catch (const Failure& failure) {
-    return failure.number() == err::kInvalidProcedureCall;
-  }
-  return false;
+  return test::FailureOf(build).number() == err::kInvalidProcedureCall;
 }
 
 void CheckItemInsert(FuzzedDataProvider& in, const std::string& number) {

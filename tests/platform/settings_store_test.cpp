@@ -8,20 +8,17 @@
 
 #include <fstream>
 
+#include "../host/test_support.h"
+
 namespace oq {
 namespace {
 
 class SettingsStoreTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/oq_settings_XXXXXX";
-    folder_ = ::mkdtemp(pattern);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   SettingsStore Store() const { return SettingsStore(folder_ / "settings.db"); }
 
-  std::filesystem::path folder_;
+  test::TempFolder temp_;
+  const std::filesystem::path folder_ = temp_.path();
 };
 
 TEST_F(SettingsStoreTest, HostileKeysRoundTripAndAnEarlierVersionsFileIsImportedOnce) {
