@@ -113,8 +113,19 @@ TEST_P(ConnectionTest, ValuesTakeTheKindOfTheirStorage) {
   }
 }
 
-// The record set is a snapshot: later writes do not show, and closing it refuses everything.
-TEST_P(ConnectionTest, RecordSetWalksItsSnapshotAndRefusesEveryCallButCloseOnceClosed) {
+// Fields are found by alias without regard to case: the server folds unquoted aliases to lower
+// case, SQLite keeps them as written. The record set is a snapshot: later writes do not show, and
+// closing it refuses everything.
+TEST_P(ConnectionTest, RecordSetFindsFieldsInAnyCaseWalksItsSnapshotAndRefusesAllOnceClosed) {
+  Query("select n as cantidadDeSubitemsCargados, s as \"MixedCase\" from t where n = 1");
+  EXPECT_EQ(rs().Fields("CANTIDADDESUBITEMSCARGADOS").Name(),
+            sqlite() ? "cantidadDeSubitemsCargados" : "cantidaddesubitemscargados");
+  EXPECT_EQ(rs().Fields("cantidaddesubitemscargados").Value(), Variant::Long(1));
+  EXPECT_EQ(rs().Fields("mixedcase").Value(), Variant::String("uno"));
+  EXPECT_EQ(FailureOf([&] { rs().Fields("n"); }).description(),
+            std::string("Item cannot be found in the collection corresponding to the requested "
+                        "name or ordinal.") +
+                (sqlite() ? " (n)" : ""));
   ASSERT_TRUE(Query("select n from t order by n").isTrue());
   Exec("insert into t (interno, n) values ('D', 4)");
   Exec("delete from t where n = 2");
@@ -135,19 +146,6 @@ TEST_P(ConnectionTest, RecordSetWalksItsSnapshotAndRefusesEveryCallButCloseOnceC
   }
 }
 
-// The server folds unquoted aliases to lower case; SQLite keeps them as written.
-TEST_P(ConnectionTest, FieldsAreFoundByAliasWithoutRegardToCase) {
-  Query("select n as cantidadDeSubitemsCargados, s as \"MixedCase\" from t where n = 1");
-  EXPECT_EQ(rs().Fields("CANTIDADDESUBITEMSCARGADOS").Name(),
-            sqlite() ? "cantidadDeSubitemsCargados" : "cantidaddesubitemscargados");
-  EXPECT_EQ(rs().Fields("cantidaddesubitemscargados").Value(), Variant::Long(1));
-  EXPECT_EQ(rs().Fields("mixedcase").Value(), Variant::String("uno"));
-  EXPECT_EQ(FailureOf([&] { rs().Fields("n"); }).description(),
-            std::string("Item cannot be found in the collection corresponding to the requested "
-                        "name or ordinal.") +
-                (sqlite() ? " (n)" : ""));
-}
-
 TEST_P(ConnectionTest, RefusedStatementsCarryTheEnginesMessageAndTheSessionGoesOn) {
   Exec("create table k (a integer primary key)");
   Exec("insert into k values (1)");
@@ -166,7 +164,7 @@ TEST_P(ConnectionTest, RefusedStatementsCarryTheEnginesMessageAndTheSessionGoesO
 }
 
 // The licence-filtered item lookup as the copies build it, in either dialect's substring.
-TEST_P(ConnectionTest, TariffLookupFindsOnlyTheRowsWithTheirMark) {
+TEST_P(ConnectionTest, TariffLookupFindsOnlyTheRowsWithTheirMarkInEachDialect) {
   db_->InsertNcm("8471.30.12", "100", Variant::String("*"));
   db_->InsertNcm("8471.30.12", "200", Variant::String(""));
   db_->InsertNcm("8517.13.00", "000", Variant::Null());
@@ -191,6 +189,23 @@ TEST_P(ConnectionTest, TariffLookupFindsOnlyTheRowsWithTheirMark) {
     EXPECT_EQ(rs().Fields("total").Value(), Variant::String("8471.30.12"));
     EXPECT_EQ(rs().Fields("002").Value(), Variant::String("100"));
   }
+  // The registered component writes the substring of each entity's dialect, and knows no other.
+  components::RegisterHostComponents(
+      {{"Internos", Dialect::kAccess}, {"NCM", Dialect::kSqlServer}});
+  const auto dam = [] {
+    return std::dynamic_pointer_cast<DataAccessManager>(CreateObject("DataAccessManager.DAMMain"));
+  };
+  ASSERT_NE(dam(), nullptr);
+  EXPECT_NE(dam(), dam()) << "each creation is a new object";
+  EXPECT_EQ(dam()->getMidFormatbyEntity("INTERNOS", "'8471.30.12.100'", "12", "3"),
+            "Mid('8471.30.12.100', 12, 3)");
+  EXPECT_EQ(dam()->getMidFormatbyEntity("ncm", "x", "1", "2"), "SUBSTRING(x, 1, 2)");
+  const Failure failure = FailureOf([&] { dam()->getMidFormatbyEntity("FACT", "x", "1", "1"); });
+  EXPECT_EQ(failure.number(), components::kUnknownEntity);
+  EXPECT_NE(failure.description().find("FACT"), std::string::npos);
+  components::RegisterHostComponents();
+  EXPECT_EQ(dam()->getMidFormatbyEntity("NCM", "x", "1", "2"), "substr(x, 1, 2)");
+  EXPECT_EQ(dam()->getMidFormatbyEntity("INTERNOS", "x", "1", "2"), "substr(x, 1, 2)");
 }
 
 // cFORMAT.Main's EsNumero reads a field: its number, a number typed as text, or 0.
@@ -264,25 +279,6 @@ TEST_P(ConnectionTest, AServerRefusesAMissingDatabaseAndARunsLostSessionStaysLos
 
 INSTANTIATE_TEST_SUITE_P(Engines, ConnectionTest, ::testing::ValuesIn(AvailableBackends()),
                          BackendParamName);
-
-TEST(DamMainTest, WritesTheSubstringOfEachEntitysDialectAndRefusesUnknownEntities) {
-  components::RegisterHostComponents(
-      {{"Internos", Dialect::kAccess}, {"NCM", Dialect::kSqlServer}});
-  const auto dam = [] {
-    return std::dynamic_pointer_cast<DataAccessManager>(CreateObject("DataAccessManager.DAMMain"));
-  };
-  ASSERT_NE(dam(), nullptr);
-  EXPECT_NE(dam(), dam()) << "each creation is a new object";
-  EXPECT_EQ(dam()->getMidFormatbyEntity("INTERNOS", "'8471.30.12.100'", "12", "3"),
-            "Mid('8471.30.12.100', 12, 3)");
-  EXPECT_EQ(dam()->getMidFormatbyEntity("ncm", "x", "1", "2"), "SUBSTRING(x, 1, 2)");
-  const Failure failure = FailureOf([&] { dam()->getMidFormatbyEntity("FACT", "x", "1", "1"); });
-  EXPECT_EQ(failure.number(), components::kUnknownEntity);
-  EXPECT_NE(failure.description().find("FACT"), std::string::npos);
-  components::RegisterHostComponents();
-  EXPECT_EQ(dam()->getMidFormatbyEntity("NCM", "x", "1", "2"), "substr(x, 1, 2)");
-  EXPECT_EQ(dam()->getMidFormatbyEntity("INTERNOS", "x", "1", "2"), "substr(x, 1, 2)");
-}
 
 using sqlite::SqliteConnection;
 

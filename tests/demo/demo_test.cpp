@@ -67,17 +67,6 @@ TEST_F(DemoTest, TheDemoShowsEveryCaseAndIsReplacedOnlyWhenAsked) {
                    "is null"),
             Variant::Long(1));
 
-  // The mixed interno has items with the licence mark, with an empty one, with none and unknown.
-  const std::string join =
-      "from subitems s left join n.ncm m on substr(s.ncm, 1, 10) = m.[001] and substr(s.ncm, "
-      "12, 3) = m.[002] where s.interno = '2024-0101'";
-  for (const auto& [mark, count] : {std::pair{"m.[059] = '*'", 10},
-                                    {"m.[059] = ''", 8},
-                                    {"m.[001] is not null and m.[059] is null", 3},
-                                    {"m.[001] is null", 4}}) {
-    EXPECT_EQ(Scalar("select count(*) as v " + join + " and " + mark), Variant::Long(count))
-        << mark;
-  }
   // Thousands of distinct, well-formed positions.
   EXPECT_EQ(Scalar("select count(distinct [001] || [002]) as v from n.ncm where [001] glob "
                    "'[0-9][0-9][0-9][0-9].[0-9][0-9].[0-9][0-9]' and length([002]) = 3"),

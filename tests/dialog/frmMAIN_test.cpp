@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "dialog/frmMAIN_layout.h"
 #include "dialog/headless_view.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
@@ -68,7 +67,6 @@ TEST_F(FrmMainTest, LoadingShowsTheSourceVersionAndLayoutValues) {
   for (const Control* control : form_.TabOrder()) names.push_back(control->name());
   EXPECT_EQ(names, (std::vector<std::string>{"txtLOG", "txtCopias", "Text1", "opTodos", "opLAPI",
                                              "opSinLAPI"}));
-  EXPECT_EQ(form_.Controls().size(), layout::frmMAINControls().size());
   EXPECT_EQ(form_.Controls().front()->name(), "opSinLAPI");  // front to back
   EXPECT_EQ(form_.Controls().back()->name(), "Shape1");
   form_.Unload();
@@ -101,7 +99,7 @@ TEST_F(FrmMainTest, AFormLeftOpenIsAFailureOfMostrarNotAHang) {
 TEST_F(FrmMainTest, F11AtOnceFindsTheProposedNumberTakenInARealDatabase) {
   test::TestDatabase db(test::AvailableBackends().at(0));  // SQLite comes first
   db.InsertInterno("2024-0101", 1, 2, 3);
-  test::SetUpSession({db.internos(), db.ncm(), "'2024-05-17'", "2024-0101", nullptr});
+  test::SetUpSession(db.internos(), db.ncm(), "2024-0101", nullptr);
   std::string log;
   view_->SetScript([&](frmMAIN& form) {
     HeadlessView::PressKey(form, vbKeyF11, vbShiftMask);

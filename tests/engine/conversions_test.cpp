@@ -10,13 +10,15 @@
 namespace oq::rt {
 namespace {
 
-struct ValCase {
-  std::string text;
-  double expected;
-};
+// Whether `convert` throws 6 "Overflow".
+template <typename Convert>
+bool Overflows(const Convert& convert) {
+  const Failure failure = test::FailureOf(convert);
+  return failure.number() == 6 && failure.description() == "Overflow";
+}
 
-TEST(ValTest, ReadsTheLeadingNumberByEveryRule) {
-  const std::vector<ValCase> cases = {
+TEST(ValTest, ReadsTheLeadingNumberByEveryRuleAndOverflowsBeyondADouble) {
+  const std::vector<std::pair<std::string, double>> cases = {
       {"", 0},          {"abc", 0},      {"-", 0},           {".", 0},           {"12", 12},
       {"  12", 12},     {"1 2 3", 123},  {"\t-\n4.5", -4.5}, {"3abc", 3},        {"2.5", 2.5},
       {"2,5", 2},       {"+7", 7},       {".5", 0.5},        {"-.5", -0.5},      {"1.2.3", 1.2},
@@ -26,60 +28,41 @@ TEST(ValTest, ReadsTheLeadingNumberByEveryRule) {
       {"&O17", 15},     {"&o8", 0},      {"&H", 0},          {"&X1", 0},         {"-&H10", 0},
       {"40000", 40000}, {"&HaF", 175},
   };
-  for (const ValCase& c : cases) {
-    EXPECT_DOUBLE_EQ(Val(c.text), c.expected) << "Val(\"" << c.text << "\")";
+  for (const auto& [text, expected] : cases) {
+    EXPECT_DOUBLE_EQ(Val(text), expected) << "Val(\"" << text << "\")";
+  }
+  for (const std::string text : {"1e400", "-1e309", "&H1FFFFFFFF"}) {
+    EXPECT_TRUE(Overflows([&] { Val(text); })) << text;
   }
 }
 
-TEST(CIntTest, RoundsHalvesToEvenWithinSixteenBits) {
+TEST(CIntTest, RoundsHalvesToEvenAndOverflowsOutsideSixteenBits) {
   const std::vector<std::pair<double, int>> cases = {
       {2.5, 2},    {3.5, 4},       {-2.5, -2},       {-3.5, -4},       {0.5, 0},           {1.5, 2},
       {2.4999, 2}, {32767, 32767}, {-32768, -32768}, {32767.4, 32767}, {-32768.5, -32768}, {0, 0},
   };
   for (const auto& [value, expected] : cases) EXPECT_EQ(CInt(value), expected) << value;
-}
-
-TEST(OverflowTest, ValAndCIntBeyondTheirRange) {
-  const auto overflows = [](const auto& convert) {
-    const Failure failure = test::FailureOf(convert);
-    return failure.number() == 6 && failure.description() == "Overflow";
-  };
-  for (const std::string text : {"1e400", "-1e309", "&H1FFFFFFFF"}) {
-    EXPECT_TRUE(overflows([&] { Val(text); })) << text;
-  }
   for (double value : {32767.5, 32768.0, -32769.0, -32768.6, 40000.0, 1e300}) {
-    EXPECT_TRUE(overflows([&] { CInt(value); })) << value;
+    EXPECT_TRUE(Overflows([&] { CInt(value); })) << value;
   }
 }
 
-// A number, the user's decimal separator and the text expected.
-struct TextCase {
-  double value;
-  const char* separator;
-  std::string expected;
-};
-
-TEST(NumberToTextTest, FifteenDigitsWithTheUsersSeparator) {
-  const std::vector<TextCase> cases = {
-      {2.5, ".", "2.5"},
-      {2.5, ",", "2,5"},
-      {3, ",", "3"},
-      {-0.0, ".", "0"},
-      {0.1 + 0.2, ".", "0.3"},
-      {1.0 / 3, ",", "0,333333333333333"},
-      {-1234.5, ",", "-1234,5"},
-      {123456789012345, ".", "123456789012345"},
-      {1e15, ".", "1E+15"},
-      {0.0001, ".", "0.0001"},
-      {0.00001, ".", "1E-05"},
-      {40000, ".", "40000"},
+// A number as text with the user's decimal separator: NumberToText with up to fifteen significant
+// digits, Format00_00 with at least two digits each side, rounded half away from zero.
+TEST(NumberTextTest, FifteenDigitsOrTwoEachSideWithTheUsersSeparator) {
+  struct Case {
+    double value;
+    const char* separator;
+    std::string expected;
   };
-  for (const TextCase& c : cases)
-    EXPECT_EQ(NumberToText(c.value, c.separator), c.expected) << c.value;
-}
-
-TEST(Format00_00Test, TwoDigitsEachSideRoundedHalfAwayFromZero) {
-  const std::vector<TextCase> cases = {
+  const std::vector<Case> toText = {
+      {2.5, ".", "2.5"},         {2.5, ",", "2,5"},       {3, ",", "3"},
+      {-0.0, ".", "0"},          {0.1 + 0.2, ".", "0.3"}, {1.0 / 3, ",", "0,333333333333333"},
+      {-1234.5, ",", "-1234,5"}, {1e15, ".", "1E+15"},    {123456789012345, ".", "123456789012345"},
+      {0.0001, ".", "0.0001"},   {0.00001, ".", "1E-05"}, {40000, ".", "40000"},
+  };
+  for (const Case& c : toText) EXPECT_EQ(NumberToText(c.value, c.separator), c.expected) << c.value;
+  const std::vector<Case> format = {
       {5.5, ".", "05.50"},
       {1234.567, ".", "1234.57"},
       {0, ".", "00.00"},
@@ -92,11 +75,10 @@ TEST(Format00_00Test, TwoDigitsEachSideRoundedHalfAwayFromZero) {
       {1.005, ".", "01.01"},
       {5.5, ",", "05,50"},
       {12345678.9, ".", "12345678.90"},
-      {1234567890123.45, ".", "1234567890123.45"},
       {-1234.565, ",", "-1234,57"},
+      {1234567890123.45, ".", "1234567890123.45"},
   };
-  for (const TextCase& c : cases)
-    EXPECT_EQ(Format00_00(c.value, c.separator), c.expected) << c.value;
+  for (const Case& c : format) EXPECT_EQ(Format00_00(c.value, c.separator), c.expected) << c.value;
 }
 
 TEST(TextTest, ReplaceEveryOccurrenceAndLenInSixteenBitUnits) {

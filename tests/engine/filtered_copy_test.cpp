@@ -75,7 +75,7 @@ class FilteredCopyTest : public CopyFixture {
     RowValues sheet = TestDatabase::SampleCaratula(1);
     sheet["fobdivisas"] = Variant::Double(99.5);
     sheet["identificador_externo"] = Variant::String("EXT-1");
-    db_->InsertCaratula("A", sheet);
+    db_->Insert("caratula", "A", sheet);
     db_->InsertFactura("A", 1, "F-1");
     // The real component, counted, to see how often a copy creates it.
     ComponentRegistry::instance().add("cFORMAT.Main", [this] {
@@ -98,7 +98,7 @@ class FilteredCopyTest : public CopyFixture {
       values.try_emplace(std::string(layout::kSubitems[i]), Variant::Null());
     }
     values["ncm"] = Variant::String(ncm);
-    db_->InsertSubitem("A", values);
+    db_->Insert("subitems", "A", values);
   }
   std::vector<std::string> Descriptions(const std::string& interno) {
     std::vector<std::string> texts;
@@ -252,7 +252,7 @@ TEST_P(FilteredCopyTest, AFalseStepIsLoggedAndTheRunGoesOn) {
 }
 
 TEST_P(FilteredCopyTest, ANullFobSumIsReportedAndKeepsTheSourcesFob) {
-  for (int i = 0; i < 2; ++i) db_->InsertSubitem("N", {{"FOB", Variant::Null()}});
+  for (int i = 0; i < 2; ++i) db_->Insert("subitems", "N", {{"FOB", Variant::Null()}});
   EXPECT_TRUE(AgregarCaratulaRecalculandoFOB(ctx_, "A", "N"));
   EXPECT_EQ(
       platform_.messages(),
@@ -292,7 +292,7 @@ TEST_P(FilteredCopyTest, HostileValuesAndNumbersAreCopiedAsTheyWere) {
     }
     values["ncm"] = Variant::String(ncms[item]);
     values["FOB"] = Variant::Double(-0.01);  // a total the cover sheet can hold
-    db_->InsertSubitem(source, values);
+    db_->Insert("subitems", source, values);
   }
   if (sqlite) {
     db_->Execute("update subitems set descripcion = 'a' || char(0) || 'b' where ncm = '" + ncms[2] +

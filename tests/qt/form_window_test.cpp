@@ -184,8 +184,7 @@ TEST_F(QtDialogTest, AGuardedRunThatFailedWritesNothingAndSaysSoAndTheNextOneCom
   faulty->failAt(3);  // the first run's cover sheet
   app::RunGuard guard(faulty, dynamic_cast<connectors::TransactionControl*>(db.internos().get()),
                       {}, {});
-  test::SetUpSession(
-      {guard.connection(), db.ncm(), "'2024-05-17'", "A", test::MakeDataAccessManager(), 0});
+  test::SetUpSession(guard.connection(), db.ncm(), "A", test::MakeDataAccessManager());
   app::InstallGuardedQtForm(guard, platform_);
   Show([&](FormWindow& window) {
     Focus(window, "Text1");

@@ -27,10 +27,9 @@ class CopyFixture : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
   }
 
   // A session copying `source` over the databases' connections, or `internos` in their stead.
-  void StartSession(const std::string& source, std::shared_ptr<HostConnection> internos = nullptr,
-                    const std::string& fecha = "'2024-05-17'") {
-    SetUpSession({internos ? internos : db_->internos(), db_->ncm(), fecha, source,
-                  MakeDataAccessManager()});
+  void StartSession(const std::string& source, std::shared_ptr<HostConnection> internos = nullptr) {
+    SetUpSession(internos ? internos : db_->internos(), db_->ncm(), source,
+                 MakeDataAccessManager());
   }
   // Types `number` and `copies` into the form and starts `run`.
   void Run(const std::string& number, const std::string& copies = "1",

@@ -11,26 +11,19 @@
 
 namespace oq::test {
 
-// The session state a host would have set through cMAIN before a copy.
-struct SessionSetup {
-  std::shared_ptr<HostConnection> internos;
-  std::shared_ptr<HostConnection> ncm;
-  std::string fecha = "'2024-05-17'";  // the date text: an SQL value expression
-  std::string source;                  // the interno to copy
-  ObjectRef dataAccessManager;         // may stay empty for the full copy
-  int maxLength = 0;
-};
-
-// Clears this thread's session state (basGLOBAL) and fills it from `setup`.
-inline void SetUpSession(const SessionSetup& setup) {
+// Clears this thread's session state (basGLOBAL) and sets what a host would have set through cMAIN
+// before a copy: the connections, the interno to copy, the data-access manager (which the full copy
+// does without) and the date, an SQL value expression.
+inline void SetUpSession(std::shared_ptr<HostConnection> internos,
+                         std::shared_ptr<HostConnection> ncm, const std::string& source,
+                         ObjectRef dataAccessManager, const std::string& fecha = "'2024-05-17'") {
   basGLOBAL::Reset();
   basGLOBAL::SessionState& state = basGLOBAL::State();
-  state.internos = setup.internos;
-  state.ncm = setup.ncm;
-  state.fechaActual = setup.fecha;
-  state.numeroInterno = setup.source;
-  state.dataAccessManager = setup.dataAccessManager;
-  state.maxLength = setup.maxLength;
+  state.internos = std::move(internos);
+  state.ncm = std::move(ncm);
+  state.numeroInterno = source;
+  state.dataAccessManager = std::move(dataAccessManager);
+  state.fechaActual = fecha;
 }
 
 // A data-access manager as the host's components create it, registering them first.

@@ -52,18 +52,6 @@ std::optional<double> AsNumber(const Variant& value) {
 
 std::string Quoted(const std::string& text) { return SqlLiteral(Variant::String(text)); }
 
-std::string InsertStatement(const std::string& table, const std::string& interno,
-                            const RowValues& values) {
-  std::string columns = "interno";
-  std::string literals = Quoted(interno);
-  for (const auto& [name, value] : values) {
-    if (name == "interno") continue;
-    columns += ", " + name;
-    literals += ", " + SqlLiteral(value);
-  }
-  return "insert into " + table + " (" + columns + ") values (" + literals + ")";
-}
-
 }  // namespace
 
 std::string SqlLiteral(const Variant& value) {
@@ -124,19 +112,22 @@ RowValues TestDatabase::SampleSubitem(int seed) {
   return values;
 }
 
-void TestDatabase::InsertCaratula(const std::string& interno, const RowValues& values) {
-  Execute(InsertStatement("caratula", interno, values));
+void TestDatabase::Insert(const std::string& table, const std::string& interno,
+                          const RowValues& values) {
+  std::string columns = "interno";
+  std::string literals = Quoted(interno);
+  for (const auto& [name, value] : values) {
+    if (name == "interno") continue;
+    columns += ", " + name;
+    literals += ", " + SqlLiteral(value);
+  }
+  Execute("insert into " + table + " (" + columns + ") values (" + literals + ")");
 }
 
 void TestDatabase::InsertFactura(const std::string& interno, int orden,
                                  const std::string& factura) {
-  Execute(
-      InsertStatement("facturas", interno,
-                      {{"orden", Variant::Long(orden)}, {"factura", Variant::String(factura)}}));
-}
-
-void TestDatabase::InsertSubitem(const std::string& interno, const RowValues& values) {
-  Execute(InsertStatement("subitems", interno, values));
+  Insert("facturas", interno,
+         {{"orden", Variant::Long(orden)}, {"factura", Variant::String(factura)}});
 }
 
 void TestDatabase::InsertNcm(const std::string& position, const std::string& suffix,
@@ -162,11 +153,12 @@ void TestDatabase::MultiplyLicensedItems(const std::string& interno, int times) 
 }
 
 void TestDatabase::InsertInterno(const std::string& interno, int seed, int invoices, int items) {
-  InsertCaratula(interno, SampleCaratula(seed));
+  Insert("caratula", interno, SampleCaratula(seed));
   for (int orden = 1; orden <= invoices; ++orden) {
     InsertFactura(interno, orden, "F" + std::to_string(seed) + "-" + std::to_string(orden));
   }
-  for (int item = 0; item < items; ++item) InsertSubitem(interno, SampleSubitem(seed * 100 + item));
+  for (int item = 0; item < items; ++item)
+    Insert("subitems", interno, SampleSubitem(seed * 100 + item));
 }
 
 std::optional<std::vector<Variant>> TestDatabase::CaratulaRow(const std::string& interno) const {
@@ -181,12 +173,6 @@ std::vector<std::vector<Variant>> TestDatabase::SubitemRows(const std::string& i
   columns.insert(columns.end(), layout::kSubitems.begin(), layout::kSubitems.end());
   return Query("select * from subitems where interno = " + Quoted(interno) + " order by id",
                columns);
-}
-
-std::vector<std::vector<Variant>> TestDatabase::FacturaRows(const std::string& interno) const {
-  return Query("select orden, factura from facturas where interno = " + Quoted(interno) +
-                   " order by orden, factura",
-               {"orden", "factura"});
 }
 
 long TestDatabase::Count(const std::string& table, const std::string& interno) const {

@@ -38,10 +38,9 @@ class TestDatabase {
   // An item with every copied column but interno filled (`seed` varies them).
   static RowValues SampleSubitem(int seed);
 
-  // Inserts one row under `interno`; columns not named are left out of the insert.
-  void InsertCaratula(const std::string& interno, const RowValues& values);
+  // Inserts one row of `table` under `interno`; columns not named are left out of the insert.
+  void Insert(const std::string& table, const std::string& interno, const RowValues& values);
   void InsertFactura(const std::string& interno, int orden, const std::string& factura);
-  void InsertSubitem(const std::string& interno, const RowValues& values);
   // An ncm row: position [001], suffix [002], licence mark [059] (a text, or Null).
   void InsertNcm(const std::string& position, const std::string& suffix, const Variant& mark);
   // A sample cover sheet, `invoices` invoices (orden 1..n, factura "F<seed>-<orden>") and `items`
@@ -55,8 +54,6 @@ class TestDatabase {
   std::optional<std::vector<Variant>> CaratulaRow(const std::string& interno) const;
   // The items of `interno` by ascending id: each the id, then the 33 copied columns.
   std::vector<std::vector<Variant>> SubitemRows(const std::string& interno) const;
-  // The invoices of `interno` as (orden, factura), by orden.
-  std::vector<std::vector<Variant>> FacturaRows(const std::string& interno) const;
   long Count(const std::string& table, const std::string& interno) const;
   // The rows of a query on the database of internos, each the values of `columns` in order.
   std::vector<std::vector<Variant>> Query(const std::string& sql,

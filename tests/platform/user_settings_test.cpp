@@ -1,11 +1,14 @@
-// The settings store: any key round-trips, an earlier version's file is imported once, and two
-// programs writing at once lose nothing, a damaged store they both find set aside once.
+// The user's settings: the store, where any key round-trips, an earlier version's file is imported
+// once, and two programs writing at once lose nothing, a damaged store they both find set aside
+// once; and the decimal separator from the locale variables, in their order of precedence.
+#include "platform/regional_settings.h"
 #include "platform/settings_store.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <fstream>
 
 #include "../host/test_support.h"
@@ -70,6 +73,24 @@ TEST_F(SettingsStoreTest, TwoProgramsWritingAtOnceLoseNothing) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2);
   EXPECT_EQ(std::filesystem::status(folder_ / "settings.db").permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+TEST(RegionalSettingsTest, TheSeparatorFollowsTheLocaleThatGovernsNumbers) {
+  // LC_ALL wins, then LC_NUMERIC, then LANG; then the separator.
+  const std::array<const char*, 4> cases[] = {{"", "", "", "."},
+                                              {"C", "es_AR.UTF-8", "", "."},
+                                              {"", "es_AR.UTF-8", "en_US", ","},
+                                              {"", "", "de_DE.UTF-8", ","},
+                                              {"", "", "en_GB.UTF-8", "."},
+                                              {"", "", "es_MX.UTF-8", "."},
+                                              {"", "", "pt_BR", ","},
+                                              {"", "", "POSIX", "."}};
+  for (const auto& [lcAll, lcNumeric, lang, separator] : cases) {
+    ::setenv("LC_ALL", lcAll, 1);
+    ::setenv("LC_NUMERIC", lcNumeric, 1);
+    ::setenv("LANG", lang, 1);
+    EXPECT_EQ(UserDecimalSeparator(), separator) << lcAll << "|" << lcNumeric << "|" << lang;
+  }
 }
 
 }  // namespace
