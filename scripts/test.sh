@@ -47,3 +47,6 @@ scripts/fuzz.sh 30
 
 # ---- Windows: the DLL cross-built with mingw-w64 (64- and 32-bit) and its tests under Wine ----
 scripts/test-windows.sh
+
+# The tests stay lean: at most a third of the lines of the code they test.
+scripts/test-ratio.sh --max 33
