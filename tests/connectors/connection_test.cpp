@@ -59,7 +59,7 @@ TEST_P(ConnectionTest, CrearrsIsTrueForARowAndEjecutarCountsTheRowsChanged) {
                                   {"select count(*) from t where interno = 'Z'", true},
                                   {"select 1 where 1 = 0", false},
                                   {"create table u (a integer)", false},
-                                  {"insert into u values (1); select a from u", true}}) {
+                                  {"select a from u; -- one statement\n;", false}}) {
     const Variant result = Query(sql);
     EXPECT_EQ(result, Variant::Boolean(rows)) << sql;
     EXPECT_EQ(rs().Eof(), !rows) << sql;
@@ -77,10 +77,16 @@ TEST_P(ConnectionTest, CrearrsIsTrueForARowAndEjecutarCountsTheRowsChanged) {
         {"create table v (a integer)", 0, 0},  // no count left over
         {"select * from t where interno = 'C'", 0, 3},
         {"delete from t where interno = 'C'", 3, 3},
-        {"insert into t (interno, n) select interno, n from t where n < 3", 2, 2},
-        {"insert into v values (1); insert into v values (2)", 2, 1}}) {
+        {"insert into t (interno, n) select interno, n from t where n < 3", 2, 2}}) {
     EXPECT_EQ(Exec(sql), Variant::Long(sqlite() ? changed : onServer)) << sql;
   }
+  // A second statement in one text is refused whole, whatever the first one is.
+  for (const char* sql : {"insert into v values (1); insert into v values (2)",
+                          "select 1; delete from v", "select 1 /* */ ; select 2"}) {
+    EXPECT_THROW(Exec(sql), Failure) << sql;
+    EXPECT_THROW(Query(sql), Failure) << sql;
+  }
+  EXPECT_EQ(Exec("delete from v"), Variant::Long(0));
 }
 
 // SQLite gives a value its storage class; the server gives it the kind of its column's type.

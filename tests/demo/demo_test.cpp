@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 
 #include "../host/test_support.h"
@@ -36,9 +38,14 @@ class DemoTest : public ::testing::Test {
   // The column v of the first row of a query on the database of internos, with ncm attached as n.
   Variant Scalar(const std::string& sql) {
     auto db = OpenSqlite(internos_);
-    db->put_sql("attach database '" + folder_.file("d/ncm.db") + "' as n; " + sql);
+    db->put_sql("attach database '" + folder_.file("d/ncm.db") + "' as n");
+    db->ejecutar();
     Variant recordset;
-    db->crearrs(recordset);
+    for (std::size_t from = 0, end; from < sql.size(); from = end + 1) {
+      end = std::min(sql.find("; ", from), sql.size());
+      db->put_sql(sql.substr(from, end - from));
+      db->crearrs(recordset);
+    }
     return dynamic_cast<Recordset&>(*recordset.asObject()).Fields("v").Value();
   }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace oq::connectors {
@@ -30,8 +31,19 @@ class TransactionControl {
 
   // Inside a transaction: waits until no other run holds `number`, then holds it until this
   // transaction ends, so that two runs creating the same interno number take turns and the
-  // second sees the first one's cover sheet. Throws Failure when the database refuses.
+  // second sees the first one's cover sheet. Throws Failure when the database refuses. How many
+  // numbers a run locks does not change what the database must hold for it: a run of thousands
+  // of numbered copies fits in a server's default lock table.
   virtual void LockNumber(const std::string& number) = 0;
+
+  // A name of the database that does not depend on how it was reached: the same for every URL
+  // that names it (a relative or absolute path, a host name or an address). Throws Failure when
+  // the database cannot tell.
+  virtual std::string DatabaseIdentity() = 0;
+
+  // `notice` is called, with a sentence that says what is awaited, when a statement or a lock
+  // has waited a second for another program; once per wait. Null: waits are silent.
+  virtual void SetWaitNotice(std::function<void(const std::string& what)> notice) = 0;
 };
 
 }  // namespace oq::connectors

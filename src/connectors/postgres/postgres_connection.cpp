@@ -1,10 +1,12 @@
 #include "connectors/postgres/postgres_connection.h"
 
+#include <chrono>
 #include <limits>
 #include <pqxx/connection>
 #include <pqxx/errorhandler>
 #include <pqxx/except>
 #include <pqxx/nontransaction>
+#include <thread>
 
 #include "connectors/postgres/bracket_names.h"
 #include "connectors/postgres/postgres_recordset.h"
@@ -55,6 +57,16 @@ Failure LostFailure(const std::string& reason) {
 
 }  // namespace
 
+std::string NumberLockKey(std::string_view number) {
+  const std::size_t underscore = number.find_last_of('_');
+  if (underscore == std::string_view::npos || underscore + 1 == number.size()) {
+    return std::string(number);
+  }
+  const std::string_view digits = number.substr(underscore + 1);
+  if (digits.find_first_not_of("0123456789") != std::string_view::npos) return std::string(number);
+  return std::string(number.substr(0, underscore));
+}
+
 bool IsPostgresUrl(std::string_view text) {
   return text.starts_with("postgresql://") || text.starts_with("postgres://");
 }
@@ -64,6 +76,14 @@ bool IsPostgresUrl(std::string_view text) {
 struct PostgresConnection::Session {
   explicit Session(const std::string& text) : connection(text), quiet(connection) {
     connection.set_client_encoding("UTF8");
+    // Older servers, and databases migrated from them, default to off: a backslash inside '...'
+    // then escapes the next character, and a stored "\'" would end a quoted value early.
+    pqxx::nontransaction work(connection);
+    work.exec_params("SET standard_conforming_strings = on");
+    if (work.exec_params("SHOW standard_conforming_strings")[0][0].as<std::string>() != "on") {
+      throw std::runtime_error("the server keeps standard_conforming_strings off");
+    }
+    work.commit();
   }
   pqxx::connection connection;
   pqxx::quiet_errorhandler quiet;
@@ -79,7 +99,18 @@ std::unique_ptr<PostgresConnection::Session> PostgresConnection::OpenSession(
 }
 
 PostgresConnection::PostgresConnection(std::string connectionText)
-    : connectionText_(std::move(connectionText)), session_(OpenSession(connectionText_)) {}
+    : connectionText_(std::move(connectionText)), session_(OpenSession(connectionText_)) {
+  // Asked once, outside any run: a refused query inside a run's transaction would abort it.
+  try {
+    identity_ = "postgresql:" + Run("select system_identifier::text || '/' || current_database() "
+                                    "from pg_control_system()")[0][0]
+                                    .as<std::string>();
+  } catch (const Failure&) {
+    pqxx::connection& c = session_->connection;
+    identity_ = std::string("postgresql://") + (c.hostname() ? c.hostname() : "") + ":" +
+                (c.port() ? c.port() : "") + "/" + c.dbname();
+  }
+}
 
 PostgresConnection::~PostgresConnection() = default;
 
@@ -102,7 +133,8 @@ pqxx::result PostgresConnection::Run(const std::string& statement) {
     // A nontransaction sends the statement as it is: in autocommit, or inside the transaction
     // that BeginRun opened on the session.
     pqxx::nontransaction work(session_->connection);
-    pqxx::result rows = work.exec(statement);
+    // The extended protocol runs exactly one statement: a second one in the text is an error.
+    pqxx::result rows = work.exec_params(statement);
     work.commit();
     return rows;
   } catch (const pqxx::broken_connection& e) {
@@ -127,7 +159,10 @@ void PostgresConnection::BeginRun() {
     session_.reset();
     session_ = OpenSession(connectionText_);
   }
-  Run("BEGIN");
+  // Read committed whatever the default: a run that waited for a number's lock must see what the
+  // run it waited for committed.
+  Run("BEGIN ISOLATION LEVEL READ COMMITTED");
+  lockedKeys_.clear();
   inRun_ = true;
 }
 
@@ -145,11 +180,13 @@ void PostgresConnection::CommitRun() {
     throw;
   }
   inRun_ = false;
+  lockedKeys_.clear();
   Run("COMMIT");
 }
 
 void PostgresConnection::RollbackRun() noexcept {
   inRun_ = false;
+  lockedKeys_.clear();
   if (!IsOpen()) return;
   try {
     Run("ROLLBACK");
@@ -160,8 +197,37 @@ void PostgresConnection::RollbackRun() noexcept {
 
 void PostgresConnection::LockNumber(const std::string& number) {
   if (!IsOpen()) throw LostFailure("the run's transaction ended with it");
-  // One key space of our own (the first key), the number's hash as the second.
-  Run("select pg_advisory_xact_lock(1867, hashtext(" + session_->connection.quote(number) + "))");
+  const std::string key = NumberLockKey(number);
+  if (lockedKeys_.contains(key)) return;
+  // A lock another run holds is polled for a second before the wait is announced.
+  bool taken = TakeLock(key, false);
+  for (const auto announce = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+       !taken && std::chrono::steady_clock::now() < announce;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    taken = TakeLock(key, false);
+  }
+  if (!taken) {
+    if (waitNotice_) waitNotice_("waiting for another copy to the number " + key + " to end");
+    TakeLock(key, true);
+  }
+  lockedKeys_.insert(key);
+}
+
+bool PostgresConnection::TakeLock(const std::string& key, bool wait) {
+  // One key space of our own (the first key), the key's hash as the second.
+  const std::string keys = "(1867, hashtext(" + session_->connection.quote(key) + "))";
+  if (wait) {
+    Run("select pg_advisory_xact_lock" + keys);
+    return true;
+  }
+  return Run("select pg_try_advisory_xact_lock" + keys + "::text")[0][0].as<std::string>() ==
+         "true";
+}
+
+std::string PostgresConnection::DatabaseIdentity() { return identity_; }
+
+void PostgresConnection::SetWaitNotice(std::function<void(const std::string&)> notice) {
+  waitNotice_ = std::move(notice);
 }
 
 Variant PostgresConnection::crearrs(Variant& recordset) {

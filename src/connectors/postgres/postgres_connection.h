@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <pqxx/result>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -25,9 +27,20 @@ inline constexpr const char* kPostgresSource = "PostgreSQL";
 // True for the texts libpq takes as connection URIs: "postgresql://..." and "postgres://...".
 bool IsPostgresUrl(std::string_view text);
 
+// The key under which LockNumber locks `number`: the number without a trailing "_" and digits,
+// so that the numbered copies of one run (4711_1 ... 4711_20000) share one lock. Two runs that
+// create the same number always lock the same key; runs on related numbers may take turns.
+std::string NumberLockKey(std::string_view number);
+
 // The host connection to a PostgreSQL server. Each statement runs on its own, in autocommit,
 // exactly as set through put_sql except that bracketed names ([001]) outside literals become
 // quoted identifiers ("001"); see bracket_names.h. Server notices are not printed.
+//
+// Whatever the server's or the database's settings, a statement means what it says: every session
+// sets standard_conforming_strings on (a backslash inside '...' is then a plain character) and
+// checks that it took, and every statement goes through the extended protocol, which refuses a
+// text that holds a second statement. A run's transaction reads committed data, whatever the
+// default isolation, so a run that waited for a number's lock sees the other run's cover sheet.
 //
 // When the server ends the session (a restart, an administrator's termination, a network
 // failure), the statement running fails with the "lost" failure at once; the next statement
@@ -57,8 +70,13 @@ class PostgresConnection : public HostConnection, public connectors::Transaction
   // A transaction that a refused statement has already aborted is rolled back, and reported.
   void CommitRun() override;
   void RollbackRun() noexcept override;
-  // A transaction-level advisory lock keyed by the number (pg_advisory_xact_lock).
+  // A transaction-level advisory lock keyed by NumberLockKey(number) (pg_advisory_xact_lock),
+  // taken once per key and transaction.
   void LockNumber(const std::string& number) override;
+  // The server's system identifier and the database's name; where the server does not tell its
+  // identifier, the host, port and database the session reached.
+  std::string DatabaseIdentity() override;
+  void SetWaitNotice(std::function<void(const std::string& what)> notice) override;
 
   // True while a session with the server is open (false after it was lost, until the next
   // statement reopens it).
@@ -76,10 +94,16 @@ class PostgresConnection : public HostConnection, public connectors::Transaction
   // Runs `statement` as it is, on the session that is open.
   pqxx::result Run(const std::string& statement);
 
+  // Whether the lock of `key` is free, taking it if so; with `wait`, waits for it.
+  bool TakeLock(const std::string& key, bool wait);
+
   std::string connectionText_;
   std::string sql_;
   std::unique_ptr<Session> session_;
   bool inRun_ = false;
+  std::set<std::string> lockedKeys_;  // held by the open run's transaction
+  std::string identity_;
+  std::function<void(const std::string&)> waitNotice_;
 };
 
 }  // namespace oq::postgres

@@ -3,8 +3,11 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <cctype>
+#include <filesystem>
 #include <limits>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "connectors/common/snapshot_recordset.h"
@@ -56,15 +59,39 @@ struct StatementDeleter {
 };
 using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
+// Whether `rest` holds nothing but blanks, semicolons and comments: no further statement.
+bool NothingMore(std::string_view rest) {
+  for (std::size_t i = 0; i < rest.size();) {
+    const auto c = static_cast<unsigned char>(rest[i]);
+    if (std::isspace(c) != 0 || c == ';') {
+      ++i;
+    } else if (rest.substr(i, 2) == "--" || rest.substr(i, 2) == "/*") {
+      i = connectors::SkipToken(rest, i, connectors::QuotedNames::kDoubleQuotes);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+struct SqliteConnection::Prepared {
+  StatementPtr statement;  // null for a text with no statement at all
+};
 
 std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path,
                                                          const OpenOptions& options) {
   const std::string journal =
-      CheckedWord(options.journalMode, {"DELETE", "TRUNCATE", "PERSIST", "MEMORY", "WAL", "OFF"},
-                  "journal mode");
+      options.journalMode.empty()
+          ? std::string()
+          : CheckedWord(options.journalMode,
+                        {"DELETE", "TRUNCATE", "PERSIST", "MEMORY", "WAL", "OFF"}, "journal mode");
   const std::string synchronous =
-      CheckedWord(options.synchronous, {"OFF", "NORMAL", "FULL", "EXTRA"}, "synchronous level");
+      options.synchronous.empty()
+          ? std::string()
+          : CheckedWord(options.synchronous, {"OFF", "NORMAL", "FULL", "EXTRA"},
+                        "synchronous level");
 
   int flags = options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
   if (options.createIfMissing && !options.readOnly) flags |= SQLITE_OPEN_CREATE;
@@ -78,12 +105,36 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
   // The handle is owned from here on, so a failing pragma closes it through the destructor.
   auto connection = std::make_shared<SqliteConnection>(Key{}, db, path);
   sqlite3_extended_result_codes(db, 1);
-  sqlite3_busy_timeout(db, static_cast<int>(std::min<long long>(options.busyTimeout.count(),
-                                                                std::numeric_limits<int>::max())));
+  connection->busyTimeout_ = options.busyTimeout;
+  sqlite3_busy_handler(db, &SqliteConnection::OnBusy, connection.get());
   // A read-only handle cannot change the journal mode; it reads whatever the file uses.
-  if (!options.readOnly) connection->ExecDirect("PRAGMA journal_mode=" + journal);
-  connection->ExecDirect("PRAGMA synchronous=" + synchronous);
+  if (!journal.empty() && !options.readOnly)
+    connection->ExecDirect("PRAGMA journal_mode=" + journal);
+  if (!synchronous.empty()) connection->ExecDirect("PRAGMA synchronous=" + synchronous);
   return connection;
+}
+
+int SqliteConnection::OnBusy(void* self, int attempt) {
+  auto& connection = *static_cast<SqliteConnection*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (attempt == 0) {
+    connection.waitStarted_ = now;
+    connection.waitNoticed_ = false;
+  }
+  const auto waited = now - connection.waitStarted_;
+  if (waited >= connection.busyTimeout_) return 0;
+  if (!connection.waitNoticed_ && waited >= std::chrono::seconds(1) && connection.waitNotice_) {
+    connection.waitNoticed_ = true;
+    connection.waitNotice_("waiting for another program to finish writing to " + connection.path_ +
+                           " (for at most " +
+                           std::to_string(connection.busyTimeout_.count() / 1000) + " s)");
+  }
+  // Short sleeps first, as SQLite's own handler does: most locks are held for milliseconds.
+  static constexpr std::array<int, 8> kSleepsMs = {1, 2, 5, 10, 15, 20, 25, 50};
+  const int sleep = kSleepsMs[std::min<std::size_t>(attempt, kSleepsMs.size() - 1)];
+  std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+      std::chrono::milliseconds(sleep), connection.busyTimeout_ - waited));
+  return 1;
 }
 
 SqliteConnection::SqliteConnection(Key /*unused*/, sqlite3* db, std::string path)
@@ -121,33 +172,56 @@ void SqliteConnection::RollbackRun() noexcept {
 
 void SqliteConnection::LockNumber(const std::string& /*number*/) {}
 
+std::string SqliteConnection::DatabaseIdentity() {
+  std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path_, error);
+  if (error) throw Failure(kSqliteErrorNumber, error.message() + ": " + path_, kSource);
+  return "sqlite:" + canonical.string();
+}
+
+void SqliteConnection::SetWaitNotice(std::function<void(const std::string&)> notice) {
+  waitNotice_ = std::move(notice);
+}
+
+SqliteConnection::Prepared SqliteConnection::PrepareOne(const std::string& text) {
+  const char* tail = text.c_str();
+  const char* const end = text.c_str() + text.size();
+  while (tail < end) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db_, tail, static_cast<int>(end - tail), &raw, &tail) != SQLITE_OK) {
+      ThrowEngineError();
+    }
+    if (raw == nullptr) continue;  // an empty statement (a lone semicolon)
+    Prepared prepared{StatementPtr(raw)};
+    const std::string_view rest(tail, static_cast<std::size_t>(end - tail));
+    if (!NothingMore(rest)) {
+      throw Failure(kSqliteErrorNumber,
+                    std::string(kOneStatementOnly) + ": the text goes on after the first one ('" +
+                        std::string(rest.substr(0, 60)) + "')",
+                    kSource);
+    }
+    return prepared;
+  }
+  return Prepared{};
+}
+
 void SqliteConnection::put_sql(const std::string& text) { sql_ = text; }
 
 Variant SqliteConnection::crearrs(Variant& recordset) {
-  const std::string text = TranslateLeftCalls(sql_);
+  const Prepared prepared = PrepareOne(TranslateLeftCalls(sql_));
   std::vector<std::string> names;
   std::vector<connectors::SnapshotRecordset::Row> rows;
-  const char* tail = text.c_str();
-  while (*tail != '\0') {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db_, tail, -1, &raw, &tail) != SQLITE_OK) ThrowEngineError();
-    if (raw == nullptr) continue;  // blanks or a comment after the last statement
-    StatementPtr statement(raw);
+  if (sqlite3_stmt* raw = prepared.statement.get()) {
     const int columns = sqlite3_column_count(raw);
-    std::vector<connectors::SnapshotRecordset::Row> statementRows;
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
       connectors::SnapshotRecordset::Row row;
       row.reserve(columns);
       for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(raw, c));
-      statementRows.push_back(std::move(row));
+      rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) ThrowEngineError();
-    if (columns > 0) {
-      names.clear();
-      for (int c = 0; c < columns; ++c) names.emplace_back(sqlite3_column_name(raw, c));
-      rows = std::move(statementRows);
-    }
+    for (int c = 0; c < columns; ++c) names.emplace_back(sqlite3_column_name(raw, c));
   }
   const bool hasRows = !rows.empty();
   recordset = Variant::Object(std::make_shared<connectors::SnapshotRecordset>(
@@ -156,24 +230,17 @@ Variant SqliteConnection::crearrs(Variant& recordset) {
 }
 
 Variant SqliteConnection::ejecutar() {
-  const std::string text = TranslateLeftCalls(sql_);
-  sqlite3_int64 changed = 0;
-  const char* tail = text.c_str();
-  while (*tail != '\0') {
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db_, tail, -1, &raw, &tail) != SQLITE_OK) ThrowEngineError();
-    if (raw == nullptr) continue;
-    StatementPtr statement(raw);
-    const sqlite3_int64 before = sqlite3_total_changes64(db_);
-    int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-    }
-    if (rc != SQLITE_DONE) ThrowEngineError();
-    // sqlite3_changes64 keeps the count of the last DML statement even after a statement that
-    // changes nothing (DDL, a query), so it is read only when this statement changed rows.
-    if (sqlite3_total_changes64(db_) != before) changed += sqlite3_changes64(db_);
+  const Prepared prepared = PrepareOne(TranslateLeftCalls(sql_));
+  sqlite3_stmt* raw = prepared.statement.get();
+  if (raw == nullptr) return IntegerVariant(0);
+  const sqlite3_int64 before = sqlite3_total_changes64(db_);
+  int rc;
+  while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
   }
-  return IntegerVariant(changed);
+  if (rc != SQLITE_DONE) ThrowEngineError();
+  // sqlite3_changes64 keeps the count of the last DML statement even after a statement that
+  // changes nothing (DDL, a query), so it is read only when this statement changed rows.
+  return IntegerVariant(sqlite3_total_changes64(db_) != before ? sqlite3_changes64(db_) : 0);
 }
 
 }  // namespace oq::sqlite

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -28,19 +29,26 @@ struct OpenOptions {
   // How long a statement waits for another connection's lock before it fails with "database is
   // locked". Two programs copying into one database then take turns instead of failing.
   std::chrono::milliseconds busyTimeout{30000};
-  // PRAGMA journal_mode: WAL lets readers and a writer work side by side and commits without a
-  // sync per statement. DELETE, TRUNCATE, PERSIST, MEMORY, WAL or OFF.
-  std::string journalMode = "WAL";
-  // PRAGMA synchronous: NORMAL is safe against program crashes in WAL mode; FULL (or EXTRA) also
-  // survives power loss at the price of a sync per commit. OFF, NORMAL, FULL or EXTRA.
-  std::string synchronous = "NORMAL";
+  // PRAGMA journal_mode, or empty to leave the file's own mode alone. The mode sticks to the file
+  // for every later user, and WAL does not work on network file systems, so a database that
+  // belongs to someone else keeps its mode unless its owner asks. DELETE, TRUNCATE, PERSIST,
+  // MEMORY, WAL or OFF.
+  std::string journalMode = "";
+  // PRAGMA synchronous for this connection, or empty for SQLite's default (FULL). OFF, NORMAL,
+  // FULL or EXTRA.
+  std::string synchronous = "";
   // Open for reading only: every statement that would write fails with SQLite's "attempt to write
   // a readonly database", whoever the user is.
   bool readOnly = false;
 };
 
-// A host connection over one SQLite database file. Statements run in autocommit mode, one at a
-// time, exactly as given except that `left(x, n)` calls are rewritten for SQLite (see
+// Every call runs exactly one statement: a text that holds a second statement after the first
+// (blanks, comments and semicolons aside) is refused whole, before anything runs, with this text
+// in the Failure's description. No value spliced into a statement can add a statement of its own.
+inline constexpr const char* kOneStatementOnly = "only one statement may be sent at a time";
+
+// A host connection over one SQLite database file. Statements run in autocommit mode, one per
+// call, exactly as given except that `left(x, n)` calls are rewritten for SQLite (see
 // left_translation.h), unless a host opened a run's transaction (TransactionControl). Used from
 // one thread at a time; distinct connections may be used from distinct threads.
 class SqliteConnection : public HostConnection, public connectors::TransactionControl {
@@ -61,17 +69,16 @@ class SqliteConnection : public HostConnection, public connectors::TransactionCo
 
   void put_sql(const std::string& text) override;
 
-  // Runs every statement in the text, in order. The record set left in `recordset` is an
-  // in-memory snapshot of the rows of the last statement that returns columns (an empty record
-  // set when none does), fully read before this returns. Result: Boolean true (-1) exactly when
-  // that record set has a row. INTEGER values come back as Long when they fit in 32 bits, else
-  // LongLong; REAL as Double; TEXT and BLOB as String; NULL as Null. On failure `recordset` is
-  // left as it was.
+  // Runs the statement. The record set left in `recordset` is an in-memory snapshot of its rows
+  // (an empty record set when it returns no columns), fully read before this returns. Result:
+  // Boolean true (-1) exactly when that record set has a row. INTEGER values come back as Long when
+  // they fit in 32 bits, else LongLong; REAL as Double; TEXT and BLOB as String; NULL as Null. On
+  // failure `recordset` is left as it was.
   Variant crearrs(Variant& recordset) override;
 
-  // Runs every statement in the text, in order, and returns the number of rows that the
-  // INSERT, UPDATE and DELETE statements among them changed (rows changed by triggers not
-  // counted), as a Long (LongLong beyond 32 bits). Rows a query returns are discarded.
+  // Runs the statement and returns the number of rows an INSERT, UPDATE or DELETE changed (rows
+  // changed by triggers not counted; 0 for other statements), as a Long (LongLong beyond 32
+  // bits). Rows a query returns are discarded.
   Variant ejecutar() override;
 
   // BEGIN IMMEDIATE: the run takes the database's write lock at once, waiting at most the busy
@@ -81,6 +88,10 @@ class SqliteConnection : public HostConnection, public connectors::TransactionCo
   void CommitRun() override;
   void RollbackRun() noexcept override;
   void LockNumber(const std::string& number) override;
+  // The file's canonical path.
+  std::string DatabaseIdentity() override;
+  // Called once per wait, when a statement has waited a second for another connection's lock.
+  void SetWaitNotice(std::function<void(const std::string& what)> notice) override;
 
   // The statement text as it was set (before translation).
   const std::string& sql() const { return sql_; }
@@ -89,10 +100,19 @@ class SqliteConnection : public HostConnection, public connectors::TransactionCo
  private:
   [[noreturn]] void ThrowEngineError() const;
   void ExecDirect(const std::string& pragma);
+  // The one statement of the text set through put_sql, prepared; refuses a second one.
+  struct Prepared;
+  Prepared PrepareOne(const std::string& text);
+  // SQLite's busy handler: waits in short sleeps up to the timeout, and says so after a second.
+  static int OnBusy(void* self, int attempt);
 
   sqlite3* db_;
   std::string path_;
   std::string sql_;
+  std::chrono::milliseconds busyTimeout_{0};
+  std::chrono::steady_clock::time_point waitStarted_;
+  bool waitNoticed_ = false;
+  std::function<void(const std::string&)> waitNotice_;
 };
 
 }  // namespace oq::sqlite
