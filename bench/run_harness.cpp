@@ -116,7 +116,7 @@ RunHarness::RunHarness(RunConnections connections, Mode mode, StatementLog* log)
   if (mode == Mode::kTransaction) {
     // As the copy command does: the guard's connection in place of the internos one, and the
     // runs wrapped, with no settings store to take marks back from and no signal to watch.
-    impl_->guard = std::make_unique<app::RunGuard>(internos, connections.control, nullptr, nullptr);
+    impl_->guard = std::make_unique<app::RunGuard>(internos, connections.control, app::RunGuardHooks{});
     internos = impl_->guard->connection();
     impl_->runs = impl_->guard->Wrap(std::move(impl_->runs));
   }

@@ -119,10 +119,15 @@ int RunCopy(const CopyOptions& options) {
     return Refuse(options, "cannot open the database " +
                                (databases.internos ? ncmUrl : options.internos) + ": " + e.what());
   }
+  PrepareDatabases(databases, [](const std::string& line) {
+    std::cerr << "oquardelino copy: " << line << '\n';
+  });
   try {
     CheckInternosTables(*databases.internos, options.internos);
     if (options.option != "todos") CheckNcmTable(*databases.ncm, ncmUrl);
     CheckSourceExists(*databases.internos, options.source, options.internos);
+    if (options.dateSql)
+      CheckDateExpression(*databases.internos, *options.dateSql, options.internos);
     CheckWritable(*databases.internos, options.internos);
   } catch (const PreflightError& e) {
     return Refuse(options, std::string(e.what()) + "; nothing was written");

@@ -140,12 +140,20 @@ int RunDialog(DialogOptions options) {
     // The databases open only now, once a window or a picture is sure to follow.
     SessionDatabases databases;
     OpenDatabases(databases, options.internos, options.ncm);
+    auto say = [](const std::string& line) { std::cerr << "oquardelino dialog: " << line << '\n'; };
+    PrepareDatabases(databases, say);
     CheckInternosTables(*databases.internos, options.internos);
     CheckSourceExists(*databases.internos, options.source, options.internos);
-    guard = MakeProgramRunGuard(databases.internos,
-                                options.keepPartial ? nullptr
-                                                    : dynamic_cast<connectors::TransactionControl*>(
-                                                          databases.internos.get()));
+    if (options.dateSql)
+      CheckDateExpression(*databases.internos, *options.dateSql, options.internos);
+    // Interruptions wait only while a run writes: with a box on screen the transaction has ended
+    // and the program may go at once.
+    guard = MakeProgramRunGuard(
+        databases.internos,
+        options.keepPartial
+            ? nullptr
+            : dynamic_cast<connectors::TransactionControl*>(databases.internos.get()),
+        say, SpanWhileWriting());
     if (databases.ncm == databases.internos) databases.ncm = guard->connection();
     databases.internos = guard->connection();
     HandSessionToMain(main, databases, options);

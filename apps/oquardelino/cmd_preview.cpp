@@ -38,6 +38,9 @@ int RunPreview(const PreviewOptions& options) {
     auto internos = OpenConnectionReadOnly(options.internos);
     auto ncm = ncmUrl == options.internos ? internos : OpenConnectionReadOnly(ncmUrl);
     RegisterComponentsFor(options.internos, ncmUrl);
+    PrepareDatabases({internos, ncm}, [](const std::string& line) {
+      std::cerr << "oquardelino preview: " << line << '\n';
+    });
     CheckInternosTables(*internos, options.internos);
     CheckNcmTable(*ncm, ncmUrl);
     CheckSourceExists(*internos, options.source, options.internos);
@@ -45,7 +48,9 @@ int RunPreview(const PreviewOptions& options) {
     const Preview preview = BuildPreview(*internos, *ncm, dynamic_cast<DataAccessManager&>(*dam),
                                          options.source, UserDecimalSeparator());
     if (options.json) {
-      std::cout << PreviewJson(preview, options.option).dump() << '\n';
+      std::cout << PreviewJson(preview, options.option)
+                       .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                << '\n';
     } else {
       PrintPreview(std::cout, preview, options.option);
     }

@@ -50,8 +50,7 @@ const CreatedInterno* Find(const std::vector<CreatedInterno>& created, const std
 void PrintReconciliation(const Preview& preview, const Reconciliation& made, std::ostream& out) {
   const double con = made.con ? made.con->fob : 0, sin = made.sin ? made.sin->fob : 0;
   out << "FOB con " << FobText(con) << " + FOB sin " << FobText(sin) << " = " << FobText(con + sin)
-      << "; source fobdivisas "
-      << (preview.sourceFob ? FobText(*preview.sourceFob) : std::string("Null")) << '\n';
+      << "; source fobdivisas " << SourceFobShown(preview) << '\n';
   if (preview.neither.items == 0) {
     out << "Every item is in one of the two copies.\n";
     return;
@@ -77,8 +76,7 @@ nlohmann::ordered_json SplitJson(const Preview& preview, const Reconciliation& m
   out["status"] = status;
   out["con"] = copy(made.con);
   out["sin"] = copy(made.sin);
-  out["fobdivisas"] =
-      preview.sourceFob ? nlohmann::ordered_json(*preview.sourceFob) : nlohmann::ordered_json();
+  out["fobdivisas"] = FobdivisasJson(preview);
   out["neither"] = nlohmann::ordered_json::array();
   for (const PreviewItem& item : preview.items) {
     if (item.conKeeps || item.sinKeeps) continue;
@@ -111,9 +109,14 @@ int RunSplit(SplitOptions options) {
     if (options.dateSql) options.date = *options.dateSql;
     OpenDatabases(databases, options.internos, ncmUrl);
     RegisterComponentsFor(options.internos, ncmUrl);
+    PrepareDatabases(databases, [](const std::string& line) {
+      std::cerr << "oquardelino split: " << line << '\n';
+    });
     CheckInternosTables(*databases.internos, options.internos);
     CheckNcmTable(*databases.ncm, ncmUrl);
     CheckSourceExists(*databases.internos, options.source, options.internos);
+    if (options.dateSql)
+      CheckDateExpression(*databases.internos, *options.dateSql, options.internos);
     CheckWritable(*databases.internos, options.internos);
     const ObjectRef dam = CreateObject(std::string(identity::kDataAccessManagerProgId));
     preview =
@@ -141,7 +144,9 @@ int RunSplit(SplitOptions options) {
   int status = result.status;
   if (status == kExitOk && preview.neither.items > 0) status = kExitItemsLeftOut;
   if (options.json) {
-    std::cout << SplitJson(preview, made, result, status).dump() << '\n';
+    std::cout << SplitJson(preview, made, result, status)
+                     .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+              << '\n';
   } else if (made.con != nullptr || made.sin != nullptr) {
     for (const CreatedInterno* interno : {made.con, made.sin}) {
       if (interno == nullptr) continue;

@@ -16,9 +16,9 @@ namespace oq::app {
 //                                a PostgreSQL database (also postgres://), read by libpq; what the
 //                                URL leaves out comes from PGHOST, PGPORT, PGUSER, PGDATABASE...
 // The SQLite query options are those of sqlite::OpenOptions (busy_timeout in milliseconds, mode=ro
-// for read only); the
-// defaults are WAL, NORMAL and 30 s. A new scheme is one more entry in the scheme table of the
-// .cpp.
+// for read only). By default the file keeps its own journal mode and SQLite's own synchronous
+// level, and a statement waits up to 30 s for another program's lock. A new scheme is one more
+// entry in the scheme table of the .cpp.
 
 // Opens the database `url` names. With `createIfMissing` false a missing database file is an
 // error, so that a copy never creates an empty database. Throws std::invalid_argument for a URL

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "commands.h"
+#include "component_texts.h"
 #include "copy_arguments.h"
 #include "dialog/frmMAIN.h"
 #include "dialog/headless_view.h"
@@ -19,6 +20,7 @@
 #include "host/forms.h"
 #include "host/recordset.h"
 #include "interrupts.h"
+#include "mark_ledger.h"
 #include "platform/settings_store.h"
 #include "progress_meter.h"
 
@@ -93,14 +95,12 @@ OptionButton& SelectedOption(frmMAIN& form, const std::string& option) {
 bool RunSucceeded(const std::string& finalLog, const std::vector<ConsolePlatform::Message>& boxes,
                   const std::vector<std::string>& logTexts) {
   const bool failureBox = std::any_of(boxes.begin(), boxes.end(), [](const auto& box) {
-    return box.style == vbOKOnly || box.style == vbCritical || box.style == vbExclamation;
+    return IsFailureBox(box.style) || box.style == vbExclamation;
   });
   const bool badLine = std::any_of(logTexts.begin(), logTexts.end(), [](const std::string& text) {
-    return text.find("Error en agregar") != std::string::npos ||
-           text.find("ya existe") != std::string::npos ||
-           text.find("ya Existe") != std::string::npos;
+    return LogsFailedStep(text) || LogsTakenNumber(text);
   });
-  return finalLog.ends_with("Proceso terminado...") && !failureBox && !badLine;
+  return LogsRunEnd(finalLog) && !failureBox && !badLine;
 }
 
 // A number read from the first row of a query's field, 0 when there is no row or no number.
@@ -137,13 +137,18 @@ bool SameTarget(int a, int b) {
 }  // namespace
 
 std::unique_ptr<RunGuard> MakeProgramRunGuard(std::shared_ptr<HostConnection> internos,
-                                              connectors::TransactionControl* control) {
-  return std::make_unique<RunGuard>(
-      std::move(internos), control,
-      [](const std::string& appName, const std::string& section, const std::string& key) {
-        SettingsStore::ForCurrentUser().Remove(appName, section, key);
-      },
-      &PendingSignal);
+                                              connectors::TransactionControl* control,
+                                              std::function<void(const std::string&)> warn,
+                                              std::function<void(bool writing)> onWriting) {
+  RunGuardHooks hooks;
+  hooks.pendingSignal = &PendingSignal;
+  hooks.onWriting = std::move(onWriting);
+  hooks.warn = std::move(warn);
+  if (control != nullptr) {
+    hooks.ledger = std::make_shared<StoreMarkLedger>(SettingsStore::ForCurrentUser(),
+                                                     control->DatabaseIdentity());
+  }
+  return std::make_unique<RunGuard>(std::move(internos), control, std::move(hooks));
 }
 
 CopyResult RunCopySession(const SessionDatabases& databases,
@@ -151,10 +156,14 @@ CopyResult RunCopySession(const SessionDatabases& databases,
                           std::ostream* log, std::ostream* boxes, std::ostream& notes) {
   auto platform = std::make_shared<ConsolePlatform>(boxes);
   auto view = std::make_shared<CommandView>(log);
-  const std::unique_ptr<RunGuard> guardOwner =
-      MakeProgramRunGuard(databases.internos, request.keepPartial ? nullptr : control);
-  RunGuard& guard = *guardOwner;
   const std::string prefix = "oquardelino " + request.command + ": ";
+  const std::unique_ptr<RunGuard> guardOwner =
+      MakeProgramRunGuard(databases.internos, request.keepPartial ? nullptr : control,
+                          [&notes, view, prefix](const std::string& line) {
+                            view->Finish();
+                            notes << prefix << line << '\n';
+                          });
+  RunGuard& guard = *guardOwner;
   guard.SetOnDiscarded([&notes, view, prefix](const std::string& line, CopyContext*) {
     view->Finish();
     notes << prefix << line << '\n';
@@ -251,7 +260,10 @@ CopyResult RunCopySession(const SessionDatabases& databases,
   }
   if (result.outcome && result.outcome->signal != 0) {
     if (result.outcome->kept) {
-      notes << prefix << "interrupted; what the run wrote so far stays (--keep-partial)\n";
+      notes << prefix
+            << (control == nullptr || request.keepPartial
+                    ? "interrupted; what the run wrote so far stays (--keep-partial)\n"
+                    : "interrupted after the copy was committed: it stays\n");
     }
     result.status = 128 + result.outcome->signal;
   }

@@ -51,10 +51,13 @@ struct CopyResult {
   std::vector<CreatedInterno> created;
 };
 
-// The guard the program's commands run copies under: `control` (null: keep partial copies), marks
-// taken back from the user's settings store, interruptions from the program's signal handlers.
+// The guard the program's commands run copies under: `control` (null: keep partial copies), the
+// marks staged in the user's settings store (mark_ledger.h), interruptions from the program's
+// signal handlers; `warn` receives the program's own warnings, `onWriting` as RunGuardHooks.
 std::unique_ptr<RunGuard> MakeProgramRunGuard(std::shared_ptr<HostConnection> internos,
-                                              connectors::TransactionControl* control);
+                                              connectors::TransactionControl* control,
+                                              std::function<void(const std::string&)> warn,
+                                              std::function<void(bool writing)> onWriting = {});
 
 // Shows frmMAIN without a window on the open `databases`, as a user at the window would: types
 // the new number and the copies, picks the option, presses F11 (one run, in one transaction

@@ -2,7 +2,6 @@
 
 #include <iostream>
 
-#include "interrupts.h"
 #include "platform/qt/qt_forms.h"
 
 namespace oq::app {
@@ -14,17 +13,16 @@ void InstallGuardedQtForm(RunGuard& guard, std::shared_ptr<PlatformPort> platfor
   });
   qt::InstallQtMainForm(std::move(platform), [&guard](frmMAIN& form) {
     CopyRuns runs = guard.Wrap(CopyRuns::Engine());
-    auto inSpan = [&form, &guard](std::function<void(CopyContext&)> run) {
+    // An interrupted run closes the dialog: the program is asked to end.
+    auto closingWhenInterrupted = [&form, &guard](std::function<void(CopyContext&)> run) {
       return [&form, &guard, run = std::move(run)](CopyContext& ctx) {
-        {
-          RunSpan span;
-          run(ctx);
-        }
+        run(ctx);
         if (guard.lastOutcome() && guard.lastOutcome()->signal != 0) form.Unload();
       };
     };
-    form.SetCopyRuns({inSpan(std::move(runs.todos)), inSpan(std::move(runs.conLAPI)),
-                      inSpan(std::move(runs.sinLAPI))});
+    form.SetCopyRuns({closingWhenInterrupted(std::move(runs.todos)),
+                      closingWhenInterrupted(std::move(runs.conLAPI)),
+                      closingWhenInterrupted(std::move(runs.sinLAPI))});
   });
 }
 

@@ -2,6 +2,9 @@
 
 #include <signal.h>
 
+#include <memory>
+#include <optional>
+
 namespace oq::app {
 
 namespace {
@@ -39,5 +42,16 @@ RunSpan::RunSpan() {
 RunSpan::~RunSpan() { runOpen = 0; }
 
 int PendingSignal() { return pending; }
+
+std::function<void(bool writing)> SpanWhileWriting() {
+  auto span = std::make_shared<std::optional<RunSpan>>();
+  return [span](bool writing) {
+    if (writing) {
+      span->emplace();
+    } else {
+      span->reset();
+    }
+  };
+}
 
 }  // namespace oq::app

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 namespace oq::app {
 
 // SIGINT and SIGTERM for a program that guards its copy runs. Outside a run a signal ends the
@@ -20,5 +22,9 @@ class RunSpan {
 
 // The signal noted during the current or last run, 0 when none.
 int PendingSignal();
+
+// For RunGuardHooks::onWriting: a RunSpan open exactly while a run writes, so that a signal that
+// comes while nothing is being written (a box on screen) ends the program at once.
+std::function<void(bool writing)> SpanWhileWriting();
 
 }  // namespace oq::app

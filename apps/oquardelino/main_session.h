@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,13 @@ std::string TodayLiteral();
 // Throws what OpenConnection throws; `out.internos` is then set exactly when the NCM one failed.
 void OpenDatabases(SessionDatabases& out, const std::string& internosUrl,
                    const std::string& ncmUrl);
+
+// Makes the open `databases` ready for a session: announces through `say` a wait of more than a
+// second for another program's lock, and finishes what a program killed after a commit left
+// undone on the internos database (its per-user marks, see mark_ledger.h). A store that cannot be
+// read is reported through `say` too; the session goes on.
+void PrepareDatabases(const SessionDatabases& databases,
+                      const std::function<void(const std::string& line)>& say);
 
 // Registers the host's component classes with the dialects of the two URLs. Throws
 // std::invalid_argument for an unknown scheme.

@@ -2,9 +2,11 @@
 
 #include <vector>
 
+#include "connectors/common/sql_scan.h"
 #include "engine/sql_text.h"
 #include "engine/table_layouts.h"
 #include "host/failure.h"
+#include "host/recordset.h"
 
 namespace oq::app {
 
@@ -72,6 +74,45 @@ void CheckSourceExists(HostConnection& internos, const std::string& source,
   if (!internos.crearrs(ignored).isTrue()) {
     throw PreflightError("the interno " + source + " to copy has no cover sheet in " + where);
   }
+}
+
+void CheckDateExpression(HostConnection& internos, const std::string& expression,
+                         const std::string& where) {
+  const std::string what = "--date-sql '" + expression + "' ";
+  // A blank at the end lets an unterminated quote show: it alone runs past the blank.
+  const std::string text = expression + " ";
+  int depth = 0;
+  for (std::size_t i = 0, next; i < expression.size(); i = next) {
+    const char c = text[i];
+    next = connectors::SkipToken(text, i, connectors::QuotedNames::kAllForms);
+    if (next == text.size() && next > i + 1 && c != '-' && c != '/') {
+      throw PreflightError(what + "opens a quote it does not close");
+    }
+    if (next > i + 1 && (c == '-' || c == '/')) {
+      throw PreflightError(what + "holds a comment, which would hide the rest of the statement");
+    }
+    if (c == ';') throw PreflightError(what + "holds a ';': it must be one value, not statements");
+    depth += c == '(' ? 1 : c == ')' ? -1 : 0;
+    if (depth < 0) throw PreflightError(what + "closes a bracket it did not open");
+  }
+  if (depth != 0) throw PreflightError(what + "opens a bracket it does not close");
+  internos.put_sql("select (" + expression + ") as fecha");
+  Variant rows;
+  std::string error;
+  try {
+    if (internos.crearrs(rows).isTrue()) {
+      auto& recordset = dynamic_cast<Recordset&>(*rows.asObject());
+      recordset.MoveFirst();
+      recordset.MoveNext();
+      if (recordset.Eof()) return;
+      error = "it gives more than one row";
+    } else {
+      error = "it gives no row";
+    }
+  } catch (const Failure& failure) {
+    error = failure.description();
+  }
+  throw PreflightError(what + "is not one value that " + where + " can evaluate (" + error + ")");
 }
 
 void CheckWritable(HostConnection& internos, const std::string& where) {

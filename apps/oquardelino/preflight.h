@@ -25,6 +25,12 @@ void CheckNcmTable(HostConnection& ncm, const std::string& where);
 // A cover sheet with the number `source` exists.
 void CheckSourceExists(HostConnection& internos, const std::string& source,
                        const std::string& where);
+// `expression` (--date-sql) is one SQL value expression the database evaluates on its own: no
+// second statement, no comment that would hide the rest of a statement, brackets that close, and
+// exactly one row of one value. It is written unquoted into the cover-sheet statements, so
+// anything else would change what they do. Sends one query.
+void CheckDateExpression(HostConnection& internos, const std::string& expression,
+                         const std::string& where);
 // The three tables accept inserts and caratula updates (permissions, a read-only file or
 // server). Writes nothing.
 void CheckWritable(HostConnection& internos, const std::string& where);

@@ -1,6 +1,7 @@
 #include "preview.h"
 
 #include <map>
+#include <tuple>
 #include <utility>
 
 #include "engine/conversions.h"
@@ -19,17 +20,31 @@ Recordset& Rows(HostConnection& connection, const std::string& sql, Variant& hol
   return filtered::RequireRecordset(holder);
 }
 
-std::string Piece(const std::string& text, std::size_t from, std::size_t count) {
-  return from < text.size() ? text.substr(from, count) : std::string();
-}
-
-// What ncm holds for the position and suffix, told the way a broker reads it.
-std::string MarkOf(HostConnection& ncm, const std::string& position, const std::string& suffix) {
+// The position and suffix of an item's ncm text, cut by the NCM database with the expressions
+// of the copy's own lookup, so that they agree with it character for character.
+std::pair<std::string, std::string> Cut(HostConnection& ncm, DataAccessManager& dam,
+                                        const std::string& quoted) {
   Variant holder;
   Recordset& rows = Rows(ncm,
-                         "select [059] as mark from ncm where [001] = '" + sql::Escape(position) +
-                             "' and [002] = '" + sql::Escape(suffix) + "'",
+                         "select left(" + quoted + ",10) as position, " +
+                             dam.getMidFormatbyEntity("INTERNOS", quoted, "12", "3") + " as suffix",
                          holder);
+  rows.MoveFirst();
+  const auto text = [&](const char* field) {
+    const Variant value = rows.Fields(field).Value();
+    return value.isNull() ? std::string() : rt::CStr(value, ".");
+  };
+  return {text("position"), text("suffix")};
+}
+
+// What ncm holds for the item's position and suffix, told the way a broker reads it.
+std::string MarkOf(HostConnection& ncm, DataAccessManager& dam, const std::string& quoted) {
+  Variant holder;
+  Recordset& rows =
+      Rows(ncm,
+           "select [059] as mark from ncm where left(" + quoted + ",10) = [001] and " +
+               dam.getMidFormatbyEntity("INTERNOS", quoted, "12", "3") + " = [002]",
+           holder);
   if (rows.Eof()) return "not found";
   rows.MoveFirst();
   const Variant mark = rows.Fields("mark").Value();
@@ -54,12 +69,17 @@ Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessMa
   if (!coverRows.Eof()) {
     coverRows.MoveFirst();
     const Variant fob = coverRows.Fields("fob").Value();
-    if (!fob.isNull()) preview.sourceFob = fob.toDouble();
+    if (fob.isNumeric()) {
+      preview.sourceFob = fob.toDouble();
+    } else if (fob.isString()) {
+      preview.sourceFob = filtered::WholeNumber(fob.asString());
+      if (!preview.sourceFob) preview.sourceFobText = fob.asString();
+    }
   }
 
   struct Decision {
     bool con, sin;
-    std::string mark;
+    std::string mark, position, suffix;
   };
   std::map<std::string, Decision> decided;
   Variant holder;
@@ -71,8 +91,6 @@ Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessMa
     item.id = items.Fields("id").Value().toInt64();
     const Variant ncmValue = items.Fields("ncm").Value();
     item.ncm = ncmValue.isNull() ? std::string() : rt::CStr(ncmValue, decimalSeparator);
-    item.position = Piece(item.ncm, 0, 10);
-    item.suffix = Piece(item.ncm, 11, 3);
     const Variant fob = items.Fields("fob").Value();
     item.fob = fob.isNumeric() ? fob.toDouble() : 0;
     auto [known, fresh] = decided.try_emplace(item.ncm);
@@ -82,11 +100,15 @@ Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessMa
           filtered::TariffKeeps(filtered::Licence::kConLAPI, ncm, dam, item.ncm, tariff);
       known->second.sin =
           filtered::TariffKeeps(filtered::Licence::kSinLAPI, ncm, dam, item.ncm, tariff);
-      known->second.mark = MarkOf(ncm, item.position, item.suffix);
+      const std::string quoted = "'" + sql::Escape(item.ncm) + "'";
+      std::tie(known->second.position, known->second.suffix) = Cut(ncm, dam, quoted);
+      known->second.mark = MarkOf(ncm, dam, quoted);
     }
     item.conKeeps = known->second.con;
     item.sinKeeps = known->second.sin;
     item.mark = known->second.mark;
+    item.position = known->second.position;
+    item.suffix = known->second.suffix;
     PreviewTotals& total = item.conKeeps   ? preview.con
                            : item.sinKeeps ? preview.sin
                                            : preview.neither;
@@ -100,6 +122,12 @@ Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessMa
     preview.items.push_back(std::move(item));
   }
   return preview;
+}
+
+std::string SourceFobShown(const Preview& preview) {
+  if (preview.sourceFob) return rt::NumberToText(*preview.sourceFob, ".");
+  if (preview.sourceFobText.empty()) return "Null";
+  return "'" + preview.sourceFobText + "' (not a number)";
 }
 
 std::string WhyNeither(const PreviewItem& item) {

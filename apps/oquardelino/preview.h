@@ -13,8 +13,8 @@ namespace oq::app {
 struct PreviewItem {
   long long id = 0;
   std::string ncm;       // the item's ncm text (empty for Null)
-  std::string position;  // its characters 1 to 10
-  std::string suffix;    // its characters 12 to 14
+  std::string position;  // its characters 1 to 10, cut by the database as the copy's lookup cuts
+  std::string suffix;    // its characters 12 to 14, likewise
   // What ncm holds for the position and suffix: "*", "empty", "Null", "other: X", "several rows",
   // "not found".
   std::string mark;
@@ -33,12 +33,21 @@ struct Preview {
   std::string source;
   std::vector<PreviewItem> items;
   PreviewTotals con, sin, neither;
-  std::optional<double> sourceFob;  // the source cover sheet's fobdivisas (none when Null)
+  // The source cover sheet's fobdivisas: a number (also when a text column holds one), or
+  // nothing, with the text it holds instead in `sourceFobText` (empty for Null).
+  std::optional<double> sourceFob;
+  std::string sourceFobText;
 };
 
+// The source's fobdivisas as the program shows it: the number, "Null", or the text in quotes
+// followed by "(not a number)".
+std::string SourceFobShown(const Preview& preview);
+
 // Reads the items of `source` in id order and decides for each, with the very lookup and
-// comparison the copies make (filtered::TariffKeeps), whether each option keeps it; one lookup
-// per distinct ncm text and option. Sends only queries. Throws Failure from the connections.
+// comparison the copies make (filtered::TariffKeeps), whether each option keeps it; the position
+// and suffix shown, and what ncm holds for them, come from the same expressions, evaluated by the
+// NCM database. A few queries per distinct ncm text. Sends only queries. Throws Failure from the
+// connections.
 Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessManager& dam,
                      const std::string& source, const std::string& decimalSeparator);
 

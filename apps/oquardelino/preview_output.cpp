@@ -24,6 +24,12 @@ std::string Line(const char* format, auto... values) {
 
 std::string FobText(double fob) { return rt::NumberToText(fob, "."); }
 
+nlohmann::ordered_json FobdivisasJson(const Preview& preview) {
+  if (preview.sourceFob) return *preview.sourceFob;
+  if (!preview.sourceFobText.empty()) return preview.sourceFobText;
+  return nullptr;
+}
+
 void PrintPreview(std::ostream& out, const Preview& preview, const std::string& option) {
   out << "Interno " << preview.source << ": " << preview.items.size()
       << " items (nothing is written)\n"
@@ -42,8 +48,7 @@ void PrintPreview(std::ostream& out, const Preview& preview, const std::string& 
   total("kept by con LAPI:", preview.con);
   total("kept by sin LAPI:", preview.sin);
   total("in neither copy:", preview.neither);
-  out << "source cover sheet FOB (fobdivisas): "
-      << (preview.sourceFob ? FobText(*preview.sourceFob) : std::string("Null")) << '\n';
+  out << "source cover sheet FOB (fobdivisas): " << SourceFobShown(preview) << '\n';
 }
 
 nlohmann::ordered_json PreviewJson(const Preview& preview, const std::string& option) {
@@ -65,8 +70,7 @@ nlohmann::ordered_json PreviewJson(const Preview& preview, const std::string& op
        {std::pair{"con", preview.con}, {"sin", preview.sin}, {"neither", preview.neither}}) {
     out[name] = {{"items", totals.items}, {"fob", totals.fob}};
   }
-  out["fobdivisas"] =
-      preview.sourceFob ? nlohmann::ordered_json(*preview.sourceFob) : nlohmann::ordered_json();
+  out["fobdivisas"] = FobdivisasJson(preview);
   return out;
 }
 

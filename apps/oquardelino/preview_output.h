@@ -15,6 +15,9 @@ void PrintPreview(std::ostream& out, const Preview& preview, const std::string& 
 // The same as one JSON object.
 nlohmann::ordered_json PreviewJson(const Preview& preview, const std::string& option);
 
+// The source's fobdivisas in JSON: its number, the text it holds instead, or null.
+nlohmann::ordered_json FobdivisasJson(const Preview& preview);
+
 // A FOB amount as the program prints it: the number with "." and no grouping.
 std::string FobText(double fob);
 

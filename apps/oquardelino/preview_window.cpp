@@ -22,8 +22,7 @@ QString TotalsText(const Preview& preview) {
   };
   return part("con LAPI", preview.con) + QStringLiteral("   ") + part("sin LAPI", preview.sin) +
          QStringLiteral("   ") + part("neither", preview.neither) +
-         QStringLiteral("   source FOB %1")
-             .arg(preview.sourceFob ? Text(FobText(*preview.sourceFob)) : QStringLiteral("Null"));
+         QStringLiteral("   source FOB %1").arg(Text(SourceFobShown(preview)));
 }
 
 }  // namespace

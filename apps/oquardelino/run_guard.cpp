@@ -3,58 +3,69 @@
 #include <signal.h>
 #include <string.h>
 
-#include <string_view>
 #include <utility>
 #include <vector>
 
-#include "engine/conversions.h"
+#include "component_texts.h"
 #include "host/failure.h"
 
 namespace oq::app {
 
 namespace {
 
-constexpr std::string_view kExistencePrefix = "select interno from caratula where interno = '";
+// Thrown through the component when the run's transaction cannot be opened. Like an interruption
+// it is no Failure, so the run stops where it stands and the guard reports it.
+class RunCouldNotStart : public std::exception {
+ public:
+  explicit RunCouldNotStart(std::string why) : why_(std::move(why)) {}
+  const char* what() const noexcept override { return why_.c_str(); }
 
-// The number an existence check asks about, or nothing for any other statement. The component
-// writes the number between quotes with each quote doubled.
-std::optional<std::string> CheckedNumber(const std::string& sql) {
-  if (!sql.starts_with(kExistencePrefix) || !sql.ends_with('\'') ||
-      sql.size() < kExistencePrefix.size() + 1) {
-    return std::nullopt;
-  }
-  const std::string_view quoted = std::string_view(sql).substr(
-      kExistencePrefix.size(), sql.size() - kExistencePrefix.size() - 1);
-  return rt::Replace(quoted, "''", "'");
-}
+ private:
+  std::string why_;
+};
 
-struct Mark {
-  std::string appName, section, key, value;
+struct Box {
+  std::string prompt;
+  int style;
 };
 
 // What one run did that decides its fate.
 struct RunWatch {
   std::optional<std::string> fault;
   int signal = 0;
+  bool committed = false;
   std::vector<std::string> freeNumbers;
+  std::vector<Mark> marks;  // asked for, not yet committed
+  std::vector<Box> held;    // notices waiting for the transaction to end
   // In a batch the runs stand or fall together: a number found taken fails them all.
   bool takenIsFault = false;
+
   void Fault(std::string why) {
     if (!fault) fault = std::move(why);
   }
+  bool healthy() const { return !fault && signal == 0; }
 };
 
-}  // namespace
+// What the watching pieces below ask of the guard while a run is in progress.
+class RunState {
+ public:
+  virtual ~RunState() = default;
+  // The run in progress, or null between runs.
+  virtual RunWatch* watch() = 0;
+  virtual connectors::TransactionControl* control() = 0;
+  // Before each statement: stops an interrupted run and opens the transaction when none is open.
+  virtual void BeforeStatement() = 0;
+  // Before a box: ends the transaction as the box requires; false when the box is held back.
+  virtual bool BeforeBox(const std::string& prompt, int style) = 0;
+};
 
 // The component's connection: every statement passes here, so a refused one, a lost connection
 // and an interruption are all seen, and the existence check of a number locks it first.
 class GuardedConnection : public HostConnection {
  public:
-  GuardedConnection(std::shared_ptr<HostConnection> inner, connectors::TransactionControl* control,
-                    RunGuard::PendingSignal pendingSignal)
-      : inner_(std::move(inner)), control_(control), pendingSignal_(std::move(pendingSignal)) {}
+  GuardedConnection(std::shared_ptr<HostConnection> inner, RunState& state)
+      : inner_(std::move(inner)), state_(state) {}
 
-  void Watch(RunWatch* watch) { watch_ = watch; }
   void Observe(std::function<void(const std::string&, const Variant&)> observer) {
     observer_ = std::move(observer);
   }
@@ -65,12 +76,13 @@ class GuardedConnection : public HostConnection {
   }
   Variant crearrs(Variant& recordset) override {
     return Guarded([&] {
-      const auto number = CheckedNumber(sql_);
-      if (number && control_ != nullptr && watch_ != nullptr) control_->LockNumber(*number);
+      RunWatch* watch = state_.watch();
+      const auto number = watch != nullptr ? ExistenceCheckNumber(sql_) : std::nullopt;
+      if (number && state_.control() != nullptr) state_.control()->LockNumber(*number);
       Variant found = inner_->crearrs(recordset);
-      if (number && watch_ != nullptr && !found.isTrue()) watch_->freeNumbers.push_back(*number);
-      if (number && watch_ != nullptr && found.isTrue() && watch_->takenIsFault) {
-        watch_->Fault("the number " + *number + " is taken");
+      if (number && !found.isTrue()) watch->freeNumbers.push_back(*number);
+      if (number && found.isTrue() && watch->takenIsFault) {
+        watch->Fault("the number " + *number + " is taken");
       }
       return found;
     });
@@ -82,58 +94,50 @@ class GuardedConnection : public HostConnection {
  private:
   template <typename Call>
   Variant Guarded(Call call) {
-    if (watch_ != nullptr && pendingSignal_) {
-      if (const int signal = pendingSignal_(); signal != 0) throw RunInterrupted(signal);
-    }
+    RunWatch* watch = state_.watch();
+    if (watch != nullptr) state_.BeforeStatement();
     try {
       Variant result = call();
       if (observer_) observer_(sql_, result);
       return result;
     } catch (const Failure& failure) {
-      if (watch_ != nullptr) watch_->Fault("a statement failed: " + failure.description());
+      if (watch != nullptr) watch->Fault("a statement failed: " + failure.description());
       throw;
     }
   }
 
   std::shared_ptr<HostConnection> inner_;
-  connectors::TransactionControl* control_;
-  RunGuard::PendingSignal pendingSignal_;
-  RunWatch* watch_ = nullptr;
+  RunState& state_;
   std::function<void(const std::string&, const Variant&)> observer_;
   std::string sql_;
 };
 
-namespace {
-
-// The run's platform: boxes go through (a failure box is a fault) and marks are held back until
-// the run is known to be kept.
+// The run's platform: a failure box is a fault, a box may end the transaction first or wait for
+// its end, and marks wait for the commit.
 class WatchingPlatform : public PlatformPort {
  public:
-  WatchingPlatform(PlatformPort& inner, RunWatch& watch, bool holdMarks)
-      : inner_(inner), watch_(watch), holdMarks_(holdMarks) {}
+  WatchingPlatform(PlatformPort& inner, RunState& state, RunWatch& watch, bool holdMarks)
+      : inner_(inner), state_(state), watch_(watch), holdMarks_(holdMarks) {}
 
   void MsgBox(const std::string& prompt, int style) override {
-    if (style == vbCritical || style == vbOKOnly) watch_.Fault("the copy reported a failure");
-    inner_.MsgBox(prompt, style);
+    if (state_.BeforeBox(prompt, style)) inner_.MsgBox(prompt, style);
   }
   void SetMousePointer(int pointer) override { inner_.SetMousePointer(pointer); }
   void SaveSetting(const std::string& appName, const std::string& section, const std::string& key,
                    const std::string& value) override {
     if (holdMarks_) {
-      marks_.push_back({appName, section, key, value});
+      watch_.marks.push_back({appName, section, key, value});
     } else {
       inner_.SaveSetting(appName, section, key, value);
     }
   }
   std::string DecimalSeparator() const override { return inner_.DecimalSeparator(); }
 
-  const std::vector<Mark>& marks() const { return marks_; }
-
  private:
   PlatformPort& inner_;
+  RunState& state_;
   RunWatch& watch_;
   bool holdMarks_;
-  std::vector<Mark> marks_;
 };
 
 // The run's form: every log text passes here, including lines a later copy's "Procesando..."
@@ -147,9 +151,7 @@ class WatchingForm : public CopyForm {
   void let_txtCopias(const std::string& text) override { inner_.let_txtCopias(text); }
   std::string get_txtLOG() const override { return inner_.get_txtLOG(); }
   void let_txtLOG(const std::string& text) override {
-    if (text.find("Error en agregar") != std::string::npos) {
-      watch_.Fault("a copy step failed (\"Error en agregar\" in the log)");
-    }
+    if (LogsFailedStep(text)) watch_.Fault("a copy step failed (\"Error en agregar\" in the log)");
     inner_.let_txtLOG(text);
   }
 
@@ -158,125 +160,223 @@ class WatchingForm : public CopyForm {
   RunWatch& watch_;
 };
 
+// The ledger of a guard given none: the marks are written through the run's platform once the
+// commit succeeded.
+class PlatformLedger : public MarkLedger {
+ public:
+  void Use(PlatformPort& platform) { platform_ = &platform; }
+  void Stage(const std::vector<Mark>& marks) override { marks_ = marks; }
+  void Confirm() override {
+    for (const Mark& mark : std::exchange(marks_, {})) {
+      platform_->SaveSetting(mark.appName, mark.section, mark.key, mark.value);
+    }
+  }
+  void Drop() noexcept override { marks_.clear(); }
+
+ private:
+  PlatformPort* platform_ = nullptr;
+  std::vector<Mark> marks_;
+};
+
 }  // namespace
 
-struct RunGuard::Impl {
+struct RunGuard::Impl : RunState {
   std::shared_ptr<GuardedConnection> connection;
-  connectors::TransactionControl* control = nullptr;
-  RemoveSetting removeSetting;
-  PendingSignal pendingSignal;
+  connectors::TransactionControl* txControl = nullptr;
+  RunGuardHooks hooks;
+  PlatformLedger platformLedger;
   std::function<void(const std::string&, CopyContext*)> onDiscarded;
   std::optional<RunOutcome> last;
-  // Several runs in one transaction: open from the first run to FinishBatch.
+  bool writing = false;
+  bool txOpen = false;
+  RunWatch* current = nullptr;
+  PlatformPort* platform = nullptr;  // the run's own, unwatched
+  // Several runs in one transaction, from BeginBatch to FinishBatch.
   bool batch = false;
-  bool batchOpen = false;
   bool batchFailed = false;
+  int batchSignal = 0;
   std::vector<Mark> batchMarks;
   std::vector<std::string> batchFree;
   PlatformPort* batchPlatform = nullptr;
+
+  RunWatch* watch() override { return current; }
+  connectors::TransactionControl* control() override { return txControl; }
+
+  void SetWriting(bool on) {
+    if (writing == on) return;
+    writing = on;
+    if (hooks.onWriting) hooks.onWriting(on);
+  }
+  int Pending() const { return hooks.pendingSignal ? hooks.pendingSignal() : 0; }
+
+  void BeforeStatement() override {
+    if (const int signal = Pending(); signal != 0) throw RunInterrupted(signal);
+    if (txControl == nullptr || txOpen) return;
+    try {
+      txControl->BeginRun();
+    } catch (const Failure& failure) {
+      throw RunCouldNotStart("the run could not start: " + failure.description());
+    }
+    txOpen = true;
+    SetWriting(true);
+  }
+
+  void Rollback() {
+    txControl->RollbackRun();
+    txOpen = false;
+    SetWriting(false);
+  }
+
+  // Stages the marks, commits, then writes them. False (and the fault in `watch`) when the
+  // marks cannot be staged or the database refuses the commit: nothing of the run stays then.
+  bool Commit(const std::vector<Mark>& marks, PlatformPort& runPlatform, RunWatch& runWatch) {
+    platformLedger.Use(runPlatform);
+    MarkLedger& ledger = hooks.ledger != nullptr ? *hooks.ledger : platformLedger;
+    try {
+      ledger.Stage(marks);
+    } catch (const Failure& failure) {
+      runWatch.Fault("the per-user marks cannot be saved: " + failure.description());
+      Rollback();
+      return false;
+    }
+    try {
+      txControl->CommitRun();
+    } catch (const Failure& failure) {
+      ledger.Drop();
+      runWatch.Fault("the database refused to commit: " + failure.description());
+      txOpen = false;
+      SetWriting(false);
+      return false;
+    }
+    txOpen = false;
+    runWatch.committed = true;
+    try {
+      ledger.Confirm();
+    } catch (const Failure& failure) {
+      // The copy is made; its marks wait in the ledger for the next start.
+      if (hooks.warn) {
+        hooks.warn("the copy was made, but its per-user marks could not be written yet (" +
+                   failure.description() + "); the next run on this database writes them");
+      }
+    }
+    SetWriting(false);
+    return true;
+  }
+
+  bool BeforeBox(const std::string& prompt, int style) override {
+    RunWatch& runWatch = *current;
+    if (IsFailureBox(style)) runWatch.Fault("the copy reported a failure");
+    if (txOpen && !batch) {
+      if (!IsRunEndBox(prompt, style)) {
+        runWatch.held.push_back({prompt, style});
+        return false;
+      }
+      if (!runWatch.healthy()) {
+        Rollback();
+      } else if (const int signal = Pending(); signal != 0) {
+        throw RunInterrupted(signal);  // asked to stop before the commit: nothing is kept
+      } else if (Commit(std::exchange(runWatch.marks, {}), *platform, runWatch)) {
+        // A signal that came while the commit was under way ends the run here, its copy kept.
+        if (const int late = Pending(); late != 0) throw RunInterrupted(late);
+      }
+    }
+    ShowHeld(runWatch);
+    return true;
+  }
+
+  void ShowHeld(RunWatch& runWatch) {
+    for (const Box& box : std::exchange(runWatch.held, {})) platform->MsgBox(box.prompt, box.style);
+  }
 
   void Discard(RunOutcome outcome, CopyContext* ctx) {
     last = std::move(outcome);
     if (onDiscarded) onDiscarded(DiscardedLine(*last), ctx);
   }
+
   void Run(const std::function<void(CopyContext&)>& run, CopyContext& ctx);
-  // Writes the held marks, then commits; on any refusal takes the marks back and rolls back.
-  void Keep(const std::vector<Mark>& marks, PlatformPort& platform, RunWatch& watch);
+  // How the run's transaction ends once the run is over, and whether its writes were kept.
+  bool Settle(RunWatch& runWatch, PlatformPort& runPlatform);
 };
 
 void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyContext& ctx) {
-  RunWatch watch;
-  watch.takenIsFault = batch;
-  WatchingPlatform platform(ctx.platform, watch, control != nullptr);
-  WatchingForm form(ctx.form, watch);
-  CopyContext guarded{form, platform};
+  if (txControl != nullptr && batchFailed) {
+    // An interrupted batch has already said so; a failed one says why the rest did not run.
+    if (batchSignal == 0)
+      Discard({false, "an earlier run of the same transaction failed", 0, {}}, &ctx);
+    return;
+  }
+  RunWatch runWatch;
+  runWatch.takenIsFault = batch;
+  WatchingPlatform watchingPlatform(ctx.platform, *this, runWatch, txControl != nullptr);
+  WatchingForm form(ctx.form, runWatch);
+  CopyContext guarded{form, watchingPlatform};
   std::exception_ptr escaped;
 
-  if (control != nullptr && batchFailed) {
-    return Discard({false, "an earlier run of the same transaction failed", 0, {}}, &ctx);
-  }
-  if (control != nullptr && !batchOpen) {
-    try {
-      control->BeginRun();
-    } catch (const Failure& failure) {
-      return Discard({false, "the run could not start: " + failure.description(), 0, {}}, &ctx);
-    }
-    batchOpen = batch;
-  }
-  connection->Watch(&watch);
+  current = &runWatch;
+  platform = &ctx.platform;
+  if (txControl == nullptr) SetWriting(true);
   try {
     run(guarded);
   } catch (const RunInterrupted& interrupted) {
-    watch.signal = interrupted.signal();
+    runWatch.signal = interrupted.signal();
     // The run stopped between two statements: the busy pointer it may have set is still shown.
     ctx.platform.SetMousePointer(vbArrow);
+  } catch (const RunCouldNotStart& notStarted) {
+    runWatch.Fault(notStarted.what());
+    ctx.platform.SetMousePointer(vbArrow);
   } catch (...) {
-    watch.Fault("the run ended abnormally");
+    runWatch.Fault("the run ended abnormally");
     escaped = std::current_exception();
   }
-  connection->Watch(nullptr);
-  if (watch.signal == 0 && pendingSignal) watch.signal = pendingSignal();
-
+  if (runWatch.signal == 0) runWatch.signal = Pending();
   RunOutcome outcome;
-  if (control != nullptr) {
-    if (watch.signal != 0 || watch.fault) {
-      control->RollbackRun();
-      batchFailed = batch;
-      batchOpen = false;
-    } else if (batch) {
-      batchMarks.insert(batchMarks.end(), platform.marks().begin(), platform.marks().end());
-      batchPlatform = &ctx.platform;
-    } else {
-      Keep(platform.marks(), ctx.platform, watch);
-    }
-    outcome.kept = watch.signal == 0 && !watch.fault;
-  }
-  outcome.signal = watch.signal;
-  outcome.fault = watch.fault.value_or("");
-  outcome.freeNumbers = watch.freeNumbers;
-  if (batch) batchFree.insert(batchFree.end(), watch.freeNumbers.begin(), watch.freeNumbers.end());
+  outcome.kept = Settle(runWatch, ctx.platform);
+  if (txControl == nullptr) SetWriting(false);
+  if (runWatch.signal == 0) ShowHeld(runWatch);
+  current = nullptr;
+  outcome.signal = runWatch.signal;
+  outcome.fault = runWatch.fault.value_or("");
+  outcome.freeNumbers = runWatch.freeNumbers;
   last = outcome;
   if (!outcome.kept && onDiscarded) onDiscarded(DiscardedLine(outcome), &ctx);
   if (escaped) std::rethrow_exception(escaped);
 }
 
-void RunGuard::Impl::Keep(const std::vector<Mark>& marks, PlatformPort& platform, RunWatch& watch) {
-  std::vector<const Mark*> written;
-  try {
-    for (const Mark& mark : marks) {
-      platform.SaveSetting(mark.appName, mark.section, mark.key, mark.value);
-      written.push_back(&mark);
+bool RunGuard::Impl::Settle(RunWatch& runWatch, PlatformPort& runPlatform) {
+  if (txControl == nullptr) return true;
+  if (batch) {
+    batchFree.insert(batchFree.end(), runWatch.freeNumbers.begin(), runWatch.freeNumbers.end());
+    if (runWatch.healthy()) {
+      batchMarks.insert(batchMarks.end(), runWatch.marks.begin(), runWatch.marks.end());
+      batchPlatform = &runPlatform;
+      return true;
     }
-    control->CommitRun();
-    return;
-  } catch (const Failure& failure) {
-    watch.Fault(written.size() < marks.size()
-                    ? "the per-user mark of " + marks[written.size()].key +
-                          " could not be saved: " + failure.description()
-                    : "the database refused to commit: " + failure.description());
+    if (txOpen) Rollback();
+    batchFailed = true;
+    batchSignal = runWatch.signal;
+    return false;
   }
-  control->RollbackRun();
-  for (const Mark* mark : written) {
-    try {
-      if (removeSetting) removeSetting(mark->appName, mark->section, mark->key);
-    } catch (const std::exception&) {
-      // The store refused twice; the line about the run says enough.
-    }
+  if (txOpen && runWatch.healthy()) {
+    Commit(std::exchange(runWatch.marks, {}), runPlatform, runWatch);
+  } else if (txOpen) {
+    Rollback();
   }
+  // Committed at its end box, a run stays kept whatever comes after.
+  return runWatch.committed || runWatch.healthy();
 }
 
 RunGuard::RunGuard(std::shared_ptr<HostConnection> internos,
-                   connectors::TransactionControl* control, RemoveSetting removeSetting,
-                   PendingSignal pendingSignal)
+                   connectors::TransactionControl* control, RunGuardHooks hooks)
     : impl_(std::make_unique<Impl>()) {
-  impl_->connection =
-      std::make_shared<GuardedConnection>(std::move(internos), control, pendingSignal);
-  impl_->control = control;
-  impl_->removeSetting = std::move(removeSetting);
-  impl_->pendingSignal = std::move(pendingSignal);
+  impl_->connection = std::make_shared<GuardedConnection>(std::move(internos), *impl_);
+  impl_->txControl = control;
+  impl_->hooks = std::move(hooks);
 }
 
-RunGuard::~RunGuard() = default;
+RunGuard::~RunGuard() {
+  // A guard that goes while a batch is open (its program failed) leaves nothing behind.
+  if (impl_->txOpen) impl_->Rollback();
+}
 
 std::shared_ptr<HostConnection> RunGuard::connection() const { return impl_->connection; }
 
@@ -293,17 +393,29 @@ void RunGuard::SetObserver(
   impl_->connection->Observe(std::move(observer));
 }
 
-void RunGuard::BeginBatch() { impl_->batch = true; }
+void RunGuard::BeginBatch() {
+  Impl& impl = *impl_;
+  impl.batch = true;
+  impl.batchFailed = false;
+  impl.batchSignal = 0;
+  impl.batchMarks.clear();
+  impl.batchFree.clear();
+}
 
 void RunGuard::FinishBatch() {
   Impl& impl = *impl_;
+  if (!impl.batch) return;
   impl.batch = false;
-  if (!impl.batchOpen) return;  // no run, or the failed one already rolled everything back
-  impl.batchOpen = false;
+  if (impl.batchFailed) return;  // the failed run rolled everything back and said so
+  if (!impl.txOpen) {
+    if (impl.last) impl.last = RunOutcome{true, "", 0, impl.batchFree};
+    return;
+  }
   RunWatch watch;
-  impl.Keep(impl.batchMarks, *impl.batchPlatform, watch);
-  if (watch.fault) return impl.Discard({false, *watch.fault, 0, impl.batchFree}, nullptr);
-  impl.last = RunOutcome{true, "", 0, impl.batchFree};
+  if (!impl.Commit(impl.batchMarks, *impl.batchPlatform, watch)) {
+    return impl.Discard({false, *watch.fault, 0, impl.batchFree}, nullptr);
+  }
+  impl.last = RunOutcome{true, "", impl.Pending(), impl.batchFree};
 }
 
 void RunGuard::SetOnDiscarded(

@@ -26,25 +26,71 @@ class RunInterrupted : public std::exception {
   int signal_;
 };
 
+// A per-user mark a run asked for (application, section, key, value).
+struct Mark {
+  std::string appName, section, key, value;
+};
+
+// Where the marks of a run wait while its transaction commits. A ledger that keeps them in a
+// durable store lets a later start finish what a killed program left (see mark_ledger.h); without
+// one, the guard writes them through the run's platform once the commit succeeded.
+class MarkLedger {
+ public:
+  MarkLedger() = default;
+  MarkLedger(const MarkLedger&) = delete;
+  MarkLedger& operator=(const MarkLedger&) = delete;
+  virtual ~MarkLedger() = default;
+
+  // Before the commit: records that `marks` are to be written once it succeeds. Throws Failure
+  // when the record cannot be made; the guard then rolls back.
+  virtual void Stage(const std::vector<Mark>& marks) = 0;
+  // After the commit: writes the staged marks and forgets the record. Throws Failure when it
+  // cannot; the marks are then written when the record is resolved.
+  virtual void Confirm() = 0;
+  // After a commit that failed: forgets the record. Never throws.
+  virtual void Drop() noexcept = 0;
+};
+
 // What became of one guarded run.
 struct RunOutcome {
   // Whether the run's writes were kept (committed, or written statement by statement).
   bool kept = true;
   // Why they were not: the first fault seen ("a statement failed: ...").
   std::string fault;
-  // The signal that interrupted the run, 0 when none.
+  // The signal that interrupted the run, 0 when none. A run committed before the signal was
+  // acted on is still kept.
   int signal = 0;
   // The numbers the run's existence checks found free, in order: the internos it set out to make.
   std::vector<std::string> freeNumbers;
 };
 
+// How a guard reaches the program around it. Every member may be left empty.
+struct RunGuardHooks {
+  // The signal that asks the run to stop, 0 while none (read before every statement).
+  std::function<int()> pendingSignal;
+  // Told when the run's writes start (true) and when they are over (false): from the opening of
+  // its transaction to its commit or rollback, or, keeping partial copies, the whole run. A
+  // program defers interruptions in between, so that a kill never lands in the middle.
+  std::function<void(bool writing)> onWriting;
+  // Where the marks wait for the commit; null: the run's platform writes them after it.
+  std::shared_ptr<MarkLedger> ledger;
+  // Told what went wrong after a commit that stands (the marks could not be written yet).
+  std::function<void(const std::string& line)> warn;
+};
+
 // Makes each copy run all-or-nothing around the component, which sends its statements one by one
-// and keeps what a step wrote when a later one fails. The guard opens one transaction on the
-// internos connection when a run starts and commits it only when the run ended without a fault:
-// no statement refused, no failure box (styles 0 and 16), no "Error en agregar" line, no lost
-// connection, no interruption. A number found taken is not a fault. The per-user marks the run
-// asks for are held back until the commit, and taken back when the commit fails, so a mark never
-// names a cover sheet that was rolled back.
+// and keeps what a step wrote when a later one fails. The guard opens a transaction on the
+// internos connection with the run's first statement and commits it only when the run ended
+// without a fault: no statement refused, no failure box (styles 0 and 16), no "Error en agregar"
+// line, no lost connection, no interruption. A number found taken is not a fault. The per-user
+// marks the run asks for wait in the ledger and are written only once the commit succeeded.
+//
+// No transaction is open while a box waits for a person: a box that comes while the run's
+// transaction is open (a failure, a notice) is held, and when the run's end box comes ("Fin del
+// Proceso"), or the run ends without one, the transaction is committed or rolled back first and
+// the held boxes are shown in their order, the end box last. The component's boxes never change
+// what it does next, so holding them changes only when they show. Runs of a batch (below) are
+// the exception: their boxes show at once.
 //
 // Two runs creating the same number take turns: the existence check of each number locks it
 // first (TransactionControl::LockNumber), so the second run's check sees the first one's cover
@@ -54,16 +100,10 @@ struct RunOutcome {
 // autocommit and marks are written at once, as the component does on its own.
 class RunGuard {
  public:
-  // Takes back a mark written before a commit that then failed.
-  using RemoveSetting = std::function<void(const std::string& appName, const std::string& section,
-                                           const std::string& key)>;
-  // The signal that asks the run to stop, 0 while none (read before every statement).
-  using PendingSignal = std::function<int()>;
-
   // `internos` is the connection the component is to use, `control` its transaction control
   // (null: keep-partial); `control` must outlive the guard.
   RunGuard(std::shared_ptr<HostConnection> internos, connectors::TransactionControl* control,
-           RemoveSetting removeSetting, PendingSignal pendingSignal);
+           RunGuardHooks hooks);
   ~RunGuard();
   RunGuard(const RunGuard&) = delete;
   RunGuard& operator=(const RunGuard&) = delete;

@@ -36,6 +36,13 @@ constexpr const char* kUpsert =
 constexpr const char* kSelect =
     "select value from settings where app = ? and section = ? and key = ?";
 constexpr const char* kDelete = "delete from settings where app = ? and section = ? and key = ?";
+constexpr const char* kPendingSchema =
+    "create table if not exists pending (id text primary key, database text not null, "
+    "owner text not null, content text not null, staged integer not null)";
+constexpr const char* kPendingUpsert =
+    "insert or replace into pending (id, database, owner, content, staged) "
+    "values (?, ?, ?, ?, (select coalesce(max(staged), 0) + 1 from pending))";
+constexpr const char* kPendingDelete = "delete from pending where id = ?";
 
 Failure AccessError(const std::filesystem::path& file, const std::string& what) {
   return Failure(kPathFileAccessError,
@@ -133,6 +140,27 @@ class SettingsStore::Database {
       }
       return first;
     }
+    // Binds `params` and calls `row` with the texts of each row's first `columns` columns.
+    void Each(std::initializer_list<std::string_view> params, int columns,
+              const std::function<void(const std::vector<std::string>&)>& row) {
+      sqlite3_stmt* statement = statement_.get();
+      sqlite3_reset(statement);
+      int index = 0;
+      for (std::string_view param : params) {
+        Check(sqlite3_bind_text64(statement, ++index, param.data(), param.size(), nullptr,
+                                  SQLITE_UTF8));
+      }
+      for (int rc; (rc = sqlite3_step(statement)) != SQLITE_DONE;) {
+        if (rc != SQLITE_ROW) Check(rc);
+        std::vector<std::string> texts;
+        for (int c = 0; c < columns; ++c) {
+          const auto* text = static_cast<const char*>(sqlite3_column_blob(statement, c));
+          texts.emplace_back(text != nullptr ? text : "",
+                             static_cast<std::size_t>(sqlite3_column_bytes(statement, c)));
+        }
+        row(texts);
+      }
+    }
 
    private:
     void Check(int rc) const {
@@ -201,6 +229,33 @@ void SettingsStore::Remove(const std::string& appName, const std::string& sectio
   Transaction([&](Database& db) { db.Run(kDelete, {appName, section, key}); });
 }
 
+void SettingsStore::StagePending(const PendingRecord& record) const {
+  Transaction([&](Database& db) {
+    db.Run(kPendingUpsert, {record.id, record.database, record.owner, record.content});
+  });
+}
+
+std::vector<PendingRecord> SettingsStore::Pending(const std::string& database) const {
+  std::vector<PendingRecord> records;
+  if (!HasAnything()) return records;
+  Transaction([&](Database& db) {
+    db.Prepare("select id, owner, content from pending where database = ? order by staged")
+        .Each({database}, 3, [&](const std::vector<std::string>& row) {
+          records.push_back({row[0], database, row[1], row[2]});
+        });
+  });
+  return records;
+}
+
+void SettingsStore::CompletePending(const std::string& id,
+                                    const std::vector<StoredValue>& values) const {
+  Transaction([&](Database& db) {
+    Database::Statement upsert = db.Prepare(kUpsert);
+    for (const StoredValue& v : values) upsert.Run({v.app, v.section, v.key, v.value});
+    db.Run(kPendingDelete, {id});
+  });
+}
+
 bool SettingsStore::HasAnything() const {
   return Exists(file_) || Exists(file_.parent_path() / "settings.json");
 }
@@ -227,10 +282,14 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
       // Taking the write lock first means the wait for another writer happens here, bounded by
       // the busy timeout, and never as a deadlock between two readers that both want to write.
       db.Run("begin immediate", {});
-      if (db.Run("pragma user_version", {}) == "0") {
+      const std::optional<std::string> version = db.Run("pragma user_version", {});
+      if (version == "0") {
         db.Run(kSchema, {});
         Import(db);
-        db.Run("pragma user_version = 1", {});
+      }
+      if (version != "2") {
+        db.Run(kPendingSchema, {});
+        db.Run("pragma user_version = 2", {});
       }
       work(db);
       db.Run("commit", {});

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace oq {
 
@@ -32,8 +33,25 @@ struct SettingsStoreOptions {
 // "settings.json" beside it (the form in which earlier versions kept the store), and so does it
 // once; that file is left as it was, unless it is damaged, in which case it is set aside as above.
 //
+// The store also keeps records of work in progress (pending records): a program that is about to
+// commit something the settings must follow stages a record first, and completes it (writing the
+// values it decided on and deleting the record in one transaction) once the commit is known. A
+// record left behind by a program that was killed is found and completed by the next one.
+//
 // Every failure is a Failure number 75 whose description names the file concerned. A store object
 // holds no open file between calls; copies of it are independent and may be used from any thread.
+
+// One value of the store.
+struct StoredValue {
+  std::string app, section, key, value;
+};
+
+// A record of work in progress: who staged it (`owner`, which tells whether that program still
+// runs), for which database, and what it holds (a text of the owner's own format).
+struct PendingRecord {
+  std::string id, database, owner, content;
+};
+
 class SettingsStore {
  public:
   // A store kept in `file`.
@@ -54,6 +72,14 @@ class SettingsStore {
   // Deletes one value; a value, or a store, that is not there is no error. Throws Failure when the
   // store cannot be written.
   void Remove(const std::string& appName, const std::string& section, const std::string& key) const;
+
+  // Stores `record` (replacing one with the same id). Throws Failure when it cannot.
+  void StagePending(const PendingRecord& record) const;
+  // The pending records of `database`, oldest first. Throws Failure when the store cannot be read.
+  std::vector<PendingRecord> Pending(const std::string& database) const;
+  // Writes `values` and deletes the record `id`, in one transaction: both happen or neither. A
+  // record already gone is no error (its values are written all the same). Throws Failure.
+  void CompletePending(const std::string& id, const std::vector<StoredValue>& values) const;
 
  private:
   class Database;

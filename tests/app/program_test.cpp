@@ -238,8 +238,10 @@ TEST_P(ProgramTest, ExitStatusAndRefusals) {
       {{"--new", "A"}, 1, ""},                                      // taken
       {{"--new", std::string(41, 'x')}, 1, ""},                     // refused by the component
       {{"--new", "C", "--copies-as-typed", "40000"}, 2, ""},        // the box overflows
-      {{"--new", "E", "--date-sql", ""}, 1, ""},                    // an invalid statement
-      {{"--new", "K", "--date-sql", "", "--keep-partial"}, 1, ""},  // which keeps its steps
+      {{"--new", "E", "--date-sql", ""}, 2, "--date-sql '' is not one value"},
+      {{"--new", "E", "--date-sql", "'2024-01-01'; delete from caratula"}, 2, "holds a ';'"},
+      {{"--new", "E", "--date-sql", "'2024-01-01' -- rest"}, 2, "holds a comment"},
+      {{"--new", "E", "--date-sql", "'1'), ('2'"}, 2, "closes a bracket it did not open"},
       {{"--new", "B", "--copies", "1e3"}, 2, "--copies takes a whole number from 1 to 32767"},
       {{"--new", "B", "--copies", "0"}, 2, "not '0'"},
       {{"--new", "B", "--copies", "32768"}, 2, "not '32768'"},

@@ -10,13 +10,18 @@
 #include <QTimer>
 #include <thread>
 
+#include "connectors/sqlite/sqlite_connection.h"
+#include "copy_session.h"
 #include "guarded_dialog.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
 #include "host/failure.h"
+#include "host/recordset.h"
+#include "interrupts.h"
 #include "platform/qt/form_window.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_platform_port.h"
+#include "platform/settings_store.h"
 #include "support/faulty_connection.h"
 #include "support/recording_platform.h"
 #include "support/session.h"
@@ -176,32 +181,74 @@ TEST_F(QtDialogTest, AFailureEndsTheShowing) {
   }).join();
 }
 
-// The program's dialog: each F11 is one transaction, and a run that failed says so in the log.
-TEST_F(QtDialogTest, AGuardedRunThatFailedWritesNothingAndSaysSoAndTheNextOneCommits) {
+// The program's dialog: each F11 is one transaction and a run that failed says so in the log. No
+// box waits with the database locked: a failed run is rolled back before its box, a healthy one
+// committed before "Fin del Proceso" and its notices shown after that, so another program sees
+// the copy while the box is up, and a SIGTERM then ends the program at once with the copy kept.
+TEST_F(QtDialogTest, AGuardedRunHoldsNoLockWhileABoxWaits) {
   test::TestDatabase db(test::AvailableBackends().front());
-  db.InsertInterno("A", 1, 2, 3);
+  ::setenv("XDG_CONFIG_HOME", db.folder().c_str(), 1);
+  db.InsertInterno("A", 1, 2, 3);  // no position of its items is in ncm: con LAPI keeps none
   auto faulty = std::make_shared<test::FaultyConnection>(db.internos());
-  faulty->failAt(3);  // the first run's cover sheet
-  app::RunGuard guard(faulty, dynamic_cast<connectors::TransactionControl*>(db.internos().get()),
-                      {}, {});
-  test::SetUpSession(guard.connection(), db.ncm(), "A", test::MakeDataAccessManager());
-  app::InstallGuardedQtForm(guard, platform_);
-  Show([&](FormWindow& window) {
+  faulty->failAt(3).signalAt(17, SIGTERM);  // the first run's cover sheet; the fourth run
+  auto* control = dynamic_cast<connectors::TransactionControl*>(db.internos().get());
+  auto guard = app::MakeProgramRunGuard(faulty, control, {}, app::SpanWhileWriting());
+  test::SetUpSession(guard->connection(), db.ncm(), "A", test::MakeDataAccessManager());
+  app::InstallGuardedQtForm(*guard, platform_);
+  app::InstallInterruptHandlers();
+  auto other = sqlite::SqliteConnection::Open(db.internosUrl().substr(7),
+                                              {.busyTimeout = std::chrono::milliseconds(0)});
+  std::vector<std::string> seen;  // each box, and the copies another program sees meanwhile
+  platform_->onBox = [&](const test::ShownMessage& box) {
+    other->put_sql("select count(*) as n from caratula where interno <> 'A'");
+    Variant rows;
+    other->crearrs(rows);
+    try {
+      other->BeginRun();
+      other->RollbackRun();
+    } catch (const Failure&) {
+      seen.push_back("locked");
+    }
+    const Variant copies = dynamic_cast<Recordset&>(*rows.asObject()).Fields("n").Value();
+    seen.push_back(box.prompt.substr(0, 20) + " " + std::to_string(copies.toInt64()));
+  };
+  auto run = [&](FormWindow& window, const char* number, const char* option) {
+    Click(window, option);
     Focus(window, "Text1");
-    QTest::keyClicks(window.WidgetFor("Text1"), "N");
+    QTest::keyClick(window.WidgetFor("Text1"), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(window.WidgetFor("Text1"), number);
     Press(Qt::Key_F11);
+  };
+  Show([&](FormWindow& window) {
+    run(window, "N", "opTodos");
     const std::string log = Text(window, "txtLOG").toStdString();
-    EXPECT_TRUE(log.starts_with("Error en agregar la Caratula N")) << log;
     EXPECT_TRUE(
         log.ends_with("Proceso terminado...\nNothing was written: a statement failed: "
                       "injected failure; the database is as it was before the run.\n"))
         << log;
-    EXPECT_EQ(db.Count("facturas", "N"), 0);  // the invoices went before the cover sheet failed
-    Press(Qt::Key_F11);
-    Press(Qt::Key_Escape);
+    run(window, "N", "opTodos");
+    run(window, "L", "opLAPI");
+    run(window, "S", "opTodos");  // interrupted: the dialog closes
+    if (QApplication::activeModalWidget() == &window) Press(Qt::Key_Escape);
   });
-  EXPECT_EQ(db.Count("caratula", "N"), 1);
-  EXPECT_EQ(db.Count("subitems", "N"), 3);
+  EXPECT_EQ(seen, (std::vector<std::string>{"-2147467259 - inject 0", "Fin del Proceso 0",
+                                            "Fin del Proceso 1", "No se encontraron Su 2",
+                                            "Fin del Proceso 2"}));
+  EXPECT_EQ(guard->lastOutcome()->signal, SIGTERM);
+  for (const char* number : {"N", "L"}) {
+    EXPECT_EQ(db.Count("caratula", number), 1) << number;
+    EXPECT_EQ(SettingsStore::ForCurrentUser().Get("TRELVO", "PROCESOS", number), "SI") << number;
+  }
+  EXPECT_EQ(db.Count("caratula", "S") + db.Count("facturas", "S"), 0);
+
+  { app::RunSpan forget; }  // the signal noted above ended this showing; a new one starts clean
+  testing::FLAGS_gtest_death_test_style = "fast";  // the child must share this test's database
+  platform_->onBox = [](const test::ShownMessage& box) {
+    if (box.prompt == "Fin del Proceso") ::raise(SIGTERM);
+  };
+  EXPECT_EXIT(Show([&](FormWindow& window) { run(window, "T", "opTodos"); }),
+              testing::KilledBySignal(SIGTERM), "");
+  EXPECT_EQ(db.Count("subitems", "T"), 3);
 }
 
 // Each box is read from the screen and acknowledged with Return, as a user would.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <ostream>
@@ -27,6 +28,7 @@ class RecordingPlatform : public PlatformPort {
  public:
   void MsgBox(const std::string& prompt, int style) override {
     messages_.push_back({style, prompt});
+    if (onBox) onBox(messages_.back());
   }
   void SetMousePointer(int pointer) override { pointers_.push_back(pointer); }
   void SaveSetting(const std::string& appName, const std::string& section, const std::string& key,
@@ -41,6 +43,8 @@ class RecordingPlatform : public PlatformPort {
   void failSaveSetting(std::optional<Failure> failure) { saveFailure_ = std::move(failure); }
 
   const std::vector<ShownMessage>& messages() const { return messages_; }
+  // Called with each box as it is shown, while it "waits" for the user.
+  std::function<void(const ShownMessage&)> onBox;
   const std::vector<int>& pointers() const { return pointers_; }
   // Forgets the messages, pointers and settings recorded.
   void clear() {
