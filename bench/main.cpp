@@ -52,7 +52,7 @@ struct Options {
   std::vector<std::string> engines{"sqlite", "postgresql"};
   std::vector<std::string> modes{"autocommit", "transaction"};
   std::string only;  // "full", "filtered" or "preview": measure only those (no settings, memory)
-  SqliteSettings settings;  // WAL and synchronous NORMAL: what the program opens SQLite with
+  SqliteSettings settings;  // the file's own journal and SQLite's synchronous level, as the program
 };
 
 std::filesystem::path MakeWorkFolder() {

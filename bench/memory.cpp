@@ -61,8 +61,8 @@ void MemoryChild(const std::filesystem::path& work, int n, const SqliteSettings&
 MemoryFigure MeasureMemory(const std::filesystem::path& program, const std::filesystem::path& work,
                            int n, const SqliteSettings& settings) {
   const std::string command = "'" + program.string() + "' --memory-child " + std::to_string(n) +
-                              " --work '" + work.string() + "' --journal " + settings.journalMode +
-                              " --synchronous " + settings.synchronous;
+                              " --work '" + work.string() + "' --journal '" + settings.journalMode +
+                              "' --synchronous '" + settings.synchronous + "'";
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) throw std::runtime_error("cannot start " + command);
   std::string output;

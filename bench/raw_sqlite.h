@@ -13,8 +13,8 @@ namespace oq::bench {
 // synchronous level, written as SQLite's pragmas take them ("wal", "normal"...). Empty keeps the
 // library's default.
 struct SqliteSettings {
-  std::string journalMode = "wal";
-  std::string synchronous = "normal";
+  std::string journalMode = "";
+  std::string synchronous = "";
 };
 
 // A bare SQLite connection, used for the floors: statements go straight to the C API, with none of

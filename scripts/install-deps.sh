@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-wine fonts-liberation2
   python3-matplotlib
-  help2man dpkg-dev file
+  help2man dpkg-dev file strace
 )
 
 # Named packages instead of the list above, for the builds that need more (Windows, fuzzing).

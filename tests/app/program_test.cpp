@@ -235,9 +235,9 @@ TEST_P(ProgramTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
 TEST_P(ProgramTest, ExitStatusAndRefusals) {
   const std::string folder = db_->folder().string();
   std::vector<std::tuple<std::vector<std::string>, int, std::string>> cases = {
-      {{"--new", "A"}, 1, ""},                                      // taken
-      {{"--new", std::string(41, 'x')}, 1, ""},                     // refused by the component
-      {{"--new", "C", "--copies-as-typed", "40000"}, 2, ""},        // the box overflows
+      {{"--new", "A"}, 1, ""},                                // taken
+      {{"--new", std::string(41, 'x')}, 1, ""},               // refused by the component
+      {{"--new", "C", "--copies-as-typed", "40000"}, 2, ""},  // the box overflows
       {{"--new", "E", "--date-sql", ""}, 2, "--date-sql '' is not one value"},
       {{"--new", "E", "--date-sql", "'2024-01-01'; delete from caratula"}, 2, "holds a ';'"},
       {{"--new", "E", "--date-sql", "'2024-01-01' -- rest"}, 2, "holds a comment"},
@@ -346,9 +346,93 @@ TEST_P(ProgramTest, AFaultOrASignalAtAnyStatementWritesNothingAndKeepPartialKeep
   }
   EXPECT_GT(positions, 30);
   EXPECT_GT(partials, positions / 2);
+  // Both licence-filtered copies in one transaction, interrupted in the second.
+  EXPECT_EQ(Session("A", {{"con-lapi", "SC"}, {"sin-lapi", "SS"}}, "1", Faulty(12, SIGTERM)).status,
+            128 + SIGTERM);
+  EXPECT_EQ(db_->Count("caratula", "SC") + db_->Count("caratula", "SS"), 0);
+}
+
+// A kill at any step the program takes on the user's settings store or on the database (the file,
+// or each message to the server) never leaves a mark without its cover sheet; once the program
+// has run again every copy is whole and has its mark.
+TEST_P(ProgramTest, AKillAtAnyStepLeavesMarksThatMatchTheCoverSheets) {
+  if (std::system("strace -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
+  SettingsStore::ForCurrentUser().Save("oquardelino", "test", "store", "made");
+  const std::string kill = "inject=all:signal=KILL:when=";
+  const std::vector<std::vector<std::string>> targets = {
+      {"-P", file("config/oquardelino/settings.db").string(), "-e", kill},
+      GetParam()->name == "sqlite"
+          ? std::vector<std::string>{"-P", file("internos.db").string(), "-e", kill}
+          : std::vector<std::string>{"-e", "trace=sendto", "-e",
+                                     "inject=sendto:signal=KILL:when="}};
+  int kills = 0;
+  for (const auto& target : targets) {
+    for (int k = 1;; ++k, ++kills) {
+      const std::string number = "K" + std::to_string(kills);
+      const std::vector<std::string> copy = CopyArgs({"--new", number, "--copies", "2"});
+      std::vector<std::string> traced = {"strace", "-f", "-qq", "-o", "/dev/null"};
+      traced.insert(traced.end(), target.begin(), target.end());
+      traced.back() += std::to_string(k);
+      traced.insert(traced.end(), copy.begin(), copy.end());
+      const int status = Run(traced);
+      if (status != 1000 + SIGKILL) {
+        EXPECT_EQ(status, 0) << err_;  // past the last step: the kill never came
+        break;
+      }
+      for (const std::string& copied : {number + "_1", number + "_2"}) {
+        EXPECT_TRUE(!Marked(copied) || db_->Count("caratula", copied) == 1) << copied << " " << k;
+      }
+      const int again = Run(copy);
+      EXPECT_TRUE(again == 0 || again == 1) << err_;
+      for (const std::string& copied : {number + "_1", number + "_2"}) {
+        SCOPED_TRACE(copied + ", killed at step " + std::to_string(k) + " of " + target[1]);
+        EXPECT_TRUE(Marked(copied));
+        EXPECT_EQ(std::tuple(db_->Count("caratula", copied), db_->Count("facturas", copied),
+                             db_->Count("subitems", copied)),
+                  std::tuple(1, 2, 3));
+      }
+    }
+  }
+  EXPECT_GT(kills, 50);
+}
+
+// Preview reads read-only media; no command changes the journal mode of the user's files.
+TEST_P(ProgramTest, ThePreviewReadsReadOnlyMediaAndTheFilesKeepTheirJournalMode) {
+  if (GetParam()->name != "sqlite") GTEST_SKIP() << "a server's files are its own";
+  ASSERT_EQ(Run(CopyArgs({"--new", "J", "--copies", "2"})), 0) << err_;
+  Run(CopyArgs({"--new", "J", "--copies", "2"}));  // refused: taken
+  const std::string folder = db_->folder().string();
+  const int status =
+      Run({"unshare", "-m", "sh", "-c", "mount --bind -o ro \"$0\" \"$0\" && exec \"$@\"", folder,
+           OQ_PROGRAM, "preview", "--internos", db_->internosUrl(), "--ncm", db_->ncmUrl(),
+           "--source", "A"});
+  if (err_.find("mount") != std::string::npos || err_.find("unshare") != std::string::npos) {
+    GTEST_SKIP() << "no read-only mount here: " << err_;
+  }
+  EXPECT_EQ(status, 0) << err_;
+  EXPECT_TRUE(Has(out_, "kept by con LAPI:"));
+  for (const char* name : {"internos.db", "ncm.db"}) {
+    for (const char* companion : {"-wal", "-shm", "-journal"}) {
+      EXPECT_FALSE(std::filesystem::exists(file(std::string(name) + companion))) << companion;
+    }
+    // Bytes 18 and 19 of the header: 1 for a rollback journal, 2 for WAL.
+    EXPECT_EQ(ReadFile(file(name)).substr(18, 2), std::string("\x01\x01", 2)) << name;
+  }
 }
 
 TEST_P(ProgramTest, ThePreviewMatchesTheCopiesAndTheSplitAndWritesNothing) {
+  // Codes the database cuts by characters: a two-byte one at the cut, all two-byte, empty, long.
+  const std::tuple<const char*, const char*, const char*, const char*> codes[] = {
+      {"8471.30.1Ñ 100", "8471.30.1Ñ", "100", "*"},
+      {"ÑÑÑÑÑÑÑÑÑÑ ÑÑÑ", "ÑÑÑÑÑÑÑÑÑÑ", "ÑÑÑ", ""},
+      {"", "", "", nullptr},
+      {"5555555555 555 more", "5555555555", "555", "*"}};
+  for (const auto& [ncm, position, suffix, mark] : codes) {
+    if (mark != nullptr) db_->InsertNcm(position, suffix, Variant::String(mark));
+    RowValues item = TestDatabase::SampleSubitem(4);
+    item["ncm"] = Variant::String(ncm);
+    db_->Insert("subitems", "GEN", item);
+  }
   std::vector<std::string> sources = {"GEN"};
   for (const auto& interno : demo::DemoInternos()) sources.emplace_back(interno.numero);
   int compared = 0;
@@ -377,9 +461,18 @@ TEST_P(ProgramTest, ThePreviewMatchesTheCopiesAndTheSplitAndWritesNothing) {
   // The demo's mixed interno: 10 items marked, 8 unmarked, 7 under a Null mark or an unknown code.
   EXPECT_EQ(std::tie(mixed.con.items, mixed.sin.items, mixed.neither.items), std::tuple(10, 8, 7));
   std::vector<std::string> marks;
-  for (const auto& item : PreviewOf("GEN").items) marks.push_back(item.mark);
+  for (const auto& item : PreviewOf("GEN").items) {
+    marks.push_back(item.position + "|" + item.suffix + "|" + item.mark);
+  }
   EXPECT_EQ(marks,
-            (std::vector<std::string>{"several rows", "other: X", "not found", "not found"}));
+            (std::vector<std::string>{"1111111111|001|several rows", "2222222222|001|other: X",
+                                      "||not found", "short||not found", "8471.30.1Ñ|100|*",
+                                      "ÑÑÑÑÑÑÑÑÑÑ|ÑÑÑ|empty", "||not found", "5555555555|555|*"}));
+  EXPECT_EQ(Run({OQ_PROGRAM, "preview", "--internos", db_->internosUrl(), "--ncm", db_->ncmUrl(),
+                 "--source", "GEN", "--json"}),
+            0)
+      << err_;
+  EXPECT_EQ(nlohmann::json::parse(out_)["items"][4]["position"], "8471.30.1Ñ");
   // A split makes both copies, matching the preview, or neither when the second number is taken.
   const app::CopyResult made = Session("2024-0101", {{"con-lapi", "C"}, {"sin-lapi", "S"}});
   EXPECT_EQ(made.status, 0);
@@ -391,6 +484,10 @@ TEST_P(ProgramTest, ThePreviewMatchesTheCopiesAndTheSplitAndWritesNothing) {
               0.005);
   EXPECT_EQ(Session("2024-0101", {{"con-lapi", "C2"}, {"sin-lapi", "S"}}).status, 1);
   EXPECT_EQ(db_->Count("caratula", "C2") + db_->Count("subitems", "C2"), 0);
+  if (GetParam()->name == "sqlite") {
+    db_->Execute("update caratula set fobdivisas = 'about 12' where interno = 'GEN'");
+    EXPECT_EQ(app::SourceFobShown(PreviewOf("GEN")), "'about 12' (not a number)");
+  }
   for (const std::string& url : {db_->internosUrl(), db_->ncmUrl()}) {
     auto readOnly = app::OpenConnectionReadOnly(url);
     readOnly->put_sql("insert into ncm ([001], [002], [059]) values ('9', '9', '*')");
