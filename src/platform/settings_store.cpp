@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -121,6 +122,16 @@ class SettingsStore::Database {
     // Binds `params` in order and runs the statement to its end: the first column of its first
     // row, if it has one. The statement can be run again.
     std::optional<std::string> Run(std::initializer_list<std::string_view> params) {
+      std::optional<std::string> first;
+      Each(params, 1, [&first](std::vector<std::string>& row) {
+        if (!first && !row.empty()) first = std::move(row[0]);
+      });
+      return first;
+    }
+    // Binds `params` in order and calls `row` with the texts of each row's first `columns`
+    // columns (fewer when the statement has fewer).
+    void Each(std::initializer_list<std::string_view> params, int columns,
+              const std::function<void(std::vector<std::string>&)>& row) {
       sqlite3_stmt* statement = statement_.get();
       sqlite3_reset(statement);
       int index = 0;
@@ -129,31 +140,10 @@ class SettingsStore::Database {
         Check(sqlite3_bind_text64(statement, ++index, param.data(), param.size(), nullptr,
                                   SQLITE_UTF8));
       }
-      std::optional<std::string> first;
-      for (int rc; (rc = sqlite3_step(statement)) != SQLITE_DONE;) {
-        if (rc != SQLITE_ROW) Check(rc);
-        if (!first && sqlite3_column_count(statement) > 0) {
-          const auto* text = static_cast<const char*>(sqlite3_column_blob(statement, 0));
-          first.emplace(text != nullptr ? text : "",
-                        static_cast<std::size_t>(sqlite3_column_bytes(statement, 0)));
-        }
-      }
-      return first;
-    }
-    // Binds `params` and calls `row` with the texts of each row's first `columns` columns.
-    void Each(std::initializer_list<std::string_view> params, int columns,
-              const std::function<void(const std::vector<std::string>&)>& row) {
-      sqlite3_stmt* statement = statement_.get();
-      sqlite3_reset(statement);
-      int index = 0;
-      for (std::string_view param : params) {
-        Check(sqlite3_bind_text64(statement, ++index, param.data(), param.size(), nullptr,
-                                  SQLITE_UTF8));
-      }
       for (int rc; (rc = sqlite3_step(statement)) != SQLITE_DONE;) {
         if (rc != SQLITE_ROW) Check(rc);
         std::vector<std::string> texts;
-        for (int c = 0; c < columns; ++c) {
+        for (int c = 0; c < std::min(columns, sqlite3_column_count(statement)); ++c) {
           const auto* text = static_cast<const char*>(sqlite3_column_blob(statement, c));
           texts.emplace_back(text != nullptr ? text : "",
                              static_cast<std::size_t>(sqlite3_column_bytes(statement, c)));
@@ -240,7 +230,7 @@ std::vector<PendingRecord> SettingsStore::Pending(const std::string& database) c
   if (!HasAnything()) return records;
   Transaction([&](Database& db) {
     db.Prepare("select id, owner, content from pending where database = ? order by staged")
-        .Each({database}, 3, [&](const std::vector<std::string>& row) {
+        .Each({database}, 3, [&](std::vector<std::string>& row) {
           records.push_back({row[0], database, row[1], row[2]});
         });
   });
