@@ -365,14 +365,21 @@ TEST_P(ProgramTest, AKillAtAnyStepLeavesMarksThatMatchTheCoverSheets) {
           ? std::vector<std::string>{"-P", file("internos.db").string(), "-e", kill}
           : std::vector<std::string>{"-e", "trace=sendto", "-e",
                                      "inject=sendto:signal=KILL:when="}};
+  // The sanitizers' build sweeps every fourth step, and its leak check cannot run under strace.
+  const char* sanitizers = std::getenv("ASAN_OPTIONS");
+  const int stride = sanitizers != nullptr ? 4 : 1;
   int kills = 0;
   for (const auto& target : targets) {
-    for (int k = 1;; ++k, ++kills) {
+    for (int k = 1;; k += stride, ++kills) {
       const std::string number = "K" + std::to_string(kills);
       const std::vector<std::string> copy = CopyArgs({"--new", number, "--copies", "2"});
       std::vector<std::string> traced = {"strace", "-f", "-qq", "-o", "/dev/null"};
       traced.insert(traced.end(), target.begin(), target.end());
       traced.back() += std::to_string(k);
+      if (sanitizers != nullptr) {
+        traced.insert(traced.end(),
+                      {"env", std::string("ASAN_OPTIONS=") + sanitizers + ":detect_leaks=0"});
+      }
       traced.insert(traced.end(), copy.begin(), copy.end());
       const int status = Run(traced);
       if (status != 1000 + SIGKILL) {
@@ -393,7 +400,7 @@ TEST_P(ProgramTest, AKillAtAnyStepLeavesMarksThatMatchTheCoverSheets) {
       }
     }
   }
-  EXPECT_GT(kills, 50);
+  EXPECT_GT(kills * stride, 50);
 }
 
 // Preview reads read-only media; no command changes the journal mode of the user's files.
