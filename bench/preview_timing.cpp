@@ -8,7 +8,7 @@
 #include "connectors/sqlite/sqlite_connection.h"
 #include "host/class_identity.h"
 #include "host/component_registry.h"
-#include "preview.h"
+#include "careful_host/preview.h"
 #include "timing.h"
 
 namespace oq::bench {
@@ -26,12 +26,12 @@ PreviewFigure MeasurePreview(const Workspace& space, int n, int repetitions) {
   PreviewFigure figure{n, 0, 0, 0};
   for (int r = 0; r < repetitions; ++r) {
     Stopwatch watch;
-    const app::Preview preview = app::BuildPreview(*internos, *ncm, manager, kSourceInterno, ".");
+    const careful::Preview preview = careful::BuildPreview(*internos, *ncm, manager, kSourceInterno, ".");
     const Sample sample = watch.Elapsed();
     wall.push_back(sample.wall);
     cpu.push_back(sample.cpu);
     std::set<std::string> codes;
-    for (const app::PreviewItem& item : preview.items) codes.insert(item.ncm);
+    for (const careful::PreviewItem& item : preview.items) codes.insert(item.ncm);
     figure.distinctCodes = static_cast<long>(codes.size());
   }
   figure.seconds = Median(wall);

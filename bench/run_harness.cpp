@@ -11,7 +11,7 @@
 #include "host/cMAIN.h"
 #include "host/class_identity.h"
 #include "host/component_registry.h"
-#include "run_guard.h"
+#include "careful_host/run_guard.h"
 #include "timing.h"
 
 namespace oq::bench {
@@ -92,7 +92,7 @@ struct RunHarness::Impl {
   BenchForm form;
   QuietPlatform platform;
   CopyRuns runs = CopyRuns::Engine();
-  std::unique_ptr<app::RunGuard> guard;  // in Mode::kTransaction
+  std::unique_ptr<careful::RunGuard> guard;  // in Mode::kTransaction
   cMAIN main;
 };
 
@@ -116,7 +116,7 @@ RunHarness::RunHarness(RunConnections connections, Mode mode, StatementLog* log)
   if (mode == Mode::kTransaction) {
     // As the copy command does: the guard's connection in place of the internos one, and the
     // runs wrapped, with no settings store to take marks back from and no signal to watch.
-    impl_->guard = std::make_unique<app::RunGuard>(internos, connections.control, app::RunGuardHooks{});
+    impl_->guard = std::make_unique<careful::RunGuard>(internos, connections.control, careful::RunGuardHooks{});
     internos = impl_->guard->connection();
     impl_->runs = impl_->guard->Wrap(std::move(impl_->runs));
   }

@@ -4,24 +4,23 @@
 // window would, with the run in one transaction.
 #include <unistd.h>
 
-#include <exception>
 #include <iostream>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 
+#include "careful_host/copy_session.h"
+#include "careful_host/reports.h"
+#include "careful_host/request_checks.h"
+#include "cli_options.h"
 #include "commands.h"
-#include "copy_arguments.h"
-#include "copy_session.h"
-#include "engine/conversions.h"
-#include "interrupts.h"
-#include "main_session.h"
-#include "preflight.h"
 
 namespace oq::app {
 
 namespace {
+
+using careful::CopyRequest;
+using careful::CopyResult;
 
 struct CopyOptions : CopyRequest {
   std::string internos;
@@ -33,123 +32,66 @@ struct CopyOptions : CopyRequest {
   bool json = false;
 };
 
-// Makes the request the session runs, or throws ArgumentError.
-CopyRequest Checked(const CopyOptions& options) {
-  CopyRequest request = options;
-  CheckNewNumber(options.newNumber, options.maxLength);
+// Asks on a terminal before many copies; anywhere else --yes must say so.
+void Confirm(const CopyOptions& options, int copies) {
+  if (copies <= careful::kCopiesWithoutAsking || options.option != "todos" || options.yes) return;
+  const std::string what = std::to_string(copies) + " copies (" + options.newNumber + "_1 to " +
+                           options.newNumber + "_" + std::to_string(copies) + ")";
+  if (::isatty(STDIN_FILENO) != 1 || ::isatty(STDERR_FILENO) != 1) {
+    throw careful::ArgumentError(what + " is more than " +
+                                 std::to_string(careful::kCopiesWithoutAsking) +
+                                 ": add --yes to make them");
+  }
+  std::cerr << "Make " << what << "? [y/N] " << std::flush;
+  std::string answer;
+  std::getline(std::cin, answer);
+  if (answer != "y" && answer != "Y" && answer != "yes") {
+    throw careful::ArgumentError("not confirmed: nothing was copied");
+  }
+}
+
+// The job the options describe, or ArgumentError.
+careful::CopyJob Job(const CopyOptions& options) {
+  careful::CopyJob job{options.internos, options.ncm.empty() ? options.internos : options.ncm,
+                       options, options.dateSql};
+  careful::CheckNewNumber(options.newNumber, options.maxLength);
   int copies = 1;
   if (options.copiesAsTyped) {
-    copies = CopiesTheBoxMakes(*options.copiesAsTyped);
-    request.copiesText = *options.copiesAsTyped;
+    copies = careful::CopiesTheBoxMakes(*options.copiesAsTyped);
+    job.request.copiesText = *options.copiesAsTyped;
   } else if (options.copies) {
-    copies = ParseCopies(*options.copies);
-    request.copiesText = std::to_string(copies);
+    copies = careful::ParseCopies(*options.copies);
+    job.request.copiesText = std::to_string(copies);
   }
-  if (options.date) request.date = DateLiteral(*options.date);
-  if (options.dateSql) request.date = *options.dateSql;
-  if (copies > kCopiesWithoutAsking && options.option == "todos" && !options.yes) {
-    const std::string what = std::to_string(copies) + " copies (" + options.newNumber + "_1 to " +
-                             options.newNumber + "_" + std::to_string(copies) + ")";
-    if (::isatty(STDIN_FILENO) != 1 || ::isatty(STDERR_FILENO) != 1) {
-      throw ArgumentError(what + " is more than " + std::to_string(kCopiesWithoutAsking) +
-                          ": add --yes to make them");
-    }
-    std::cerr << "Make " << what << "? [y/N] " << std::flush;
-    std::string answer;
-    std::getline(std::cin, answer);
-    if (answer != "y" && answer != "Y" && answer != "yes") {
-      throw ArgumentError("not confirmed: nothing was copied");
-    }
-  }
-  return request;
-}
-
-nlohmann::ordered_json CreatedJson(const std::vector<CreatedInterno>& created) {
-  auto list = nlohmann::ordered_json::array();
-  for (const CreatedInterno& interno : created) {
-    list.push_back({{"interno", interno.interno}, {"items", interno.items}, {"fob", interno.fob}});
-  }
-  return list;
-}
-
-void PrintJson(const CopyResult& result, const std::optional<std::string>& error = std::nullopt) {
-  nlohmann::ordered_json out;
-  out["log"] = result.log;
-  out["copias"] = result.copias;
-  out["messages"] = nlohmann::ordered_json::array();
-  for (const auto& box : result.messages) {
-    out["messages"].push_back({{"style", box.style}, {"prompt", box.prompt}});
-  }
-  out["pointer"] = result.pointer ? nlohmann::ordered_json(*result.pointer) : nullptr;
-  out["created"] = CreatedJson(result.created);
-  if (error) out["error"] = *error;
-  std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-}
-
-// One line per interno the run made, after the log: what a script needs without the log's words.
-void PrintCreated(const std::vector<CreatedInterno>& created) {
-  for (const CreatedInterno& interno : created) {
-    std::cout << "created " << interno.interno << ": " << interno.items
-              << (interno.items == 1 ? " item" : " items") << ", FOB "
-              << rt::NumberToText(interno.fob, ".") << '\n';
-  }
-}
-
-// A refusal before any run: one line on standard error, and the JSON object when asked for.
-int Refuse(const CopyOptions& options, const std::string& message) {
-  std::cerr << "oquardelino copy: " << message << '\n';
-  if (options.json) PrintJson(CopyResult{}, message);
-  return kExitUsage;
+  if (options.date) job.request.date = careful::DateLiteral(*options.date);
+  if (options.dateSql) job.request.date = *options.dateSql;
+  Confirm(options, copies);
+  job.request.progress = !options.json && ::isatty(STDERR_FILENO) == 1;
+  return job;
 }
 
 int RunCopy(const CopyOptions& options) {
-  CopyRequest request;
   try {
-    request = Checked(options);
-  } catch (const ArgumentError& e) {
-    return Refuse(options, e.what());
+    const CopyResult result = careful::RunCopyJob(Job(options), options.json ? nullptr : &std::cout,
+                                                  options.json ? nullptr : &std::cerr, std::cerr);
+    if (options.json) {
+      std::cout << careful::JsonText(careful::CopyResultJson(result)) << '\n';
+    } else {
+      for (const auto& interno : result.created) careful::PrintCreated(std::cout, interno);
+    }
+    return result.status;
+  } catch (const std::exception& e) {  // ArgumentError or Refusal: nothing was written
+    std::cerr << "oquardelino copy: " << e.what() << '\n';
+    if (options.json) PrintCopyJsonError(e.what());
+    return kExitUsage;
   }
-
-  const std::string ncmUrl = options.ncm.empty() ? options.internos : options.ncm;
-  SessionDatabases databases;
-  try {
-    OpenDatabases(databases, options.internos, ncmUrl);
-    RegisterComponentsFor(options.internos, ncmUrl);
-  } catch (const std::exception& e) {
-    return Refuse(options, "cannot open the database " +
-                               (databases.internos ? ncmUrl : options.internos) + ": " + e.what());
-  }
-  PrepareDatabases(databases, [](const std::string& line) {
-    std::cerr << "oquardelino copy: " << line << '\n';
-  });
-  try {
-    CheckInternosTables(*databases.internos, options.internos);
-    if (options.option != "todos") CheckNcmTable(*databases.ncm, ncmUrl);
-    CheckSourceExists(*databases.internos, options.source, options.internos);
-    if (options.dateSql)
-      CheckDateExpression(*databases.internos, *options.dateSql, options.internos);
-    CheckWritable(*databases.internos, options.internos);
-  } catch (const PreflightError& e) {
-    return Refuse(options, std::string(e.what()) + "; nothing was written");
-  }
-
-  InstallInterruptHandlers();
-  auto* control = dynamic_cast<connectors::TransactionControl*>(databases.internos.get());
-  request.progress = !options.json && ::isatty(STDERR_FILENO) == 1;
-  const CopyResult result =
-      RunCopySession(databases, control, request, options.json ? nullptr : &std::cout,
-                     options.json ? nullptr : &std::cerr, std::cerr);
-  if (options.json) {
-    PrintJson(result);
-  } else {
-    PrintCreated(result.created);
-  }
-  return result.status;
 }
 
 }  // namespace
 
-void PrintCopyJsonError(const std::string& message) { PrintJson(CopyResult{}, message); }
+void PrintCopyJsonError(const std::string& message) {
+  std::cout << careful::JsonText(careful::CopyResultJson(CopyResult{}, message)) << '\n';
+}
 
 void AddCopyCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<CopyOptions>();

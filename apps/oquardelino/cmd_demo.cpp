@@ -3,12 +3,12 @@
 #include <iostream>
 #include <string>
 
-#include "app_paths.h"
+#include "careful_host/connection_url.h"
 #include "commands.h"
-#include "connection_url.h"
 #include "demo/demo_data.h"
 #include "demo/demo_databases.h"
 #include "demo/demo_files.h"
+#include "demo/demo_paths.h"
 
 namespace oq::app {
 
@@ -32,10 +32,10 @@ void PrintDemoInternos() {
 // written in the dialect of its own engine.
 int RunDemoInDatabases(const DemoOptions& options) {
   try {
-    auto internos = OpenConnection(options.internosUrl, true);
-    auto ncm = OpenConnection(options.ncmUrl, true);
-    demo::CreateDemoDatabases(*internos, DialectOf(options.internosUrl), *ncm,
-                              DialectOf(options.ncmUrl), options.force);
+    auto internos = careful::OpenConnection(options.internosUrl, true);
+    auto ncm = careful::OpenConnection(options.ncmUrl, true);
+    demo::CreateDemoDatabases(*internos, careful::DialectOf(options.internosUrl), *ncm,
+                              careful::DialectOf(options.ncmUrl), options.force);
     std::cout << "Demo tables written:\n"
               << "  internos: " << options.internosUrl << "\n"
               << "  ncm:      " << options.ncmUrl << "\n";
@@ -51,17 +51,15 @@ int RunDemo(const DemoOptions& options) {
   try {
     // Absolute, so that the printed URLs work from any folder.
     const std::filesystem::path folder = std::filesystem::absolute(
-        options.dir.empty() ? DefaultDataFolder() : std::filesystem::path(options.dir));
-    const demo::DemoFiles files = demo::CreateDemoFiles(
-        folder, options.force,
-        [](const std::filesystem::path& path) { return OpenConnection(SqliteUrl(path), true); });
+        options.dir.empty() ? demo::DefaultDataFolder() : std::filesystem::path(options.dir));
+    const demo::DemoFiles files =
+        demo::CreateDemoFiles(folder, options.force, [](const std::filesystem::path& path) {
+          return careful::OpenConnection(careful::SqliteUrl(path), true);
+        });
     std::cout << "Demo databases written:\n"
-              << "  internos: " << SqliteUrl(files.internos) << "\n"
-              << "  ncm:      " << SqliteUrl(files.ncm) << "\n"
-              << "Internos in the demo:\n";
-    for (const demo::DemoInterno& interno : demo::DemoInternos()) {
-      std::cout << "  " << interno.numero << "  " << interno.shows << "\n";
-    }
+              << "  internos: " << careful::SqliteUrl(files.internos) << "\n"
+              << "  ncm:      " << careful::SqliteUrl(files.ncm) << "\n";
+    PrintDemoInternos();
     std::cout << "Open them with the sqlite3 shell, e.g.: sqlite3 " << files.internos.string()
               << "\n";
     return kExitOk;

@@ -8,46 +8,26 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 
-#include "app_paths.h"
+#include "careful_host/connection_url.h"
+#include "careful_host/qt/dialog_session.h"
+#include "careful_host/request_checks.h"
+#include "cli_options.h"
 #include "commands.h"
-#include "connection_url.h"
-#include "copy_arguments.h"
-#include "copy_session.h"
 #include "demo/demo_data.h"
 #include "demo/demo_files.h"
-#include "dialog/frmMAIN.h"
+#include "demo/demo_paths.h"
 #include "display_check.h"
-#include "guarded_dialog.h"
-#include "host/basGLOBAL.h"
-#include "host/cMAIN.h"
-#include "host/class_identity.h"
-#include "host/component_registry.h"
 #include "host/failure.h"
-#include "interrupts.h"
-#include "main_session.h"
-#include "platform/qt/qt_forms.h"
-#include "platform/qt/qt_platform_port.h"
-#include "platform/qt/screenshot.h"
-#include "platform/regional_settings.h"
-#include "preflight.h"
-#include "preview.h"
-#include "preview_window.h"
-#include "run_guard.h"
 
 namespace oq::app {
 
 namespace {
 
-struct DialogOptions : SessionValues {
+struct DialogOptions : careful::DialogRequest {
   std::string internos;
   std::string ncm;
-  std::string screenshot;
-  std::optional<std::string> dateSql;
-  bool keepPartial = false;
-  bool preview = false;
 };
 
 void QuietQtStartup(QtMsgType type, const QMessageLogContext& context, const QString& message) {
@@ -59,16 +39,6 @@ void QuietQtStartup(QtMsgType type, const QMessageLogContext& context, const QSt
   if (!noise) std::cerr << qPrintable(qFormatLogMessage(type, context, message)) << '\n';
 }
 
-// The read-only preview of what each licence-filtered copy keeps, before the copy dialog opens.
-void ShowPreview(const SessionDatabases& databases, const DialogOptions& options) {
-  CheckNcmTable(*databases.ncm, options.ncm);
-  const ObjectRef dam = CreateObject(std::string(identity::kDataAccessManagerProgId));
-  PreviewWindow window(BuildPreview(*databases.internos, *databases.ncm,
-                                    dynamic_cast<DataAccessManager&>(*dam), options.source,
-                                    UserDecimalSeparator()));
-  window.exec();
-}
-
 // Fills in the demo databases (creating them when missing) and the demo's first interno for what
 // the command line leaves out.
 void UseDemoWhereUnset(DialogOptions& options) {
@@ -76,17 +46,18 @@ void UseDemoWhereUnset(DialogOptions& options) {
     if (options.ncm.empty()) options.ncm = options.internos;
     return;
   }
-  const std::filesystem::path internos = DefaultInternosPath();
-  const std::filesystem::path ncm = DefaultNcmPath();
+  const std::filesystem::path internos = demo::DefaultInternosPath();
+  const std::filesystem::path ncm = demo::DefaultNcmPath();
   if (!std::filesystem::exists(internos) || !std::filesystem::exists(ncm)) {
     std::cerr << "oquardelino dialog: creating the demo databases in "
-              << DefaultDataFolder().string() << "\n";
-    demo::CreateDemoFiles(
-        DefaultDataFolder(), /*overwrite=*/true,
-        [](const std::filesystem::path& path) { return OpenConnection(SqliteUrl(path), true); });
+              << demo::DefaultDataFolder().string() << "\n";
+    demo::CreateDemoFiles(demo::DefaultDataFolder(), /*overwrite=*/true,
+                          [](const std::filesystem::path& path) {
+                            return careful::OpenConnection(careful::SqliteUrl(path), true);
+                          });
   }
-  options.internos = SqliteUrl(internos);
-  if (options.ncm.empty()) options.ncm = SqliteUrl(ncm);
+  options.internos = careful::SqliteUrl(internos);
+  if (options.ncm.empty()) options.ncm = careful::SqliteUrl(ncm);
   if (options.source.empty()) options.source = std::string(demo::DemoInternos().front().numero);
 }
 
@@ -103,14 +74,15 @@ void PrintHeadlessAlternative(const DialogOptions& options, const std::string& w
 int RunDialog(DialogOptions options) {
   const bool screenshot = !options.screenshot.empty();
   try {
-    if (options.date) options.date = DateLiteral(*options.date);
+    if (options.date) options.date = careful::DateLiteral(*options.date);
     if (options.dateSql) options.date = *options.dateSql;
     UseDemoWhereUnset(options);
+    careful::DialectOf(options.internos);  // an unknown scheme is refused before anything opens
+    careful::DialectOf(options.ncm);
     if (options.source.empty()) {
       std::cerr << "oquardelino dialog: --source is needed with --internos\n";
       return kExitUsage;
     }
-    RegisterComponentsFor(options.internos, options.ncm);
   } catch (const std::exception& e) {
     std::cerr << "oquardelino dialog: " << e.what() << "\n";
     return kExitUsage;
@@ -132,59 +104,23 @@ int RunDialog(DialogOptions options) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("oQUARDELINO"));
   QApplication::setStyle(QStringLiteral("Fusion"));
-
-  int status = kExitOk;
-  std::unique_ptr<RunGuard> guard;
+  options.internosUrl = options.internos;
+  options.ncmUrl = options.ncm;
   try {
-    cMAIN main;
     // The databases open only now, once a window or a picture is sure to follow.
-    SessionDatabases databases;
-    OpenDatabases(databases, options.internos, options.ncm);
-    auto say = [](const std::string& line) { std::cerr << "oquardelino dialog: " << line << '\n'; };
-    PrepareDatabases(databases, say);
-    CheckInternosTables(*databases.internos, options.internos);
-    CheckSourceExists(*databases.internos, options.source, options.internos);
-    if (options.dateSql)
-      CheckDateExpression(*databases.internos, *options.dateSql, options.internos);
-    // Interruptions wait only while a run writes: with a box on screen the transaction has ended
-    // and the program may go at once.
-    guard = MakeProgramRunGuard(
-        databases.internos,
-        options.keepPartial
-            ? nullptr
-            : dynamic_cast<connectors::TransactionControl*>(databases.internos.get()),
-        say, SpanWhileWriting());
-    if (databases.ncm == databases.internos) databases.ncm = guard->connection();
-    databases.internos = guard->connection();
-    HandSessionToMain(main, databases, options);
-    if (screenshot) {
-      frmMAIN form(std::make_shared<qt::QtPlatformPort>(), nullptr);
-      form.Load();
-      qt::SaveScreenshot(form, options.screenshot);
-      std::cout << "Wrote " << options.screenshot << " (348 x 322 pixels)\n";
-    } else {
-      if (options.preview) ShowPreview(databases, options);
-      InstallInterruptHandlers();
-      InstallGuardedQtForm(*guard);
-      main.Mostrar();
-      if (guard->lastOutcome() && guard->lastOutcome()->signal != 0) {
-        status = 128 + guard->lastOutcome()->signal;
-      }
-    }
+    const int status = careful::RunDialogSession(options, [](const std::string& line) {
+      std::cerr << "oquardelino dialog: " << line << '\n';
+    });
+    if (screenshot) std::cout << "Wrote " << options.screenshot << " (348 x 322 pixels)\n";
+    return status;
   } catch (const Failure& failure) {
     std::cerr << "oquardelino dialog: " << failure.number() << " - " << failure.description()
               << " (" << failure.source() << ")\n";
-    status = kExitRunFailed;
+    return kExitRunFailed;
   } catch (const std::exception& e) {
     std::cerr << "oquardelino dialog: " << e.what() << "\n";
-    status = kExitUsage;
+    return kExitUsage;
   }
-  // The session holds the connections and the form: release them while Qt is still up, and
-  // before the guard they run through.
-  SetMainFormFactory({});
-  basGLOBAL::Reset();
-  guard.reset();
-  return status;
 }
 
 }  // namespace

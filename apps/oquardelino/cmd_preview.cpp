@@ -1,24 +1,15 @@
 // oquardelino preview: what each licence-filtered copy of an interno would keep, item by item,
 // decided by the copy's own lookup, with nothing written (the databases are opened read only).
-#include <cstdio>
-#include <exception>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "careful_host/preview.h"
+#include "careful_host/preview_output.h"
+#include "careful_host/reports.h"
+#include "cli_options.h"
 #include "commands.h"
-#include "connection_url.h"
-#include "copy_arguments.h"
-#include "engine/conversions.h"
-#include "host/class_identity.h"
-#include "host/component_registry.h"
-#include "host/data_access_manager.h"
-#include "main_session.h"
-#include "platform/regional_settings.h"
-#include "preflight.h"
-#include "preview.h"
-#include "preview_output.h"
 
 namespace oq::app {
 
@@ -33,26 +24,14 @@ struct PreviewOptions {
 };
 
 int RunPreview(const PreviewOptions& options) {
-  const std::string ncmUrl = options.ncm.empty() ? options.internos : options.ncm;
   try {
-    auto internos = OpenConnectionReadOnly(options.internos);
-    auto ncm = ncmUrl == options.internos ? internos : OpenConnectionReadOnly(ncmUrl);
-    RegisterComponentsFor(options.internos, ncmUrl);
-    PrepareDatabases({internos, ncm}, [](const std::string& line) {
-      std::cerr << "oquardelino preview: " << line << '\n';
-    });
-    CheckInternosTables(*internos, options.internos);
-    CheckNcmTable(*ncm, ncmUrl);
-    CheckSourceExists(*internos, options.source, options.internos);
-    const ObjectRef dam = CreateObject(std::string(identity::kDataAccessManagerProgId));
-    const Preview preview = BuildPreview(*internos, *ncm, dynamic_cast<DataAccessManager&>(*dam),
-                                         options.source, UserDecimalSeparator());
+    const careful::Preview preview = careful::ReadPreview(
+        options.internos, options.ncm.empty() ? options.internos : options.ncm, options.source,
+        [](const std::string& line) { std::cerr << "oquardelino preview: " << line << '\n'; });
     if (options.json) {
-      std::cout << PreviewJson(preview, options.option)
-                       .dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                << '\n';
+      std::cout << careful::JsonText(careful::PreviewJson(preview, options.option)) << '\n';
     } else {
-      PrintPreview(std::cout, preview, options.option);
+      careful::PrintPreview(std::cout, preview, options.option);
     }
     return kExitOk;
   } catch (const std::exception& e) {

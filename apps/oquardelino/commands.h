@@ -3,13 +3,15 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "careful_host/exit_status.h"
+
 namespace oq::app {
 
 // Exit statuses shared by every command.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitRunFailed = 1;     // the command ran but its work did not succeed
-inline constexpr int kExitUsage = 2;         // bad arguments, or a database that cannot be opened
-inline constexpr int kExitItemsLeftOut = 3;  // split: both copies made, some items in neither
+using careful::kExitItemsLeftOut;
+using careful::kExitOk;
+using careful::kExitRunFailed;
+using careful::kExitUsage;
 
 // Each command registers itself as a subcommand of `app`; when it runs it stores its exit status
 // in `exitStatus`.

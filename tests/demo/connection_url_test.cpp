@@ -1,13 +1,13 @@
 // The program's database URLs and its data folder.
-#include "connection_url.h"
+#include "careful_host/connection_url.h"
 
 #include <gtest/gtest.h>
 
 #include "../host/test_support.h"
-#include "app_paths.h"
+#include "demo/demo_paths.h"
 #include "host/recordset.h"
 
-namespace oq::app {
+namespace oq::careful {
 namespace {
 
 TEST(ConnectionUrl, OpensSqliteFilesWithTheirOptionsAndRefusesWhatItCannotOpen) {
@@ -47,11 +47,11 @@ TEST(ConnectionUrl, OpensSqliteFilesWithTheirOptionsAndRefusesWhatItCannotOpen) 
 TEST(AppPaths, DataFolderFallsBackToHome) {
   ScopedVariable home("HOME", "/home/u");
   ScopedVariable relative("XDG_DATA_HOME", "relative");
-  EXPECT_EQ(DefaultNcmPath(), "/home/u/.local/share/oquardelino/ncm.db");
+  EXPECT_EQ(demo::DefaultNcmPath(), "/home/u/.local/share/oquardelino/ncm.db");
   ScopedVariable noXdg("XDG_DATA_HOME", nullptr);
   ScopedVariable noHome("HOME", nullptr);
-  EXPECT_THROW(DefaultDataFolder(), std::runtime_error);
+  EXPECT_THROW(demo::DefaultDataFolder(), std::runtime_error);
 }
 
 }  // namespace
-}  // namespace oq::app
+}  // namespace oq::careful

@@ -11,13 +11,13 @@
 #include <thread>
 
 #include "connectors/sqlite/sqlite_connection.h"
-#include "copy_session.h"
-#include "guarded_dialog.h"
+#include "careful_host/copy_session.h"
+#include "careful_host/qt/guarded_dialog.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
 #include "host/failure.h"
 #include "host/recordset.h"
-#include "interrupts.h"
+#include "careful_host/interrupts.h"
 #include "platform/qt/form_window.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_platform_port.h"
@@ -192,10 +192,10 @@ TEST_F(QtDialogTest, AGuardedRunHoldsNoLockWhileABoxWaits) {
   auto faulty = std::make_shared<test::FaultyConnection>(db.internos());
   faulty->failAt(3).signalAt(17, SIGTERM);  // the first run's cover sheet; the fourth run
   auto* control = dynamic_cast<connectors::TransactionControl*>(db.internos().get());
-  auto guard = app::MakeProgramRunGuard(faulty, control, {}, app::SpanWhileWriting());
+  auto guard = careful::MakeProgramRunGuard(faulty, control, {}, careful::SpanWhileWriting());
   test::SetUpSession(guard->connection(), db.ncm(), "A", test::MakeDataAccessManager());
-  app::InstallGuardedQtForm(*guard, platform_);
-  app::InstallInterruptHandlers();
+  careful::InstallGuardedQtForm(*guard, platform_);
+  careful::InstallInterruptHandlers();
   auto other = sqlite::SqliteConnection::Open(db.internosUrl().substr(7),
                                               {.busyTimeout = std::chrono::milliseconds(0)});
   std::vector<std::string> seen;  // each box, and the copies another program sees meanwhile
@@ -241,7 +241,7 @@ TEST_F(QtDialogTest, AGuardedRunHoldsNoLockWhileABoxWaits) {
   }
   EXPECT_EQ(db.Count("caratula", "S") + db.Count("facturas", "S"), 0);
 
-  { app::RunSpan forget; }  // the signal noted above ended this showing; a new one starts clean
+  { careful::RunSpan forget; }  // the signal noted above ended this showing; a new one starts clean
   testing::FLAGS_gtest_death_test_style = "fast";  // the child must share this test's database
   platform_->onBox = [](const test::ShownMessage& box) {
     if (box.prompt == "Fin del Proceso") ::raise(SIGTERM);

@@ -1,7 +1,9 @@
 #include "connectors/postgres/postgres_connection.h"
 
+#include <libpq-fe.h>
 #include <chrono>
 #include <limits>
+
 #include <pqxx/connection>
 #include <pqxx/errorhandler>
 #include <pqxx/except>
@@ -65,6 +67,12 @@ std::string NumberLockKey(std::string_view number) {
   const std::string_view digits = number.substr(underscore + 1);
   if (digits.find_first_not_of("0123456789") != std::string_view::npos) return std::string(number);
   return std::string(number.substr(0, underscore));
+}
+
+std::string LibraryVersion() {
+  // libpq gives major * 10000 + minor from version 10 on.
+  const int version = PQlibVersion();
+  return std::to_string(version / 10000) + "." + std::to_string(version % 10000);
 }
 
 bool IsPostgresUrl(std::string_view text) {

@@ -24,6 +24,9 @@ namespace oq::postgres {
 inline constexpr std::int32_t kPostgresError = err::kDatabaseError;
 inline constexpr const char* kPostgresSource = "PostgreSQL";
 
+// The version of the libpq library in use ("15.8").
+std::string LibraryVersion();
+
 // True for the texts libpq takes as connection URIs: "postgresql://..." and "postgres://...".
 bool IsPostgresUrl(std::string_view text);
 

@@ -80,6 +80,8 @@ struct SqliteConnection::Prepared {
   StatementPtr statement;  // null for a text with no statement at all
 };
 
+std::string LibraryVersion() { return sqlite3_libversion(); }
+
 std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path,
                                                          const OpenOptions& options) {
   const std::string journal =

@@ -21,6 +21,9 @@ namespace oq::sqlite {
 inline constexpr std::int32_t kSqliteErrorNumber = -2147467259;
 inline constexpr const char* kSource = "SQLite";
 
+// The version of the SQLite library in use ("3.40.1").
+std::string LibraryVersion();
+
 // How a database file is opened.
 struct OpenOptions {
   // Create the file (and an empty database) when it does not exist; otherwise a missing file is
