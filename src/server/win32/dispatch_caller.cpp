@@ -60,7 +60,7 @@ void DispatchCaller::Call(std::string_view name, WORD flags, std::vector<VARIANT
     ::SysFreeString(info.bstrHelpFile);
     throw failure;
   }
-  if (FAILED(outcome)) throw FailureFromResult(outcome);
+  if (FAILED(outcome)) throw FailureFromResult(outcome, object_.get());
 }
 
 void DispatchCaller::Get(std::string_view name, VARIANT* result) const {
