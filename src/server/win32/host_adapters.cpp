@@ -59,20 +59,24 @@ IDispatch* RequireObject(const VARIANT& value) {
   return V_DISPATCH(&value);
 }
 
-// A new, unopened ADODB.Recordset, or Empty where the class cannot be created here. The class
-// factory is asked for once per thread: a filtered copy hands over thousands of record-set
-// variables, and finding the class anew each time would cost more than the statements.
+thread_local RecordsetClassScope* t_recordsetScope = nullptr;  // the innermost one
+
+ComRef<IClassFactory> FindRecordsetClass() {
+  ComRef<IClassFactory> found;
+  CLSID id;
+  if (SUCCEEDED(::CLSIDFromProgID(L"ADODB.Recordset", &id))) {
+    ::CoGetClassObject(id, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                       reinterpret_cast<void**>(found.Receive()));
+  }
+  return found;
+}
+
+// A new, unopened ADODB.Recordset, or Empty where the class cannot be created here.
 void NewRecordsetInto(VARIANT* out) {
-  // Kept for the thread's life and never released: the thread may outlive the apartment.
-  thread_local IClassFactory* const factory = [] {
-    IClassFactory* found = nullptr;
-    CLSID id;
-    if (SUCCEEDED(::CLSIDFromProgID(L"ADODB.Recordset", &id))) {
-      ::CoGetClassObject(id, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                         reinterpret_cast<void**>(&found));
-    }
-    return found;
-  }();
+  ComRef<IClassFactory> once;
+  IClassFactory* factory = t_recordsetScope != nullptr
+                               ? t_recordsetScope->Class()
+                               : (once = FindRecordsetClass()).get();
   IDispatch* created = nullptr;
   if (factory != nullptr && SUCCEEDED(factory->CreateInstance(
                                 nullptr, IID_IDispatch, reinterpret_cast<void**>(&created)))) {
@@ -82,6 +86,16 @@ void NewRecordsetInto(VARIANT* out) {
 }
 
 }  // namespace
+
+RecordsetClassScope::RecordsetClassScope() : outer_(t_recordsetScope) { t_recordsetScope = this; }
+
+RecordsetClassScope::~RecordsetClassScope() { t_recordsetScope = outer_; }
+
+IClassFactory* RecordsetClassScope::Class() {
+  if (!found_) class_ = FindRecordsetClass();
+  found_ = true;
+  return class_.get();
+}
 
 void DispatchConnection::put_sql(const std::string& text) {
   TextArguments value{text};

@@ -63,6 +63,27 @@ class DispatchFormat : public FormatComponent, public DispatchHolder {
   Variant EsNumero(const Field& field) override;
 };
 
+// While it lives on this thread, the class object of ADODB.Recordset is found once and kept, so
+// that the thousands of record-set variables a filtered copy hands over are made without finding
+// the class anew each time; outside such a scope each is found afresh. cMAIN's members hold one
+// for the length of their call: nothing is kept past it, since a host may shut COM down and start
+// it again between two calls, which would leave a kept class object stale.
+class RecordsetClassScope {
+ public:
+  RecordsetClassScope();
+  RecordsetClassScope(const RecordsetClassScope&) = delete;
+  RecordsetClassScope& operator=(const RecordsetClassScope&) = delete;
+  ~RecordsetClassScope();
+
+  // The class object, found at the first call (null when the class cannot be found here).
+  IClassFactory* Class();
+
+ private:
+  RecordsetClassScope* outer_;
+  ComRef<IClassFactory> class_;
+  bool found_ = false;
+};
+
 // The adapter for an object the host hands over or the system creates: a DispatchDataAccessManager
 // for the data-access manager's registered name, a DispatchFormat for the formatting
 // component's, a DispatchObject for any other. Null gives Nothing.
