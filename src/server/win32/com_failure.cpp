@@ -30,8 +30,10 @@ constexpr StandardFailure kStandardFailures[] = {
     {REGDB_E_CLASSNOTREG, err::kCannotCreateObject, nullptr},
     {CO_E_CLASSSTRING, err::kCannotCreateObject, nullptr},
     {CO_E_SERVER_EXEC_FAILURE, err::kCannotCreateObject, nullptr},
-    {E_NOINTERFACE, 430, "Class does not support Automation or does not support expected interface"},
-    {DISP_E_UNKNOWNINTERFACE, 430, "Class does not support Automation or does not support expected interface"},
+    {E_NOINTERFACE, 430,
+     "Class does not support Automation or does not support expected interface"},
+    {DISP_E_UNKNOWNINTERFACE, 430,
+     "Class does not support Automation or does not support expected interface"},
     {DISP_E_MEMBERNOTFOUND, err::kMemberNotSupported, nullptr},
     {DISP_E_UNKNOWNNAME, err::kMemberNotSupported, nullptr},
     {DISP_E_NONAMEDARGS, 446, "Object doesn't support named arguments"},
@@ -74,8 +76,9 @@ Failure WithText(const Failure& byNumber, BSTR description, BSTR source) {
 Failure FailureFromExcepInfo(const EXCEPINFO& info) {
   EXCEPINFO filled = info;
   if (filled.pfnDeferredFillIn != nullptr) filled.pfnDeferredFillIn(&filled);
-  const Failure byNumber = filled.wCode != 0 ? err::runtime(filled.wCode)
-                                             : FromResultAlone(filled.scode != 0 ? filled.scode : E_FAIL);
+  const Failure byNumber = filled.wCode != 0
+                               ? err::runtime(filled.wCode)
+                               : FromResultAlone(filled.scode != 0 ? filled.scode : E_FAIL);
   return WithText(byNumber, filled.bstrDescription, filled.bstrSource);
 }
 
@@ -83,11 +86,12 @@ Failure FailureFromResult(HRESULT result, IUnknown* object) {
   const Failure byNumber = FromResultAlone(result);
   ComRef<ISupportErrorInfo> supports;
   ComRef<IErrorInfo> info;
-  if (object == nullptr ||
-      FAILED(object->QueryInterface(IID_ISupportErrorInfo,
-                                    reinterpret_cast<void**>(supports.Receive()))) ||
-      supports->InterfaceSupportsErrorInfo(IID_IDispatch) != S_OK ||
-      ::GetErrorInfo(0, info.Receive()) != S_OK || !info) {
+  const bool supported =
+      object == nullptr ||
+      (SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo,
+                                        reinterpret_cast<void**>(supports.Receive()))) &&
+       supports->InterfaceSupportsErrorInfo(IID_IDispatch) == S_OK);
+  if (!supported || ::GetErrorInfo(0, info.Receive()) != S_OK || !info) {
     return byNumber;
   }
   BSTR description = nullptr, source = nullptr;
