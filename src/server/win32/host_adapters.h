@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "host/data_access_manager.h"
 #include "host/format_component.h"
@@ -45,7 +46,12 @@ class DispatchRecordset : public Recordset, public DispatchHolder {
   void Close() override;
 
  private:
-  std::map<std::string, std::unique_ptr<Field>> fields_;
+  // Field names compare as the host's record sets compare them: without regard to case.
+  struct NameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  std::map<std::string, std::unique_ptr<Field>, NameLess> fields_;
 };
 
 // getMidFormatbyEntity.
