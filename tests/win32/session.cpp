@@ -21,10 +21,10 @@ constexpr auto kBeat = std::chrono::milliseconds(50);
 using Args = std::vector<VARIANT*>;  // in the member's order
 using Member = std::pair<const wchar_t*, std::function<Variant(Args&)>>;
 
-// A host's automation object: members found by name (the first is the default member), and a
-// Failure one throws reaches the caller through EXCEPINFO with the object's own number and text.
-// Given `make`, it is also a class object that makes such objects.
-class HostObject : public win32::ComObject<IDispatch, IClassFactory> {
+// A host's automation object: members found by name (the first is the default one). A Failure one
+// throws reaches the caller through EXCEPINFO; with source "IErrorInfo" through its result and the
+// error object; with no text as a bare result. Given `make`, it is a class object too.
+class HostObject : public win32::ComObject<IDispatch, IClassFactory, ISupportErrorInfo> {
  public:
   explicit HostObject(std::vector<Member> members, const Field* read = nullptr)
       : field(read), members_(std::move(members)) {}
@@ -50,6 +50,8 @@ class HostObject : public win32::ComObject<IDispatch, IClassFactory> {
       if (result != nullptr) win32::ToVariant(value, result);
       return S_OK;
     } catch (const Failure& failure) {
+      if (failure.description().empty()) return win32::ResultOf(failure);
+      if (failure.source() == "IErrorInfo") return win32::Guarded([&] { throw failure; });
       *info = EXCEPINFO{};
       info->bstrSource = win32::Bstr(failure.source()).Release();
       info->bstrDescription = win32::Bstr(failure.description()).Release();
@@ -58,13 +60,18 @@ class HostObject : public win32::ComObject<IDispatch, IClassFactory> {
     }
   }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID iid, void** out) override {
+    if (g_refuseCreation) {
+      return win32::Guarded([] { throw Failure(1004, "licencia del componente vencida"); });
+    }
     return win32::ComRef<HostObject>::Adopt(make())->QueryInterface(iid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID) override { return S_OK; }
 
  protected:
   void* Find(REFIID iid) override {
     if (IsEqualIID(iid, IID_IDispatch)) return static_cast<IDispatch*>(this);
+    if (IsEqualIID(iid, IID_ISupportErrorInfo)) return static_cast<ISupportErrorInfo*>(this);
     return make && IsEqualIID(iid, IID_IClassFactory) ? static_cast<IClassFactory*>(this) : nullptr;
   }
 
@@ -81,8 +88,7 @@ Variant Handed(HostObject* object) {
 
 std::string Text(const VARIANT* value) { return win32::FromVariant(*value).asString(); }
 
-// A record set as ADO's: Fields, its Item (the default member) and Field.Value, EOF, MoveFirst,
-// MoveNext, Close.
+// A record set as ADO's: Fields, its Item (the default) and Value, EOF, MoveFirst, MoveNext, Close.
 Variant RecordsetObject(const std::shared_ptr<Recordset>& rows) {
   const auto item = [rows](Args& args) {
     Field& field = rows->Fields(Text(args.at(0)));
@@ -99,8 +105,7 @@ Variant RecordsetObject(const std::shared_ptr<Recordset>& rows) {
   }));
 }
 
-// A host's connection object: sql, then crearrs (which leaves the record set in the caller's
-// variable, passed by reference) or ejecutar.
+// A host's connection object: sql, then crearrs (into the caller's variable) or ejecutar.
 Variant ConnectionObject(const std::shared_ptr<HostConnection>& db) {
   return Handed(new HostObject({
       {L"sql", [db](Args& args) { return db->put_sql(Text(args.at(0))), Variant(); }},
@@ -177,8 +182,28 @@ void Xdotool(const std::string& arguments) {
   std::this_thread::sleep_for(std::chrono::milliseconds(150));  // the keys reach the window
 }
 
-// cMAIN as a late-bound host creates it, by its registered name; null, which DispatchCaller
-// refuses, when it is not registered.
+// A message box's icon as the style that asks for it; 0 for none.
+int IconStyle(HWND box) {
+  const std::pair<LPCWSTR, int> icons[] = {
+      {IDI_HAND, 16}, {IDI_EXCLAMATION, 48}, {IDI_ASTERISK, 64}};
+  for (HWND child = nullptr; (child = ::FindWindowExW(box, child, L"Static", nullptr));) {
+    const auto icon = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+    for (const auto& [name, style] : icons) {
+      if (icon != nullptr && icon == ::LoadIconW(nullptr, name)) return style;
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+void RegisterOwnRecordsetClass() {
+  Register(L"ADODB.Recordset", L"{00000535-0000-0010-8000-00AA006D2EA4}", [] {
+    ++g_ownRecordsets;
+    return new HostObject({});
+  });
+}
+
 win32::ComRef<IDispatch> CreateMain() {
   CLSID id{};
   win32::ComRef<IDispatch> main;
@@ -188,7 +213,33 @@ win32::ComRef<IDispatch> CreateMain() {
   return main;
 }
 
-}  // namespace
+Showing Show(const win32::DispatchCaller& main, const std::vector<std::string>& keys,
+             double seconds) {
+  Showing shown;
+  std::jthread person([&] {  // joined however Mostrar ends
+    if (Poll(10, Form) == nullptr) return;
+    std::this_thread::sleep_for(10 * kBeat);  // keys sent as the window maps may be lost
+    for (const std::string& command : keys) Xdotool(command);
+    for (HWND box; (box = Poll(seconds, Box)) != nullptr; seconds = 1.5) {
+      shown.boxes.push_back({Text(::GetDlgItem(box, 0xFFFF)), IconStyle(box)});
+      Xdotool("key Return");
+      for (int i = 0; i < 100 && ::IsWindow(box); ++i) std::this_thread::sleep_for(kBeat);
+      if (shown.boxes.back().text == "Fin del Proceso") break;
+    }
+    // The log is the multi-line edit; the new number the other one that takes more than one key.
+    for (HWND edit = nullptr; (edit = ::FindWindowExW(Form(), edit, L"Edit", nullptr));) {
+      const bool log = (::GetWindowLongW(edit, GWL_STYLE) & ES_MULTILINE) != 0;
+      if (log || ::SendMessageW(edit, EM_GETLIMITTEXT, 0, 0) != 1) {
+        (log ? shown.log : shown.number) = Text(edit);
+      }
+    }
+    Xdotool("key Escape");
+  });
+  std::vector<VARIANT> none;
+  main.Call("Mostrar", DISPATCH_METHOD, none);
+  person.join();
+  return shown;
+}
 
 Session::Session(const std::filesystem::path& folder, const Wrap& wrap) : main(CreateMain().get()) {
   sqlite::OpenOptions options;
@@ -214,29 +265,6 @@ void Session::Call(const char* name, const Variant& value, bool property) const 
   V_VARIANTREF(&reference) = argument.get();
   std::vector<VARIANT> args{reference};
   main.Call(name, DISPATCH_METHOD, args);
-}
-
-std::vector<std::string> Session::Show(const std::vector<std::string>& keys, double seconds) {
-  std::vector<std::string> shown;
-  std::jthread person([&] {  // joined however Mostrar ends
-    if (Poll(10, Form) == nullptr) return;
-    for (const std::string& command : keys) Xdotool(command);
-    for (HWND box; (box = Poll(seconds, Box)) != nullptr; seconds = 1.5) {
-      shown.push_back(Text(::GetDlgItem(box, 0xFFFF)));  // a message box's text
-      Xdotool("key Return");
-      for (int i = 0; i < 100 && ::IsWindow(box); ++i) std::this_thread::sleep_for(kBeat);
-      if (shown.back() == "Fin del Proceso") break;
-    }
-    HWND log = nullptr;  // the form's one multi-line edit
-    do log = ::FindWindowExW(Form(), log, L"Edit", nullptr);
-    while (log != nullptr && (::GetWindowLongW(log, GWL_STYLE) & ES_MULTILINE) == 0);
-    shown.push_back(Text(log));
-    Xdotool("key Escape");
-  });
-  std::vector<VARIANT> none;
-  main.Call("Mostrar", DISPATCH_METHOD, none);
-  person.join();
-  return shown;
 }
 
 Variant Session::Scalar(const std::string& query) const {

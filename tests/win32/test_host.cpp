@@ -1,16 +1,16 @@
-// A Windows host of the component as a COM client, run under Wine by scripts/test-windows.sh:
-//   test_host DLL FOLDER   the registered type library and the DLL's entry points, then copies
-//                          through the real window over SQLite databases made in FOLDER
-// Prints one line per failed check and, last, "test_host: all checks passed"; exits 1 on a failure.
+// test_host DLL FOLDER: a COM client of the DLL under Wine, copying through the real window over
+// SQLite databases made in FOLDER. Prints each failed check, then "test_host: all checks passed".
 #include <windows.h>
 
 #include <cstdio>
+#include <functional>
+#include <thread>
 #include <utility>
 
 #include "host/failure.h"
 #include "oquardelino_h.h"
 #include "platform/win32/wide_text.h"
-#include "server/win32/com_text.h"
+#include "platform/win32/win32_platform_port.h"
 #include "session.h"
 
 namespace oq::wintest {
@@ -22,85 +22,59 @@ void Check(bool ok, const std::string& what) {
   std::printf("FAIL: %s\n", what.c_str());
   ++g_failures;
 }
-
-// The registered type library: its name; _cMAIN member by member in function-table order (a dual
-// interface's slots follow IDispatch's seven): name, id, kind, slot, parameter count, then the
-// first parameter's type (a VARTYPE, * for a pointer to one) and name; the creatable coclass.
-void TypeLibraryTests() {
-  // Kinds: 1 method, 2 property get, 4 property put. Types: 3 long, 8 BSTR, 9 IDispatch*,
-  // 12 VARIANT. GetNames finds a property's getter by the id: a put's value has no name here.
-  const std::vector<std::string> members = {
-      "Numero_Interno 68030001 4 @7 1: 8* ",
-      "GetDataAccessManager 60030002 1 @8 1: 12* p_DAM",
-      "Mostrar 60030003 1 @9 0: 0 ",
-      "setConexionAInternos 60030004 1 @10 1: 9* p_Conn",
-      "setFechaActualDeInternos 60030005 1 @11 1: 8* p_Conn",
-      "setConexionANcm 60030006 1 @12 1: 9* p_Conn",
-      "pLenMaxInterno 68030000 2 @13 1: 3* pLenMaxInterno",
-      "pLenMaxInterno 68030000 4 @14 1: 3 ",
-  };
-  win32::ComRef<ITypeLib> library;
-  win32::ComRef<ITypeInfo> dispatch, info, coclass;
-  BSTR names[2] = {};
-  HREFTYPE vtable = 0;
-  TYPEATTR *attributes = nullptr, *creatable = nullptr;
-  if (FAILED(::LoadRegTypeLib(LIBID_oQUARDELINO, 1, 0, 0, library.Receive())))
-    return Check(false, "type library 1.0 registered");
-  library->GetDocumentation(-1, &names[0], nullptr, nullptr, nullptr);
-  Check(win32::FromBstr(names[0]) == "oQUARDELINO", "library name");
-  library->GetTypeInfoOfGuid(IID__cMAIN, dispatch.Receive());
-  dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable);  // a dual's function table
-  dispatch->GetRefTypeInfo(vtable, info.Receive());
-  info->GetTypeAttr(&attributes);
-  const WORD flags =
-      TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION;
-  Check((attributes->wTypeFlags & flags) == flags, "_cMAIN is hidden, dual, non-extensible, OLE");
-  Check(attributes->cFuncs == members.size(), "_cMAIN has 8 members of its own");
-  for (UINT i = 0; i < members.size() && i < attributes->cFuncs; ++i) {
-    FUNCDESC* f = nullptr;
-    UINT count = 0;
-    for (BSTR& name : names) ::SysFreeString(std::exchange(name, nullptr));
-    info->GetFuncDesc(i, &f);
-    info->GetNames(f->memid, names, 2, &count);
-    const TYPEDESC none{}, &type = f->cParams > 0 ? f->lprgelemdescParam[0].tdesc : none;
-    const bool named = count > 1 && f->invkind != INVOKE_PROPERTYPUT;
-    char got[160];
-    std::snprintf(got, sizeof got, "%s %lx %d @%u %d: %d%s %s", win32::FromBstr(names[0]).c_str(),
-                  static_cast<unsigned long>(f->memid), static_cast<int>(f->invkind),
-                  static_cast<unsigned>(f->oVft / sizeof(void*)), f->cParams,
-                  type.vt == VT_PTR ? type.lptdesc->vt : type.vt, type.vt == VT_PTR ? "*" : "",
-                  named ? win32::FromBstr(names[1]).c_str() : "");
-    Check(got == members[i], "member " + std::to_string(i + 1) + ": " + got);
-    info->ReleaseFuncDesc(f);
+// The failure `call` throws, as "number - description"; "none" when it throws none.
+std::string FailureOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Failure& failure) {
+    return std::to_string(failure.number()) + " - " + failure.description();
   }
-  for (BSTR name : names) ::SysFreeString(name);
-  info->ReleaseTypeAttr(attributes);
-  library->GetTypeInfoOfGuid(CLSID_cMAIN, coclass.Receive());
-  Check(coclass && SUCCEEDED(coclass->GetTypeAttr(&creatable)) &&
-            (creatable->wTypeFlags & TYPEFLAG_FCANCREATE) != 0,
-        "coclass cMAIN in the library, creatable");
-  if (creatable != nullptr) coclass->ReleaseTypeAttr(creatable);
+  return "none";
+}
+
+// The registered type library gives each member of _cMAIN the dispatch id hosts are bound to.
+void TypeLibraryTests() {
+  const std::pair<const wchar_t*, DISPID> members[] = {{L"Numero_Interno", 0x68030001},
+                                                       {L"GetDataAccessManager", 0x60030002},
+                                                       {L"Mostrar", 0x60030003},
+                                                       {L"setConexionAInternos", 0x60030004},
+                                                       {L"setFechaActualDeInternos", 0x60030005},
+                                                       {L"setConexionANcm", 0x60030006},
+                                                       {L"pLenMaxInterno", 0x68030000}};
+  win32::ComRef<ITypeLib> library;
+  win32::ComRef<ITypeInfo> info;
+  if (FAILED(::LoadRegTypeLib(LIBID_oQUARDELINO, 1, 0, 0, library.Receive())) ||
+      FAILED(library->GetTypeInfoOfGuid(IID__cMAIN, info.Receive()))) {
+    return Check(false, "type library 1.0 registered, with _cMAIN");
+  }
+  for (auto [name, expected] : members) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    info->GetIDsOfNames(names, 1, &id);
+    Check(id == expected, win32::Narrow(name) + " has dispatch id " + std::to_string(id));
+  }
 }
 
 // The entry points as COM calls them: another class id is refused, and the module may unload
 // only when no object of it is alive.
 void EntryPointTests(const std::string& path) {
   HMODULE dll = ::LoadLibraryW(win32::Wide(path).c_str());
-  const auto getClassObject = reinterpret_cast<decltype(&::DllGetClassObject)>(
-      reinterpret_cast<void*>(::GetProcAddress(dll, "DllGetClassObject")));
-  const auto canUnloadNow = reinterpret_cast<decltype(&::DllCanUnloadNow)>(
-      reinterpret_cast<void*>(::GetProcAddress(dll, "DllCanUnloadNow")));
-  if (getClassObject == nullptr || canUnloadNow == nullptr)
-    return Check(false, "entry points exported");
+  const auto entry = [dll](const char* name) {
+    return reinterpret_cast<void*>(::GetProcAddress(dll, name));
+  };
+  const auto getClassObject =
+      reinterpret_cast<decltype(&::DllGetClassObject)>(entry("DllGetClassObject"));
+  const auto canUnloadNow =
+      reinterpret_cast<decltype(&::DllCanUnloadNow)>(entry("DllCanUnloadNow"));
+  if (getClassObject == nullptr || canUnloadNow == nullptr) return Check(false, "entry points");
   win32::ComRef<IClassFactory> factory;
   win32::ComRef<IDispatch> main;
   const auto classObject = [&](REFCLSID id) {
     return getClassObject(id, IID_IClassFactory, reinterpret_cast<void**>(factory.Receive()));
   };
-  Check(classObject(IID_IDispatch) == CLASS_E_CLASSNOTAVAILABLE, "another class is refused");
-  Check(canUnloadNow() == S_OK, "DllCanUnloadNow with nothing alive");
-  Check(classObject(CLSID_cMAIN) == S_OK && canUnloadNow() == S_FALSE,
-        "a factory keeps the module");
+  Check(classObject(IID_IDispatch) == CLASS_E_CLASSNOTAVAILABLE && canUnloadNow() == S_OK &&
+            classObject(CLSID_cMAIN) == S_OK && canUnloadNow() == S_FALSE,
+        "another class is refused; a factory, and only then, keeps the module");
   factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(main.Receive()));
   factory = {};
   Check(main && canUnloadNow() == S_FALSE, "a cMAIN keeps the module");
@@ -108,9 +82,13 @@ void EntryPointTests(const std::string& path) {
   Check(canUnloadNow() == S_OK, "DllCanUnloadNow once everything is released");
 }
 
-long g_refused = 0;  // what the connection objects refuse: 1001 crearrs, 1002 ejecutar, 0 nothing
+// crearrs fails through EXCEPINFO (1001), the error object (1003) or a bare DISP_E_DIVBYZERO
+// (11); ejecutar fails with 1002; 0: nothing fails.
+long g_refused = 0;
+long g_busy = 0;  // statements a run sent while the screen showed the busy pointer
+// 46 characters, no key twice in a row: the presses of a repeated key may run together.
+const std::string kTyped = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghij";
 
-// A host's connection object that refuses statements with its own number and text.
 struct RefusingConnection : HostConnection {
   std::shared_ptr<HostConnection> db;
   explicit RefusingConnection(std::shared_ptr<HostConnection> inner) : db(std::move(inner)) {}
@@ -118,10 +96,13 @@ struct RefusingConnection : HostConnection {
   Variant crearrs(Variant& rows) override {
     if (g_refused == 1001)
       throw Failure(1001, "tabla bloqueada por otro usuario", "HostConnection");
+    if (g_refused == 1003) throw Failure(1003, "licencia vencida", "IErrorInfo");
+    if (g_refused == 11) throw Failure(static_cast<std::int32_t>(DISP_E_DIVBYZERO), "");
     return db->crearrs(rows);
   }
   Variant ejecutar() override {
     if (g_refused == 1002) throw Failure(1002, "sin permiso de escritura", "HostConnection");
+    g_busy += ::GetCursor() == ::LoadCursorW(nullptr, IDC_WAIT);
     return db->ejecutar();
   }
 };
@@ -129,19 +110,19 @@ struct RefusingConnection : HostConnection {
 std::string Setting(const std::string& key) {
   wchar_t value[64] = {};
   DWORD size = sizeof value;
-  ::RegGetValueW(HKEY_CURRENT_USER, L"Software\\VB and VBA Program Settings\\TRELVO\\PROCESOS",
+  ::RegGetValueW(HKEY_CURRENT_USER, win32::SettingsKey("TRELVO", "PROCESOS").c_str(),
                  win32::Wide(key).c_str(), RRF_RT_REG_SZ, nullptr, value, &size);
   return win32::Narrow(value);
 }
 
-// One showing: the copies and the new number typed in, `options` pressed off opTodos (Down: con
-// LAPI, Down Down: sin LAPI), F11; then the boxes, the log, the rows and the settings it leaves.
+// One showing with pLenMaxInterno `limit`: copies and new number typed, `options` pressed off
+// opTodos (Down: con LAPI), F11; then the first box, the pointers and what the run made.
 struct Copy {
+  long limit;
   std::string copies, number, options;
   long refused;
-  std::string box;  // the first box starts with it; a run not refused shows only it
-  std::vector<std::pair<std::string, int>> items;  // interno, items expected
-  const char* fob;                                 // fobdivisas of the new cover sheet, or null
+  std::string box;  // the first box, its style then its text, starts with it
+  std::vector<std::pair<std::string, std::string>> made;  // interno, "items fobdivisas"
 };
 
 void DialogTests(const std::filesystem::path& folder) {
@@ -150,39 +131,91 @@ void DialogTests(const std::filesystem::path& folder) {
   });
   // The demo interno 2024-0101: 25 items, 10 of them under a licence-marked position and 8
   // under an unmarked one, whose FOB add up to these totals.
-  const std::string end = "Fin del Proceso";
+  const std::string end = "64 Fin del Proceso", all = "25 156641.90", long39 = kTyped.substr(0, 39);
   const Copy copies[] = {
-      {"1", "W-1", "", 0, end, {{"W-1", 25}}, nullptr},
-      {"3", "W-3", "", 0, end, {{"W-3_1", 25}, {"W-3_2", 25}, {"W-3_3", 25}}, nullptr},
-      {"1", "W-CON", " Down", 0, end, {{"W-CON", 10}}, "62238.54"},
-      {"1", "W-SIN", " Down Down", 0, end, {{"W-SIN", 8}}, "84288.92"},
-      {"1", "R-1", "", 1001, "1001 - tabla bloqueada por otro usuario", {}, nullptr},
-      {"1", "R-1", "", 1002, "1002 - sin permiso de escritura", {}, nullptr},
+      {0, "1", "W-1", "", 0, end, {{"W-1", all}}},
+      {0, "3", "W-3", "", 0, end, {{"W-3_1", all}, {"W-3_2", all}, {"W-3_3", all}}},
+      {0, "1", "W-CON", " Down", 0, end, {{"W-CON", "10 62238.54"}}},
+      {0, "1", "W-SIN", " Down Down", 0, end, {{"W-SIN", "8 84288.92"}}},
+      {5, "1", "LIMIT-XYZ", "", 0, end, {{"LIMIT", all}}},
+      {0, "2", "", "", 0, "48 Para crear Autom\xC3\xA1ticamente varias copias", {}},
+      {0, "1", "R-1", "", 1001, "16 1001 - tabla bloqueada por otro usuario", {}},
+      {0, "1", "R-1", "", 1003, "16 1003 - licencia vencida", {}},
+      {0, "1", "R-1", "", 11, "16 11 - Division by zero", {}},
+      {0, "1", "R-1", " Down", 1002, "0 Error 1002 (sin permiso de escritura", {}},
   };
   for (const Copy& copy : copies) {
     g_refused = copy.refused;
-    const std::vector<std::string> shown =
-        session.Show({"key Tab Home shift+End", "type " + copy.copies, "key Tab Home shift+End",
-                      "type " + copy.number, "key Tab" + copy.options + " F11"});
+    g_busy = 0;
+    session.Call("pLenMaxInterno", Variant::Long(copy.limit), true);
+    // No number typed: F11 on the proposed one, a source number of 39 characters.
+    session.Call("Numero_Interno", Variant::String(copy.number.empty() ? long39 : "2024-0101"),
+                 true);
+    std::vector<std::string> keys = {"key Tab Home shift+End", "type " + copy.copies, "key Tab"};
+    if (!copy.number.empty())
+      keys.insert(keys.end(), {"key Home shift+End", "type " + copy.number});
+    keys.push_back("key Tab" + copy.options + " F11");
+    const Showing shown = Show(session.main, keys);
     const std::string what = copy.copies + " x " + copy.number + ": ";
-    Check(shown.size() >= 2 && (copy.refused ? shown[0].starts_with(copy.box)
-                                             : shown.size() == 2 && shown[0] == copy.box &&
-                                                   shown[1].ends_with("Proceso terminado...")),
-          what + "boxes and log: " +
-              (shown.empty() ? "none" : shown.front() + " ... " + shown.back()));
-    for (const auto& [interno, count] : copy.items) {
-      const Variant items =
-          session.Scalar("select count(*) as v from subitems where interno = '" + interno + "'");
-      Check(items.toInt64() == count, what + interno + " has " + std::to_string(items.toInt64()) +
-                                          " items, not " + std::to_string(count));
-      Check(Setting(interno) == "SI", what + "setting " + interno + " = SI");
+    const std::string first =
+        shown.boxes.empty() ? "none"
+                            : std::to_string(shown.boxes[0].style) + " " + shown.boxes[0].text;
+    Check(first.starts_with(copy.box) &&
+              (copy.box != end ||
+               (shown.boxes.size() == 1 && shown.log.ends_with("Proceso terminado..."))),
+          what + "Text1 " + shown.number + ", first box " + first);
+    Check((g_busy > 0) == (copy.copies == "3") &&
+              (copy.copies == "2" || ::GetCursor() == ::LoadCursorW(nullptr, IDC_ARROW)),
+          what + "the busy pointer during several copies only, the arrow after the run");
+    for (const auto& [interno, expected] : copy.made) {
+      const Variant got = session.Scalar(
+          "select (select count(*) from subitems where interno = c.interno) || ' ' || "
+          "printf('%.2f', fobdivisas) as v from caratula c where interno = '" +
+          interno + "'");
+      const std::string text = got.isString() ? got.asString() : "nothing";
+      Check(text == expected && Setting(interno) == "SI",
+            what + interno + ": " + text + ", mark '" + Setting(interno) + "'");
     }
-    if (copy.fob == nullptr) continue;
-    const Variant fob =
-        session.Scalar("select printf('%.2f', fobdivisas) as v from caratula where interno = '" +
-                       copy.number + "'");
-    Check(fob.isString() && fob.asString() == copy.fob, what + "fobdivisas " + copy.fob);
   }
+  // A host component whose class refuses to make the object: its own failure reaches the client.
+  g_refuseCreation = true;
+  const std::string refused = FailureOf([&] { session.Call("GetDataAccessManager", Variant()); });
+  Check(refused == "1004 - licencia del componente vencida",
+        "the manager's own failure: " + refused);
+  g_refuseCreation = false;
+}
+
+// Another thread has its own state: Text1 empty, taking 40 characters; the host components'
+// classes live in the first thread's apartment, so there the manager cannot be made (429).
+void SecondThreadTests() {
+  Showing shown;
+  std::string refused;
+  std::thread([&] {
+    ::CoInitialize(nullptr);
+    {
+      const win32::DispatchCaller main(CreateMain().get());
+      std::vector<VARIANT> none(1);
+      refused = FailureOf([&] { main.Call("GetDataAccessManager", DISPATCH_METHOD, none); });
+      shown = Show(main, {"key Tab Tab", "type " + kTyped});
+    }
+    ::CoUninitialize();
+  }).join();
+  Check(shown.number == kTyped.substr(0, 40), "second thread: Text1 '" + shown.number + "'");
+  Check(refused == "429 - ActiveX component can't create object", "second thread: " + refused);
+}
+
+// After COM is shut down and started again, copies find the record-set class anew (ours here).
+void ComRestartTests(const std::filesystem::path& folder) {
+  ::CoUninitialize();
+  ::CoInitialize(nullptr);
+  RegisterOwnRecordsetClass();
+  std::filesystem::create_directories(folder);
+  Session session(folder);
+  const Showing shown =
+      Show(session.main, {"key Tab Tab Home shift+End", "type RESTART", "key Tab F11"});
+  Check(!shown.boxes.empty() && shown.boxes[0].text == "Fin del Proceso" && g_ownRecordsets > 0,
+        "after CoUninitialize: a copy with record sets of the class registered now, got " +
+            std::to_string(g_ownRecordsets));
 }
 
 }  // namespace
@@ -191,16 +224,14 @@ void DialogTests(const std::filesystem::path& folder) {
 int main(int argc, char** argv) {
   if (argc != 3) return std::printf("usage: test_host DLL FOLDER\n"), 2;
   ::CoInitialize(nullptr);
-  try {
+  const std::string failure = oq::wintest::FailureOf([&] {
     oq::wintest::TypeLibraryTests();
     oq::wintest::EntryPointTests(argv[1]);
     oq::wintest::DialogTests(argv[2]);
-  } catch (const oq::Failure& failure) {
-    oq::wintest::Check(
-        false, "failure " + std::to_string(failure.number()) + ": " + failure.description());
-  } catch (const std::exception& error) {
-    oq::wintest::Check(false, error.what());
-  }
+    oq::wintest::SecondThreadTests();
+    oq::wintest::ComRestartTests(std::filesystem::path(argv[2]) / "restart");
+  });
+  oq::wintest::Check(failure == "none", "failure " + failure);
   ::CoUninitialize();
   std::printf("test_host: %s\n", oq::wintest::g_failures == 0 ? "all checks passed" : "FAILED");
   return oq::wintest::g_failures == 0 ? 0 : 1;

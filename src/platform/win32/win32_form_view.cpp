@@ -1,7 +1,6 @@
 #include "platform/win32/win32_form_view.h"
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "host/class_identity.h"
 #include "host/failure.h"
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_painting.h"
 #include "platform/win32/win32_platform_port.h"
 
 namespace oq::win32 {
@@ -18,33 +18,6 @@ namespace oq::win32 {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"oQUARDELINO.frmMAIN";
-
-int Pixels(int twips) {
-  const int half = layout::kTwipsPerPixel / 2;
-  return twips >= 0 ? (twips + half) / layout::kTwipsPerPixel
-                    : -((-twips + half) / layout::kTwipsPerPixel);
-}
-
-RECT PixelRect(const ControlLayout& layout) {
-  const int left = Pixels(layout.left);
-  const int top = Pixels(layout.top);
-  return {left, top, left + Pixels(layout.width), top + Pixels(layout.height)};
-}
-
-COLORREF ToColorRef(const Colour& colour) {
-  switch (colour.kind) {
-    case Colour::Kind::kRgb:
-      return RGB(colour.rgb.red, colour.rgb.green, colour.rgb.blue);
-    case Colour::Kind::kWindowBackground:
-      return ::GetSysColor(COLOR_WINDOW);
-    case Colour::Kind::kWindowText:
-      return ::GetSysColor(COLOR_WINDOWTEXT);
-    case Colour::Kind::kButtonText:
-    case Colour::Kind::kTransparent:
-      break;
-  }
-  return ::GetSysColor(COLOR_BTNTEXT);
-}
 
 HINSTANCE ThisModule() {
   HMODULE module = nullptr;
@@ -62,30 +35,6 @@ std::int16_t ShiftState() {
   return shift;
 }
 
-// Image1: a folder with a copied sheet, in 48 x 48 pixels.
-void DrawPicture(HDC dc, const RECT& place) {
-  const auto at = [&place](int x, int y) { return POINT{place.left + x, place.top + y}; };
-  HPEN outline = ::CreatePen(PS_SOLID, 1, RGB(120, 84, 20));
-  HGDIOBJ oldPen = ::SelectObject(dc, outline);
-  HBRUSH back = ::CreateSolidBrush(RGB(230, 180, 60));
-  HBRUSH sheet = ::CreateSolidBrush(RGB(255, 255, 255));
-  HBRUSH front = ::CreateSolidBrush(RGB(250, 210, 90));
-  const POINT folder[] = {at(4, 10), at(18, 10), at(22, 14), at(44, 14), at(44, 42), at(4, 42)};
-  HGDIOBJ oldBrush = ::SelectObject(dc, back);
-  ::Polygon(dc, folder, 6);
-  ::SelectObject(dc, sheet);
-  ::Rectangle(dc, place.left + 12, place.top + 6, place.left + 38, place.top + 34);
-  const POINT cover[] = {at(4, 22), at(44, 22), at(44, 42), at(4, 42)};
-  ::SelectObject(dc, front);
-  ::Polygon(dc, cover, 4);
-  ::SelectObject(dc, oldBrush);
-  ::SelectObject(dc, oldPen);
-  for (HGDIOBJ object : {static_cast<HGDIOBJ>(outline), static_cast<HGDIOBJ>(back),
-                         static_cast<HGDIOBJ>(sheet), static_cast<HGDIOBJ>(front)}) {
-    ::DeleteObject(object);
-  }
-}
-
 }  // namespace
 
 struct Win32FormView::Window {
@@ -93,8 +42,7 @@ struct Win32FormView::Window {
   HWND hwnd = nullptr;
   std::map<HWND, Control*> controlOf;
   std::map<const Control*, HWND> windowOf;
-  std::map<std::string, HFONT> fonts;
-  std::map<COLORREF, HBRUSH> brushes;
+  GdiObjects gdi;
   std::vector<HWND> disabled;  // the thread's windows this showing disabled
   bool looping = false;
   bool inKeyPreview = false;
@@ -107,27 +55,6 @@ struct Win32FormView::Window {
   Window& operator=(const Window&) = delete;
   ~Window() {
     if (hwnd != nullptr) ::DestroyWindow(hwnd);
-    for (auto& [key, font] : fonts) ::DeleteObject(font);
-    for (auto& [colour, brush] : brushes) ::DeleteObject(brush);
-  }
-
-  HFONT Font(const FontSpec& face) {
-    const std::string key = face.family + (face.bold ? "/bold" : "");
-    if (auto found = fonts.find(key); found != fonts.end()) return found->second;
-    const int pixels = static_cast<int>(std::lround(face.points * 96.0 / 72.0));
-    HFONT font =
-        ::CreateFontW(-pixels, 0, 0, 0, face.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                      static_cast<BYTE>(face.charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                      DEFAULT_QUALITY, DEFAULT_PITCH, Wide(face.family).c_str());
-    fonts.emplace(key, font);
-    return font;
-  }
-
-  HBRUSH Brush(COLORREF colour) {
-    if (auto found = brushes.find(colour); found != brushes.end()) return found->second;
-    HBRUSH brush = ::CreateSolidBrush(colour);
-    brushes.emplace(colour, brush);
-    return brush;
   }
 
   static void RegisterClassOnce() {
@@ -188,7 +115,7 @@ struct Win32FormView::Window {
       HWND child = ::CreateWindowExW(childExtended, childClass, L"", childStyle, place.left,
                                      place.top, place.right - place.left, place.bottom - place.top,
                                      hwnd, nullptr, ThisModule(), nullptr);
-      ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(Font(layout.font)), FALSE);
+      ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(gdi.Font(layout.font)), FALSE);
       controlOf[child] = control;
       windowOf[control] = child;
       ShowState(*control);
@@ -218,41 +145,6 @@ struct Win32FormView::Window {
     }
     ::EnableWindow(child, control.enabled() ? TRUE : FALSE);
     showingState = false;
-  }
-
-  void Paint() {
-    PAINTSTRUCT paint;
-    HDC dc = ::BeginPaint(hwnd, &paint);
-    RECT client;
-    ::GetClientRect(hwnd, &client);
-    ::FillRect(dc, &client, Brush(ToColorRef(layout::kFormBack)));
-    ::SetBkMode(dc, TRANSPARENT);
-    const std::vector<Control*> controls = form.Controls();
-    // Back to front, so that each control lies over those behind it.
-    for (auto it = controls.rbegin(); it != controls.rend(); ++it) {
-      const Control& control = **it;
-      const ControlLayout& layout = control.layout();
-      RECT place = PixelRect(layout);
-      if (control.kind() == ControlKind::kShape) {
-        ::FillRect(dc, &place, Brush(ToColorRef(layout.back)));
-      } else if (control.kind() == ControlKind::kImage) {
-        DrawPicture(dc, place);
-      } else if (control.kind() == ControlKind::kLabel) {
-        if (layout.back.kind != Colour::Kind::kTransparent) {
-          ::FillRect(dc, &place, Brush(ToColorRef(layout.back)));
-        }
-        const auto& label = static_cast<const Label&>(control);
-        ::SetTextColor(dc, ToColorRef(layout.fore));
-        HGDIOBJ old = ::SelectObject(dc, Font(layout.font));
-        UINT format = DT_WORDBREAK | DT_NOPREFIX | DT_TOP;
-        if (layout.alignment == Alignment::kRight) format |= DT_RIGHT;
-        if (layout.alignment == Alignment::kCentre) format |= DT_CENTER;
-        std::wstring caption = Wide(label.caption());
-        ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &place, format);
-        ::SelectObject(dc, old);
-      }
-    }
-    ::EndPaint(hwnd, &paint);
   }
 
   // The form's key preview: the form sees the key before the focused control, which still gets it.
@@ -295,9 +187,15 @@ struct Win32FormView::Window {
 
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-      case WM_PAINT:
-        Paint();
+      case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = ::BeginPaint(hwnd, &paint);
+        RECT client;
+        ::GetClientRect(hwnd, &client);
+        PaintForm(dc, client, form, gdi);
+        ::EndPaint(hwnd, &paint);
         return 0;
+      }
       case WM_ERASEBKGND:
         return 1;
       case WM_CTLCOLORSTATIC: {
@@ -307,7 +205,7 @@ struct Win32FormView::Window {
           HDC dc = reinterpret_cast<HDC>(wParam);
           ::SetBkColor(dc, back);
           ::SetTextColor(dc, ToColorRef(found->second->layout().fore));
-          return reinterpret_cast<LRESULT>(Brush(back));
+          return reinterpret_cast<LRESULT>(gdi.Brush(back));
         }
         break;
       }

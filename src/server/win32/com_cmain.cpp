@@ -112,7 +112,10 @@ class ComCMain final : public ComObject<_cMAIN, ISupportErrorInfo> {
     });
   }
   HRESULT STDMETHODCALLTYPE Mostrar() override {
-    return Guarded([&] { main_.Mostrar(); });
+    return Guarded([&] {
+      const RecordsetClassScope runs;  // the copies run inside the dialog's modal loop
+      main_.Mostrar();
+    });
   }
   HRESULT STDMETHODCALLTYPE setConexionAInternos(IDispatch** p_Conn) override {
     return Guarded([&] { main_.setConexionAInternos(ConnectionFrom(p_Conn)); });

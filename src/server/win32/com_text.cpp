@@ -9,9 +9,13 @@ std::string FromBstr(BSTR text) {
 }
 
 Bstr::Bstr(std::string_view text) {
-  const std::wstring wide = Wide(text);
-  text_ = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  // Converted straight into the string's own buffer: no copy on the way.
+  const int size = static_cast<int>(text.size());
+  const int length =
+      size == 0 ? 0 : ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  text_ = ::SysAllocStringLen(nullptr, static_cast<UINT>(length));
   if (text_ == nullptr) throw Failure(7, "Out of memory");
+  if (length > 0) ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, text_, length);
 }
 
 }  // namespace oq::win32

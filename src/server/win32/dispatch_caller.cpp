@@ -1,5 +1,8 @@
 #include "server/win32/dispatch_caller.h"
 
+#include <algorithm>
+#include <array>
+
 #include "host/failure.h"
 #include "server/win32/com_failure.h"
 #include "server/win32/com_text.h"
@@ -19,8 +22,9 @@ DispatchCaller::DispatchCaller(IDispatch* object) : object_(ComRef<IDispatch>::S
 
 DISPID DispatchCaller::IdOf(std::string_view name) const {
   if (name.empty()) return DISPID_VALUE;
-  if (auto known = ids_.find(name); known != ids_.end()) return known->second;
-  std::wstring wide = Wide(name);
+  for (const auto& [known, id] : ids_) {
+    if (known == name) return id;
+  }
   DISPID id = DISPID_UNKNOWN;
   HRESULT result = E_NOTIMPL;
   if (scripted_) {
@@ -28,21 +32,24 @@ DISPID DispatchCaller::IdOf(std::string_view name) const {
     result = scripted_->GetDispID(text.get(), fdexNameCaseInsensitive, &id);
   }
   if (FAILED(result)) {
+    std::wstring wide = Wide(name);
     LPOLESTR names[] = {wide.data()};
     result = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   }
   if (FAILED(result)) throw err::runtime(err::kMemberNotSupported);
-  ids_.emplace(std::string(name), id);
+  ids_.emplace_back(std::string(name), id);
   return id;
 }
 
 void DispatchCaller::Call(std::string_view name, WORD flags, std::vector<VARIANT>& args,
                           VARIANT* result) const {
   const DISPID id = IdOf(name);
-  // Automation takes the arguments last to first.
-  std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+  // Automation takes the arguments last to first; the host's members take at most a few.
+  std::array<VARIANT, 8> reversed;
+  if (args.size() > reversed.size()) throw err::runtime(err::kWrongArgumentCount);
+  std::reverse_copy(args.begin(), args.end(), reversed.begin());
   DISPID putId = DISPID_PROPERTYPUT;
-  DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+  DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(args.size()), 0};
   if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
     params.rgdispidNamedArgs = &putId;
     params.cNamedArgs = 1;
@@ -60,7 +67,7 @@ void DispatchCaller::Call(std::string_view name, WORD flags, std::vector<VARIANT
     ::SysFreeString(info.bstrHelpFile);
     throw failure;
   }
-  if (FAILED(outcome)) throw FailureFromResult(outcome);
+  if (FAILED(outcome)) throw FailureFromResult(outcome, object_.get());
 }
 
 void DispatchCaller::Get(std::string_view name, VARIANT* result) const {

@@ -3,9 +3,9 @@
 #include <dispex.h>
 #include <oaidl.h>
 
-#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "host/object.h"
@@ -15,9 +15,10 @@
 namespace oq::win32 {
 
 // Calls the members of a host's automation object by name, as a late-bound client does. Each
-// member's dispatch id is looked up once and kept. Objects that offer IDispatchEx (script
-// objects, which may not answer GetIDsOfNames) are called through it. A failure the object
-// reports becomes a Failure with the object's own number, description and source.
+// member's dispatch id is looked up once per object and kept (an object has a handful). Objects
+// that offer IDispatchEx (script objects, which may not answer GetIDsOfNames) are called through
+// it. A failure the object reports becomes a Failure with the object's own number, description
+// and source.
 class DispatchCaller {
  public:
   explicit DispatchCaller(IDispatch* object);
@@ -39,7 +40,7 @@ class DispatchCaller {
 
   ComRef<IDispatch> object_;
   ComRef<IDispatchEx> scripted_;
-  mutable std::map<std::string, DISPID, std::less<>> ids_;
+  mutable std::vector<std::pair<std::string, DISPID>> ids_;
 };
 
 // What every adapter of a host object holds: the object and its caller. An Object variant that

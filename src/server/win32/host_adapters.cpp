@@ -37,8 +37,9 @@ class DispatchField : public Field, public DispatchHolder {
 // Text arguments, freed when the call is over however it ends.
 struct TextArguments {
   std::vector<VARIANT> args;
-  explicit TextArguments(std::initializer_list<std::string> texts) {
-    for (const std::string& text : texts) {
+  explicit TextArguments(std::initializer_list<std::string_view> texts) {
+    args.reserve(texts.size());
+    for (const std::string_view text : texts) {
       VARIANT argument;
       V_VT(&argument) = VT_BSTR;
       V_BSTR(&argument) = Bstr(text).Release();
@@ -59,20 +60,23 @@ IDispatch* RequireObject(const VARIANT& value) {
   return V_DISPATCH(&value);
 }
 
-// A new, unopened ADODB.Recordset, or Empty where the class cannot be created here. The class
-// factory is asked for once per thread: a filtered copy hands over thousands of record-set
-// variables, and finding the class anew each time would cost more than the statements.
+thread_local RecordsetClassScope* t_recordsetScope = nullptr;  // the innermost one
+
+ComRef<IClassFactory> FindRecordsetClass() {
+  ComRef<IClassFactory> found;
+  CLSID id;
+  if (SUCCEEDED(::CLSIDFromProgID(L"ADODB.Recordset", &id))) {
+    ::CoGetClassObject(id, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                       reinterpret_cast<void**>(found.Receive()));
+  }
+  return found;
+}
+
+// A new, unopened ADODB.Recordset, or Empty where the class cannot be created here.
 void NewRecordsetInto(VARIANT* out) {
-  // Kept for the thread's life and never released: the thread may outlive the apartment.
-  thread_local IClassFactory* const factory = [] {
-    IClassFactory* found = nullptr;
-    CLSID id;
-    if (SUCCEEDED(::CLSIDFromProgID(L"ADODB.Recordset", &id))) {
-      ::CoGetClassObject(id, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                         reinterpret_cast<void**>(&found));
-    }
-    return found;
-  }();
+  ComRef<IClassFactory> once;
+  IClassFactory* factory =
+      t_recordsetScope != nullptr ? t_recordsetScope->Class() : (once = FindRecordsetClass()).get();
   IDispatch* created = nullptr;
   if (factory != nullptr && SUCCEEDED(factory->CreateInstance(
                                 nullptr, IID_IDispatch, reinterpret_cast<void**>(&created)))) {
@@ -82,6 +86,16 @@ void NewRecordsetInto(VARIANT* out) {
 }
 
 }  // namespace
+
+RecordsetClassScope::RecordsetClassScope() : outer_(t_recordsetScope) { t_recordsetScope = this; }
+
+RecordsetClassScope::~RecordsetClassScope() { t_recordsetScope = outer_; }
+
+IClassFactory* RecordsetClassScope::Class() {
+  if (!found_) class_ = FindRecordsetClass();
+  found_ = true;
+  return class_.get();
+}
 
 void DispatchConnection::put_sql(const std::string& text) {
   TextArguments value{text};
@@ -131,9 +145,16 @@ Variant DispatchConnection::ejecutar() {
 
 DispatchRecordset::~DispatchRecordset() = default;
 
+bool DispatchRecordset::NameLess::operator()(std::string_view a, std::string_view b) const {
+  // ASCII letters fold to lower case; the C library's tolower, asked for each character of each
+  // comparison, cost more than the lookup it serves.
+  const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+  return std::ranges::lexicographical_compare(
+      a, b, [&lower](unsigned char x, unsigned char y) { return lower(x) < lower(y); });
+}
+
 Field& DispatchRecordset::Fields(const std::string& name) {
-  const std::string key = Folded(name);
-  if (auto known = fields_.find(key); known != fields_.end()) return *known->second;
+  if (auto known = fields_.find(name); known != fields_.end()) return *known->second;
 
   ComVariant field;
   bool viaCollection = false;
@@ -156,7 +177,7 @@ Field& DispatchRecordset::Fields(const std::string& name) {
     caller().Call("Fields", DISPATCH_METHOD | DISPATCH_PROPERTYGET, nameArgument.args, field.get());
   }
   auto adapter = std::make_unique<DispatchField>(RequireObject(*field), name);
-  return *fields_.emplace(key, std::move(adapter)).first->second;
+  return *fields_.emplace(name, std::move(adapter)).first->second;
 }
 
 bool DispatchRecordset::Eof() const {

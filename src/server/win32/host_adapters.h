@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "host/data_access_manager.h"
 #include "host/format_component.h"
@@ -45,7 +46,12 @@ class DispatchRecordset : public Recordset, public DispatchHolder {
   void Close() override;
 
  private:
-  std::map<std::string, std::unique_ptr<Field>> fields_;
+  // Field names compare as the host's record sets compare them: without regard to case.
+  struct NameLess {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const;
+  };
+  std::map<std::string, std::unique_ptr<Field>, NameLess> fields_;
 };
 
 // getMidFormatbyEntity.
@@ -61,6 +67,27 @@ class DispatchFormat : public FormatComponent, public DispatchHolder {
  public:
   using DispatchHolder::DispatchHolder;
   Variant EsNumero(const Field& field) override;
+};
+
+// While it lives on this thread, the class object of ADODB.Recordset is found once and kept, so
+// that the thousands of record-set variables a filtered copy hands over are made without finding
+// the class anew each time; outside such a scope each is found afresh. cMAIN's members hold one
+// for the length of their call: nothing is kept past it, since a host may shut COM down and start
+// it again between two calls, which would leave a kept class object stale.
+class RecordsetClassScope {
+ public:
+  RecordsetClassScope();
+  RecordsetClassScope(const RecordsetClassScope&) = delete;
+  RecordsetClassScope& operator=(const RecordsetClassScope&) = delete;
+  ~RecordsetClassScope();
+
+  // The class object, found at the first call (null when the class cannot be found here).
+  IClassFactory* Class();
+
+ private:
+  RecordsetClassScope* outer_;
+  ComRef<IClassFactory> class_;
+  bool found_ = false;
 };
 
 // The adapter for an object the host hands over or the system creates: a DispatchDataAccessManager

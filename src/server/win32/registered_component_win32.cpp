@@ -3,6 +3,7 @@
 
 #include "host/failure.h"
 #include "host/registered_component.h"
+#include "server/win32/com_failure.h"
 #include "server/win32/com_text.h"
 #include "server/win32/host_adapters.h"
 
@@ -12,12 +13,14 @@ ObjectRef CreateRegisteredComponent(const std::string& progId) {
   CLSID classId;
   IDispatch* object = nullptr;
   const std::wstring name = win32::Wide(progId);
-  if (FAILED(::CLSIDFromProgID(name.c_str(), &classId)) ||
-      FAILED(::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                IID_IDispatch, reinterpret_cast<void**>(&object)))) {
-    // The caller sees the platform's own text for this error, as a late-bound client does.
+  // A name or class that is not there is 429 with the platform's own text, as a late-bound client
+  // sees it; a class that refused to make the object reports its own failure.
+  if (FAILED(::CLSIDFromProgID(name.c_str(), &classId)))
     throw err::runtime(err::kCannotCreateObject);
-  }
+  const HRESULT made =
+      ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                         IID_IDispatch, reinterpret_cast<void**>(&object));
+  if (FAILED(made)) throw win32::FailureFromResult(made, nullptr);
   ObjectRef adapted = win32::AdaptCreated(progId, object);
   object->Release();
   return adapted;
