@@ -296,9 +296,11 @@ TEST_P(ProgramTest, ASignalMidRunWritesNothingAndTheSameCommandThenCopies) {
   db_->MultiplyLicensedItems("A", 12);  // 12,288 items
   for (const int signal : {SIGINT, SIGTERM}) {
     const pid_t pid = StartCopy("N", "err.txt");
+    // The checks before a run take the write lock for a moment too: wait until it is held.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!RunInProgress() && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int held = 0; held < 5 && std::chrono::steady_clock::now() < deadline;) {
+      held = RunInProgress() ? held + 1 : 0;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ::kill(pid, signal);
     EXPECT_EQ(Wait(pid), 128 + signal);
