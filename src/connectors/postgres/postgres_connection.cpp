@@ -4,6 +4,7 @@
 #include <chrono>
 #include <limits>
 
+#include <functional>
 #include <pqxx/connection>
 #include <pqxx/errorhandler>
 #include <pqxx/except>
@@ -79,10 +80,45 @@ bool IsPostgresUrl(std::string_view text) {
   return text.starts_with("postgresql://") || text.starts_with("postgres://");
 }
 
+namespace {
+
+// libpqxx keeps its libpq handle to itself; the policy that opens it also tells it to the session,
+// which needs it for what libpqxx does not offer (pipeline mode). The slot to tell it to is armed
+// on this thread just before the connection is made, and follows every reconnection.
+class HandleTelling : public pqxx::connect_direct {
+ public:
+  static inline thread_local PGconn** armed = nullptr;
+  explicit HandleTelling(const std::string& options)
+      : connect_direct(options), slot_(std::exchange(armed, nullptr)) {}
+  handle do_startconnect(handle orig) override {
+    return Tell(connect_direct::do_startconnect(orig));
+  }
+  handle do_dropconnect(handle orig) noexcept override {
+    return Tell(connect_direct::do_dropconnect(orig));
+  }
+  handle do_disconnect(handle orig) noexcept override {
+    return Tell(connect_direct::do_disconnect(orig));
+  }
+
+ private:
+  handle Tell(handle h) noexcept {
+    if (slot_ != nullptr) *slot_ = h;
+    return h;
+  }
+  PGconn** slot_;
+};
+
+const std::string& Armed(PGconn** slot, const std::string& text) {
+  HandleTelling::armed = slot;
+  return text;
+}
+
+}  // namespace
+
 // The libpq session and what must live exactly as long as it. Members are destroyed in reverse
 // order, so the notice handler is gone before the connection it is registered with.
 struct PostgresConnection::Session {
-  explicit Session(const std::string& text) : connection(text), quiet(connection) {
+  explicit Session(const std::string& text) : connection(Armed(&raw, text)), quiet(connection) {
     connection.set_client_encoding("UTF8");
     // Older servers, and databases migrated from them, default to off: a backslash inside '...'
     // then escapes the next character, and a stored "\'" would end a quoted value early.
@@ -93,7 +129,8 @@ struct PostgresConnection::Session {
     }
     work.commit();
   }
-  pqxx::connection connection;
+  PGconn* raw = nullptr;  // libpqxx's own handle, for pipeline mode
+  pqxx::basic_connection_base<HandleTelling> connection;
   pqxx::quiet_errorhandler quiet;
 };
 
@@ -114,7 +151,7 @@ PostgresConnection::PostgresConnection(std::string connectionText)
                                     "from pg_control_system()")[0][0]
                                     .as<std::string>();
   } catch (const Failure&) {
-    pqxx::connection& c = session_->connection;
+    pqxx::connection_base& c = session_->connection;
     identity_ = std::string("postgresql://") + (c.hostname() ? c.hostname() : "") + ":" +
                 (c.port() ? c.port() : "") + "/" + c.dbname();
   }
@@ -130,41 +167,69 @@ pqxx::result PostgresConnection::Execute() {
   if (!IsOpen()) {
     // A new session would run the rest of a run in autocommit, outside its transaction.
     if (inRun_) throw LostFailure("the run's transaction ended with it");
-    session_.reset();
+    DropSession();
     session_ = OpenSession(connectionText_);
   }
-  return Run(TranslateBracketNames(sql_));
+  return RunReusing(TranslateBracketNames(sql_));
 }
 
-pqxx::result PostgresConnection::Run(const std::string& statement) {
+void PostgresConnection::DropSession() {
+  session_.reset();
+  prepared_.clear();
+  seen_.clear();
+}
+
+void PostgresConnection::SetReusePrepared(bool on) { reuse_ = on; }
+
+pqxx::result PostgresConnection::RunReusing(const std::string& statement) {
+  if (!reuse_) return Run(statement);
+  if (const auto found = prepared_.find(statement); found != prepared_.end()) {
+    return Run(statement, &found->second);
+  }
+  // Only the hash of a text run once is remembered: most texts (an item's insert) never come
+  // again. A collision only prepares a text that did not need it.
+  if (seen_.size() > 100000) seen_.clear();
+  if (seen_.insert(std::hash<std::string>{}(statement)).second ||
+      prepared_.size() >= kPreparedTexts) {
+    return Run(statement);
+  }
+  const std::string name = "oq_" + std::to_string(prepared_.size() + 1);
+  // libpqxx prepares it on the server when it first runs, and again on a new session.
+  session_->connection.prepare(name, statement);
+  return Run(statement, &prepared_.emplace(statement, name).first->second);
+}
+
+pqxx::result PostgresConnection::Run(const std::string& statement,
+                                     const std::string* preparedName) {
   try {
     // A nontransaction sends the statement as it is: in autocommit, or inside the transaction
     // that BeginRun opened on the session.
     pqxx::nontransaction work(session_->connection);
     // The extended protocol runs exactly one statement: a second one in the text is an error.
-    pqxx::result rows = work.exec_params(statement);
+    pqxx::result rows =
+        preparedName != nullptr ? work.exec_prepared(*preparedName) : work.exec_params(statement);
     work.commit();
     return rows;
   } catch (const pqxx::broken_connection& e) {
-    session_.reset();
+    DropSession();
     throw LostFailure(FirstLine(e.what()));
   } catch (const pqxx::sql_error& e) {
     // A session ended by the server (an administrator's termination, a shutdown) arrives as an
     // error of the statement that was running; the session is unusable afterwards all the same.
     if (!session_->connection.is_open()) {
-      session_.reset();
+      DropSession();
       throw LostFailure(ServerMessage(e.what()));
     }
     throw PostgresFailure(ServerMessage(e.what()));
   } catch (const std::exception& e) {
-    if (session_ && !session_->connection.is_open()) session_.reset();
+    if (session_ && !session_->connection.is_open()) DropSession();
     throw PostgresFailure(FirstLine(e.what()));
   }
 }
 
 void PostgresConnection::BeginRun() {
   if (!IsOpen()) {
-    session_.reset();
+    DropSession();
     session_ = OpenSession(connectionText_);
   }
   // Read committed whatever the default: a run that waited for a number's lock must see what the
@@ -252,6 +317,105 @@ Variant PostgresConnection::ejecutar() {
     return Variant::LongLong(static_cast<std::int64_t>(count));
   }
   return Variant::Long(static_cast<std::int32_t>(count));
+}
+
+std::optional<connectors::Refused> PostgresConnection::RunOneByOne(
+    const std::vector<std::string>& statements) {
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    put_sql(statements[i]);
+    try {
+      ejecutar();
+    } catch (const Failure& failure) {
+      return connectors::Refused{i, failure};
+    }
+  }
+  return std::nullopt;
+}
+
+bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
+                                  const std::function<void(std::size_t, PGresult*)>& answer) {
+  PGconn* const conn = session_->raw;
+  if (statements.size() > kMaxBatch || conn == nullptr || PQenterPipelineMode(conn) != 1) {
+    return false;
+  }
+  // Each statement is its own extended-protocol query, as Run sends it; one sync at the end. A
+  // refused one makes the server skip the rest up to the sync (and fails a transaction).
+  bool sent = true;
+  for (const std::string& statement : statements) {
+    const std::string text = TranslateBracketNames(statement);
+    sent = sent &&
+           PQsendQueryParams(conn, text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+  }
+  sent = sent && PQpipelineSync(conn) == 1;
+  std::string lost;
+  for (std::size_t i = 0; sent && i <= statements.size(); ++i) {
+    PGresult* const result = PQgetResult(conn);
+    if (result == nullptr) {
+      lost = FirstLine(PQerrorMessage(conn));
+      break;
+    }
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_FATAL_ERROR && PQstatus(conn) != CONNECTION_OK) {
+      lost = FirstLine(PQresultErrorMessage(result));
+    } else if (i < statements.size()) {
+      answer(i, result);
+    }
+    PQclear(result);
+    if (status == PGRES_PIPELINE_SYNC || !lost.empty()) break;
+    // Each query's results end with a null one.
+    if (PGresult* end = PQgetResult(conn)) PQclear(end);
+  }
+  if (!sent || !lost.empty() || PQexitPipelineMode(conn) != 1 || PQstatus(conn) != CONNECTION_OK) {
+    if (lost.empty()) lost = FirstLine(PQerrorMessage(conn));
+    DropSession();
+    throw LostFailure(std::string(WithoutLabel(lost)));
+  }
+  return true;
+}
+
+std::optional<connectors::Refused> PostgresConnection::RunWrites(
+    const std::vector<std::string>& statements) {
+  if (!IsOpen()) {
+    if (inRun_) throw LostFailure("the run's transaction ended with it");
+    return RunOneByOne(statements);  // reopens the session
+  }
+  std::optional<connectors::Refused> refused;
+  const bool pipelined = Pipeline(statements, [&refused](std::size_t i, PGresult* result) {
+    if (!refused && PQresultStatus(result) == PGRES_FATAL_ERROR) {
+      refused =
+          connectors::Refused{i, PostgresFailure(ServerMessage(PQresultErrorMessage(result)))};
+    }
+  });
+  return pipelined ? refused : RunOneByOne(statements);
+}
+
+std::vector<std::shared_ptr<connectors::SnapshotRecordset>> PostgresConnection::RunQueries(
+    const std::vector<std::string>& queries) {
+  std::vector<std::shared_ptr<connectors::SnapshotRecordset>> answers(queries.size());
+  if (!IsOpen() || inRun_) return answers;  // a refusal must not fail the run's transaction
+  Pipeline(queries, [&answers](std::size_t i, PGresult* result) {
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) return;
+    std::vector<std::string> names;
+    for (int c = 0; c < PQnfields(result); ++c) names.emplace_back(PQfname(result, c));
+    std::vector<connectors::SnapshotRecordset::Row> rows(
+        static_cast<std::size_t>(PQntuples(result)));
+    try {
+      for (int r = 0; r < PQntuples(result); ++r) {
+        for (int c = 0; c < PQnfields(result); ++c) {
+          rows[static_cast<std::size_t>(r)].push_back(
+              ValueOf(PQftype(result, c),
+                      std::string_view(PQgetvalue(result, r, c),
+                                       static_cast<std::size_t>(PQgetlength(result, r, c))),
+                      PQgetisnull(result, r, c) != 0));
+        }
+      }
+    } catch (const Failure&) {
+      return;  // a value the component cannot hold: it meets the failure itself
+    }
+    answers[i] = std::make_shared<connectors::SnapshotRecordset>(
+        connectors::SnapshotRecordset::Options{kPostgresSource}, std::move(names), std::move(rows));
+  });
+  return answers;
 }
 
 }  // namespace oq::postgres
