@@ -16,6 +16,7 @@
 #include "host/failure.h"
 #include "host/host_connection.h"
 
+struct pg_conn;    // libpq's PGconn
 struct pg_result;  // libpq's PGresult
 
 namespace oq::postgres {
@@ -120,6 +121,8 @@ class PostgresConnection : public HostConnection,
   // Closes the session and forgets what was prepared in it.
   void DropSession();
   std::optional<connectors::Refused> RunOneByOne(const std::vector<std::string>& statements);
+  // libpq's handle of the open session (null when none).
+  pg_conn* RawHandle() const;
   // Sends `statements` in pipeline mode and hands each one's result to `answer`; false when the
   // session does not take pipelining (nothing was sent). Throws the "lost" Failure.
   bool Pipeline(const std::vector<std::string>& statements,
