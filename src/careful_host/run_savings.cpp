@@ -17,6 +17,7 @@ void RunSavings::Start(connectors::RoundTrips* writes, bool lookups) {
 
 void RunSavings::Stop() {
   answers_.clear();
+  lastShape_.reset();
   held_.clear();
   writes_ = nullptr;
   lookups_ = false;
@@ -26,8 +27,14 @@ std::optional<Variant> RunSavings::Answer(const std::string& sql) const {
   const auto found = answers_.find(sql);
   if (found == answers_.end()) return std::nullopt;
   const Answer_& answer = found->second;
-  return Variant::Object(
-      std::make_shared<connectors::SnapshotRecordset>(answer.options, answer.names, answer.rows));
+  const std::size_t columns = answer.shape->names.size();
+  std::vector<connectors::SnapshotRecordset::Row> rows;
+  for (std::size_t from = 0; columns > 0 && from < answer.values.size(); from += columns) {
+    rows.emplace_back(answer.values.begin() + static_cast<std::ptrdiff_t>(from),
+                      answer.values.begin() + static_cast<std::ptrdiff_t>(from + columns));
+  }
+  return Variant::Object(std::make_shared<connectors::SnapshotRecordset>(
+      answer.shape->options, answer.shape->names, std::move(rows)));
 }
 
 void RunSavings::Remember(const std::string& sql, const Variant& answer) {
@@ -36,7 +43,19 @@ void RunSavings::Remember(const std::string& sql, const Variant& answer) {
   if (rows == nullptr) return;  // a record set of another kind is not copied
   try {
     // Later lookups get record sets of their own; the component reads the one it was given.
-    answers_.emplace(sql, Answer_{rows->options(), rows->Names(), rows->AllRows()});
+    Answer_ kept;
+    std::vector<std::string> names = rows->Names();
+    if (lastShape_ == nullptr || lastShape_->names != names ||
+        lastShape_->options.source != rows->options().source ||
+        lastShape_->options.nameInNotFound != rows->options().nameInNotFound) {
+      lastShape_ = std::make_shared<const Shape>(Shape{rows->options(), std::move(names)});
+    }
+    kept.shape = lastShape_;
+    for (connectors::SnapshotRecordset::Row& row : rows->AllRows()) {
+      for (Variant& value : row) kept.values.push_back(std::move(value));
+    }
+    kept.values.shrink_to_fit();
+    answers_.emplace(sql, std::move(kept));
   } catch (const Failure&) {
     // A value that cannot be read is read by the component itself, and fails there.
   }

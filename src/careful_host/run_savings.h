@@ -57,15 +57,21 @@ class RunSavings {
   std::optional<connectors::Refused> SendHeld();
 
  private:
-  struct Answer_ {
+  // What every answer of one shape shares: the record set's options and column names.
+  struct Shape {
     connectors::SnapshotRecordset::Options options;
     std::vector<std::string> names;
-    std::vector<connectors::SnapshotRecordset::Row> rows;
+  };
+  // One answer, kept small: a run may remember one per item. The values row after row.
+  struct Answer_ {
+    std::shared_ptr<const Shape> shape;
+    std::vector<Variant> values;
   };
   connectors::RoundTrips* writes_ = nullptr;
   connectors::RoundTrips* ncm_ = nullptr;
   bool lookups_ = false;
   std::unordered_map<std::string, Answer_> answers_;
+  std::shared_ptr<const Shape> lastShape_;
   std::vector<std::string> held_;
 };
 
