@@ -10,7 +10,10 @@
 #include "bench_db.h"
 #include "memory.h"
 #ifdef OQ_HAVE_POSTGRES
+#include <pqxx/pqxx>
+
 #include "postgres_target.h"
+#include "relay.h"
 #endif
 #include "raw_sqlite.h"
 #include "scenarios.h"
@@ -263,6 +266,23 @@ TEST(TargetsTest, EachSetupIsCheckedAgainstItsOwnSpeedOnlyWhenMeasured) {
     EXPECT_EQ(speeds, c.speedChecks) << c.engine << " " << c.mode;
   }
 }
+
+#ifdef OQ_HAVE_POSTGRES
+// Through the relay a query waits for the delay both ways, and each query answered before the
+// next one is sent is one round trip.
+TEST(RelayTest, DelaysEachWayAndCountsRoundTrips) {
+  std::string why;
+  if (!PostgresTarget::Reachable(why)) GTEST_SKIP() << "no PostgreSQL server: " << why;
+  DelayRelay relay(DelayRelay::ServerSocket(), std::chrono::milliseconds(5));
+  pqxx::connection connection("host=127.0.0.1 port=" + std::to_string(relay.port()));
+  const long before = relay.roundTrips();
+  const Stopwatch clock;
+  pqxx::nontransaction work(connection);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(work.exec("select 1")[0][0].as<int>(), 1);
+  EXPECT_GE(clock.Seconds(), 3 * 0.010);
+  EXPECT_EQ(relay.roundTrips() - before, 3);
+}
+#endif
 
 TEST(TargetsTest, SizesNotMeasuredAreSaidSo) {
   Report report;
