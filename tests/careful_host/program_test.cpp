@@ -167,7 +167,7 @@ TEST_P(ProgramTest, AFaultOrASignalAtAnyStatementWritesNothingAndKeepPartialKeep
 
 // A kill at any step the program takes on the user's settings store or on the database (the file,
 // or each message to the server) never leaves a mark without its cover sheet; once the program
-// has run again every copy is whole and has its mark.
+// has run again every copy is whole and has its mark and its one entry in the history.
 TEST_P(ProgramTest, AKillAtAnyStepLeavesMarksThatMatchTheCoverSheets) {
   if (std::system("strace -V > /dev/null 2>&1") != 0) GTEST_SKIP() << "strace is not installed";
   SettingsStore::ForCurrentUser().Save("oquardelino", "test", "store", "made");
@@ -190,6 +190,7 @@ TEST_P(ProgramTest, AKillAtAnyStepLeavesMarksThatMatchTheCoverSheets) {
       for (const std::string& copied : {number + "_1", number + "_2"}) {
         SCOPED_TRACE(copied + ", killed at step " + std::to_string(k) + " of " + target[1]);
         EXPECT_TRUE(Marked(copied));
+        EXPECT_EQ(SettingsStore::ForCurrentUser().History({}, copied).size(), 1u);
         EXPECT_EQ(std::tuple(db_->Count("caratula", copied), db_->Count("facturas", copied),
                              db_->Count("subitems", copied)),
                   std::tuple(1, 2, 3));

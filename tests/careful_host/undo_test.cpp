@@ -46,6 +46,7 @@ TEST_P(UndoTest, AnUndoLeavesTheDatabaseRowForRowAsBeforeTheCopyAndTheHistorySay
       "items": 3, "fob": 7.25, "undone": null})"));
   ASSERT_EQ(Undo({"--run", runs[0]["run"].dump(), "--json"}), 0) << err_;
   EXPECT_EQ(nlohmann::json::parse(out_)["undone"].size(), 2u);
+  EXPECT_EQ(History("C")[0]["internos"][0]["option"], "con-lapi");
   ASSERT_EQ(Undo({"C"}), 0) << err_;
   EXPECT_EQ(out_, "undone C (run " + std::to_string(runs[0]["run"].get<int>() + 1) +
                       "): 2 items, FOB 58.5\n");
