@@ -115,7 +115,11 @@ UndoResult RunUndo(const UndoRequest& request,
     database = control->DatabaseIdentity();
     std::vector<std::string> problems;
     result.targets = FindTargets(store, request, database, problems);
-    if (!problems.empty()) return Stopped(2, "not-recorded", problems.front());
+    if (!problems.empty()) {
+      std::string all;
+      for (const std::string& problem : problems) all += (all.empty() ? "" : "; ") + problem;
+      return Stopped(2, "not-recorded", all + "; nothing was deleted");
+    }
     if (!confirm(result.targets))
       return Stopped(2, "not-confirmed",
                      "not confirmed (--yes undoes without asking): nothing was deleted");
@@ -127,9 +131,11 @@ UndoResult RunUndo(const UndoRequest& request,
       bool referenced = false;
       for (const UndoTarget& target : result.targets) {
         control->LockNumber(target.interno.interno);
-        for (std::string& why : Objections(db, keys, target, referenced)) {
-          result.refused.emplace_back(target.interno.interno, std::move(why));
+        std::string why;
+        for (const std::string& objection : Objections(db, keys, target, referenced)) {
+          why += (why.empty() ? "" : ", ") + objection;
         }
+        if (!why.empty()) result.refused.emplace_back(target.interno.interno, why);
       }
       if (!result.refused.empty()) {
         control->RollbackRun();

@@ -30,7 +30,8 @@ struct UndoResult {
   std::string code;   // why not (empty when done): not-recorded, changed, referenced, ...
   std::string error;  // the sentence a user reads
   std::vector<UndoTarget> targets;
-  // Each interno that stopped the undo, with what changed or refers to it.
+  // Each interno that stopped the undo, with what changed or refers to it ("1 item edited, 2
+  // invoices added").
   std::vector<std::pair<std::string, std::string>> refused;
 };
 

@@ -93,6 +93,10 @@ TEST_P(UndoTest, AnInternoChangedOrReferredToIsRefusedWithNothingDeleted) {
     EXPECT_EQ(Dump(), before);
     EXPECT_TRUE(Marked(number));
   }
+  // Several internos go together or not at all.
+  ASSERT_EQ(Run(CopyArgs({"--new", "Z"})), 0) << err_;
+  EXPECT_EQ(Undo({"Z", "V0"}), 2);
+  EXPECT_EQ(db_->Count("caratula", "Z") + db_->Count("caratula", "V0"), 2);
 }
 
 // Killed at any step it takes on the store or the database, an undo leaves the interno whole or
