@@ -26,6 +26,8 @@ int main(int argc, char** argv) {
   oq::app::AddSettingCommand(app, exitStatus);
   oq::app::AddPreviewCommand(app, exitStatus);
   oq::app::AddSplitCommand(app, exitStatus);
+  oq::app::AddHistoryCommand(app, exitStatus);
+  oq::app::AddUndoCommand(app, exitStatus);
   oq::app::AddCompletionCommand(app, exitStatus);
   try {
     app.parse(argc, argv);
@@ -34,10 +36,10 @@ int main(int argc, char** argv) {
     const auto chosen = app.get_subcommands();
     const std::string command = chosen.empty() ? "" : chosen.front()->get_name();
     const std::string message = oq::app::ExplainParseError(app, e);
-    if (command == "copy" && std::any_of(argv, argv + argc, [](const char* arg) {
-          return std::string_view(arg) == "--json";
-        })) {
-      oq::app::PrintCopyJsonError(message);
+    if (std::any_of(argv, argv + argc,
+                    [](const char* arg) { return std::string_view(arg) == "--json"; })) {
+      if (command == "copy") oq::app::PrintCopyJsonError(message);
+      if (command == "history" || command == "undo") oq::app::PrintJsonError(message);
     }
     std::cerr << "oquardelino" << (command.empty() ? "" : " " + command) << ": " << message
               << "\nRun 'oquardelino" << (command.empty() ? "" : " " + command)

@@ -139,14 +139,15 @@ bool SameTarget(int a, int b) {
 std::unique_ptr<RunGuard> MakeProgramRunGuard(std::shared_ptr<HostConnection> internos,
                                               connectors::TransactionControl* control,
                                               std::function<void(const std::string&)> warn,
-                                              std::function<void(bool writing)> onWriting) {
+                                              std::function<void(bool writing)> onWriting,
+                                              const std::string& source) {
   RunGuardHooks hooks;
   hooks.pendingSignal = &PendingSignal;
   hooks.onWriting = std::move(onWriting);
   hooks.warn = std::move(warn);
   if (control != nullptr) {
     hooks.ledger = std::make_shared<StoreMarkLedger>(SettingsStore::ForCurrentUser(),
-                                                     control->DatabaseIdentity());
+                                                     control->DatabaseIdentity(), internos, source);
   }
   return std::make_unique<RunGuard>(std::move(internos), control, std::move(hooks));
 }
@@ -157,12 +158,13 @@ CopyResult RunCopySession(const SessionDatabases& databases,
   auto platform = std::make_shared<ConsolePlatform>(boxes);
   auto view = std::make_shared<CommandView>(log);
   const std::string prefix = "oquardelino " + request.command + ": ";
-  const std::unique_ptr<RunGuard> guardOwner =
-      MakeProgramRunGuard(databases.internos, request.keepPartial ? nullptr : control,
-                          [&notes, view, prefix](const std::string& line) {
-                            view->Finish();
-                            notes << prefix << line << '\n';
-                          });
+  const std::unique_ptr<RunGuard> guardOwner = MakeProgramRunGuard(
+      databases.internos, request.keepPartial ? nullptr : control,
+      [&notes, view, prefix](const std::string& line) {
+        view->Finish();
+        notes << prefix << line << '\n';
+      },
+      {}, request.source);
   RunGuard& guard = *guardOwner;
   guard.SetOnDiscarded([&notes, view, prefix](const std::string& line, CopyContext*) {
     view->Finish();

@@ -34,6 +34,15 @@ nlohmann::ordered_json CopyResultJson(const CopyResult& result,
   return out;
 }
 
+nlohmann::ordered_json CommandJson(const std::string& code, const std::string& message) {
+  nlohmann::ordered_json out;
+  out["version"] = 1;
+  out["ok"] = code.empty();
+  out["error"] = code.empty() ? nlohmann::ordered_json(nullptr)
+                              : nlohmann::ordered_json{{"code", code}, {"message", message}};
+  return out;
+}
+
 std::string JsonText(const nlohmann::ordered_json& json) {
   return json.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }

@@ -24,6 +24,10 @@ nlohmann::ordered_json MessagesJson(const std::vector<ConsolePlatform::Message>&
 nlohmann::ordered_json CopyResultJson(const CopyResult& result,
                                       const std::optional<std::string>& error = std::nullopt);
 
+// The frame every command's JSON object starts with: {"version": 1, "ok": true, "error": null},
+// or, with `code`, "ok": false and "error": {"code", "message"}. The command's fields follow.
+nlohmann::ordered_json CommandJson(const std::string& code = {}, const std::string& message = {});
+
 // `json` on one line. Texts read from a database need not be valid UTF-8: what is not is shown
 // as the replacement character rather than failing the output.
 std::string JsonText(const nlohmann::ordered_json& json);

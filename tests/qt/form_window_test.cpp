@@ -190,7 +190,8 @@ TEST_F(QtDialogTest, AGuardedRunHoldsNoLockWhileABoxWaits) {
   ::setenv("XDG_CONFIG_HOME", db.folder().c_str(), 1);
   db.InsertInterno("A", 1, 2, 3);  // no position of its items is in ncm: con LAPI keeps none
   auto faulty = std::make_shared<test::FaultyConnection>(db.internos());
-  faulty->failAt(3).signalAt(17, SIGTERM);  // the first run's cover sheet; the fourth run
+  // The first run's cover sheet; the fourth run (past the three reads of each run's record).
+  faulty->failAt(3).signalAt(23, SIGTERM);
   auto* control = dynamic_cast<connectors::TransactionControl*>(db.internos().get());
   auto guard = careful::MakeProgramRunGuard(faulty, control, {}, careful::SpanWhileWriting());
   test::SetUpSession(guard->connection(), db.ncm(), "A", test::MakeDataAccessManager());

@@ -54,6 +54,9 @@ class SnapshotRecordset : public Recordset {
   SnapshotRecordset(Options options, std::vector<std::string> names, std::vector<Row> rows);
 
   Field& Fields(const std::string& name) override;
+  // The columns in statement order, for a host that reads whole rows whatever their columns.
+  std::size_t FieldCount() const { return fields_.size(); }
+  Field& FieldAt(std::size_t column) { return *fields_.at(column); }
   bool Eof() const override;
   void MoveFirst() override;
   void MoveNext() override;
