@@ -24,7 +24,4 @@ void AddSplitCommand(CLI::App& app, int& exitStatus);
 // Hidden: `completion bash` prints the shell completion of every command registered on `app`.
 void AddCompletionCommand(CLI::App& app, int& exitStatus);
 
-// Prints the one JSON object of `copy --json` for a command line that was refused (exit 2).
-void PrintCopyJsonError(const std::string& message);
-
 }  // namespace oq::app

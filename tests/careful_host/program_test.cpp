@@ -14,18 +14,19 @@
 #include <thread>
 
 #include "careful_host/connection_url.h"
-#include "connectors/sqlite/sqlite_connection.h"
 #include "careful_host/copy_session.h"
+#include "careful_host/interrupts.h"
+#include "careful_host/json_envelope.h"
+#include "careful_host/main_session.h"
+#include "careful_host/preview.h"
+#include "connectors/sqlite/sqlite_connection.h"
 #include "demo/demo_data.h"
 #include "demo/demo_databases.h"
 #include "engine/table_layouts.h"
 #include "host/class_identity.h"
 #include "host/component_registry.h"
 #include "host/failure.h"
-#include "careful_host/interrupts.h"
-#include "careful_host/main_session.h"
 #include "platform/settings_store.h"
-#include "careful_host/preview.h"
 #include "support/faulty_connection.h"
 #include "support/test_database.h"
 
@@ -142,10 +143,11 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
   }
 
   // The session on `source`, one F11 per (option, number), through `internos`; its lines in notes_.
-  careful::CopyResult Session(const std::string& source, std::vector<careful::CopyRequest::Press> presses,
-                          const char* copies = "1",
-                          std::shared_ptr<HostConnection> internos = nullptr,
-                          bool keepPartial = false) {
+  careful::CopyResult Session(const std::string& source,
+                              std::vector<careful::CopyRequest::Press> presses,
+                              const char* copies = "1",
+                              std::shared_ptr<HostConnection> internos = nullptr,
+                              bool keepPartial = false) {
     careful::CopyRequest request;
     request.source = source;
     request.date = "'2024-05-17'";
@@ -154,8 +156,8 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
     std::tie(request.copiesText, request.keepPartial) = std::tuple(copies, keepPartial);
     std::ostringstream notes;
     auto* control = dynamic_cast<connectors::TransactionControl*>(db_->internos().get());
-    auto result = careful::RunCopySession({internos ? internos : db_->internos(), db_->ncm()}, control,
-                                      request, nullptr, nullptr, notes);
+    auto result = careful::RunCopySession({internos ? internos : db_->internos(), db_->ncm()},
+                                          control, request, nullptr, nullptr, notes);
     notes_ = notes.str();
     return result;
   }
@@ -189,8 +191,8 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
   }
   careful::Preview PreviewOf(const std::string& source) {
     const ObjectRef dam = CreateObject(std::string(identity::kDataAccessManagerProgId));
-    return careful::BuildPreview(*db_->internos(), *db_->ncm(), dynamic_cast<DataAccessManager&>(*dam),
-                             source, ".");
+    return careful::BuildPreview(*db_->internos(), *db_->ncm(),
+                                 dynamic_cast<DataAccessManager&>(*dam), source, ".");
   }
 
   std::unique_ptr<TestDatabase> db_;
@@ -200,7 +202,9 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
 TEST_P(ProgramTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   db_->Execute("update caratula set fobdivisas = 12.5 where interno = 'A'");
   EXPECT_EQ(CopyJson({"--new", "B1", "--date", "'2024-05-17'"}, 0),
-            nlohmann::json::parse(R"({"log": "Proceso terminado...", "copias": "1",
+            nlohmann::json::parse(
+                R"({"version": ")" + careful::ProgramVersion() +
+                R"(", "ok": true, "error": null, "log": "Proceso terminado...", "copias": "1",
       "messages": [{"style": 64, "prompt": "Fin del Proceso"}], "pointer": 1,
       "created": [{"interno": "B1", "items": 3, "fob": 12.5}]})"));
   EXPECT_TRUE(SameValue(db_->CaratulaRow("B1").value()[37], Variant::String("2024-05-17")));
@@ -211,10 +215,29 @@ TEST_P(ProgramTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   EXPECT_EQ(Run({OQ_PROGRAM, "setting", "TRELVO", "PROCESOS", "B9"}), 1);
   EXPECT_EQ(out_, "");
 
-  // Exit 1 and 2 print one object too; only a refusal has an error.
-  EXPECT_EQ(CopyJson({"--new", "B1"}, 1)["created"], nlohmann::json::array());
-  EXPECT_EQ(CopyJson({"--new", "B2", "--sorce", "x"}, 2)["error"],
-            "unknown option --sorce (did you mean --source?)");
+  // Every exit of every command prints one object, with the code of what went wrong.
+  db_->Insert("caratula", "EMPTY", TestDatabase::SampleCaratula(1));
+  const std::tuple<std::vector<std::string>, int, const char*> failures[] = {
+      {CopyArgs({"--new", "B1"}), 1, "number-taken"},
+      {CopyArgs({"--new", "B2", "--source", "EMPTY", "--option", "sin-lapi"}), 1, "run-failed"},
+      {CopyArgs({"--new", "B2", "--sorce", "x"}), 2, "bad-argument"},
+      {CopyArgs({"--new", " B2"}), 2, "bad-argument"},
+      {CopyArgs({"--new", "B2", "--source", "NONE"}), 2, "check-failed"},
+      {{OQ_PROGRAM, "preview", "--internos", db_->internosUrl(), "--bogus"}, 2, "bad-argument"},
+      {{OQ_PROGRAM, "split", "--internos", db_->internosUrl()}, 2, "bad-argument"},
+      {{OQ_PROGRAM, "setting", "trelvo", "procesos", "b9"}, 1, "not-found"}};
+  for (auto [args, status, code] : failures) {
+    args.push_back("--json");
+    EXPECT_EQ(Run(args), status) << out_ << err_;
+    const auto json = nlohmann::json::parse(out_);
+    EXPECT_EQ(std::tie(json["version"], json["ok"], json["error"]["code"]),
+              std::tuple(careful::ProgramVersion(), false, code))
+        << out_;
+  }
+  EXPECT_EQ(nlohmann::json::parse(out_)["value"], nullptr);
+  EXPECT_EQ(Run({OQ_PROGRAM, "setting", "trelvo", "procesos", "b1"}), 0);  // names in any case
+  EXPECT_EQ(Run({OQ_PROGRAM, "copi"}), 2);
+  EXPECT_TRUE(Has(err_, "unknown command copi (did you mean copy?)"));
   // The copies box as typed follows the user's locale.
   EXPECT_EQ(CopyJson({"--new", "P", "--copies-as-typed", "2.5"}, 0)["copias"], "2.5");
   ::setenv("LC_ALL", "es_AR.UTF-8", 1);
@@ -227,7 +250,7 @@ TEST_P(ProgramTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   EXPECT_EQ(Run(CopyArgs({"--new", "N", "--copies", "2"})), 1);
   EXPECT_EQ(out_,
             "Procesando...\nProcesando...El interno N_2 ya Existe! .-\nProceso terminado...\n"
-            "created N_1: 3 items, FOB 12.5\n");
+            "created N_1: 3 items, FOB 12.50\n");
   EXPECT_EQ(err_, "[style 64] Fin del Proceso\n");
 }
 
@@ -248,6 +271,8 @@ TEST_P(ProgramTest, ExitStatusAndRefusals) {
       {{"--new", "B", "--copies", "51"}, 2, "add --yes"},
       {{"--new", ""}, 2, "--new must name the new interno"},
       {{"--new", "  "}, 2, "empty or all blanks"},
+      {{"--new", "B "}, 2, "has blanks before or after it"},
+      {{"--new", " K", "--number-as-typed"}, 0, ""},
       {{"--new", "B", "--date", "2025-02-30"}, 2, "not '2025-02-30'"},
       {{"--new", "B", "--date", "31/01/2025"}, 2, "--date takes a calendar date as YYYY-MM-DD"},
       {{"--new", "LONGNUMBER", "--max-length", "4"}, 2, "longer than --max-length 4"},
