@@ -23,5 +23,7 @@ void AddPreviewCommand(CLI::App& app, int& exitStatus);
 void AddSplitCommand(CLI::App& app, int& exitStatus);
 // Hidden: `completion bash` prints the shell completion of every command registered on `app`.
 void AddCompletionCommand(CLI::App& app, int& exitStatus);
+// Hidden: `man-page` prints the COMMANDS section of the man page, in roff.
+void AddManPageCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace oq::app

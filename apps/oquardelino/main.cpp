@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   oq::app::AddPreviewCommand(app, exitStatus);
   oq::app::AddSplitCommand(app, exitStatus);
   oq::app::AddCompletionCommand(app, exitStatus);
+  oq::app::AddManPageCommand(app, exitStatus);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
