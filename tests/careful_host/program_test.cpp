@@ -118,9 +118,12 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
     EXPECT_EQ(Run(CopyArgs(args)), status) << out_ << err_;
     return nlohmann::json::parse(out_);
   }
-  // A licence-filtered copy to `number`, started; its errors go to the file `err`.
-  pid_t StartCopy(const std::string& number, const std::string& err) {
-    return Start(CopyArgs({"--option", "con-lapi", "--new", number}), "/dev/null", file(err));
+  // A licence-filtered copy to `number`, started; its errors go to the file `err`, and with
+  // `json` its object to out.txt.
+  pid_t StartCopy(const std::string& number, const std::string& err, bool json = false) {
+    std::vector<std::string> args = CopyArgs({"--option", "con-lapi", "--new", number});
+    if (json) args.push_back("--json");
+    return Start(args, json ? file("out.txt") : "/dev/null", file(err));
   }
   std::filesystem::path file(const std::string& name) const { return db_->folder() / name; }
   // True while a run of another program holds its transaction's lock.
@@ -320,7 +323,7 @@ TEST_P(ProgramTest, TwoProgramsCopyingToOneNumberMakeExactlyOneCopy) {
 TEST_P(ProgramTest, ASignalMidRunWritesNothingAndTheSameCommandThenCopies) {
   db_->MultiplyLicensedItems("A", 12);  // 12,288 items
   for (const int signal : {SIGINT, SIGTERM}) {
-    const pid_t pid = StartCopy("N", "err.txt");
+    const pid_t pid = StartCopy("N", "err.txt", true);
     // The checks before a run take the write lock for a moment too: wait until it is held.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (int held = 0; held < 5 && std::chrono::steady_clock::now() < deadline;) {
@@ -330,6 +333,7 @@ TEST_P(ProgramTest, ASignalMidRunWritesNothingAndTheSameCommandThenCopies) {
     ::kill(pid, signal);
     EXPECT_EQ(Wait(pid), 128 + signal);
     EXPECT_TRUE(Has(ReadFile(file("err.txt")), "Nothing was written: the run was interrupted by"));
+    EXPECT_EQ(nlohmann::json::parse(ReadFile(file("out.txt")))["error"]["code"], "interrupted");
     EXPECT_EQ(db_->Count("subitems", "N") + db_->Count("caratula", "N"), 0);
   }
   ASSERT_EQ(Wait(StartCopy("N", "err.txt")), 0) << ReadFile(file("err.txt"));
