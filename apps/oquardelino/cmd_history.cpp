@@ -5,6 +5,7 @@
 #include <string>
 
 #include "careful_host/history.h"
+#include "careful_host/json_envelope.h"
 #include "careful_host/reports.h"
 #include "commands.h"
 
@@ -25,9 +26,8 @@ int ShowHistory(const HistoryOptions& options) {
     const auto runs =
         careful::ReadHistory(SettingsStore::ForCurrentUser(), identity, options.number);
     if (options.json) {
-      auto out = careful::CommandJson();
-      out["runs"] = careful::HistoryJson(runs);
-      std::cout << careful::JsonText(out) << '\n';
+      std::cout << careful::EnvelopeText(std::nullopt, {{"runs", careful::HistoryJson(runs)}})
+                << '\n';
     } else {
       careful::PrintHistory(std::cout, runs);
     }
@@ -35,19 +35,15 @@ int ShowHistory(const HistoryOptions& options) {
   } catch (const std::exception& e) {  // Refusal, or Failure: the store cannot be read
     std::cerr << "oquardelino history: " << e.what() << '\n';
     if (options.json) {
-      auto out = careful::CommandJson("refused", e.what());
-      out["runs"] = nlohmann::ordered_json::array();
-      std::cout << careful::JsonText(out) << '\n';
+      std::cout << careful::EnvelopeText(careful::RefusalError(e),
+                                         {{"runs", nlohmann::ordered_json::array()}})
+                << '\n';
     }
     return kExitUsage;
   }
 }
 
 }  // namespace
-
-void PrintJsonError(const std::string& message) {
-  std::cout << careful::JsonText(careful::CommandJson("usage", message)) << '\n';
-}
 
 void AddHistoryCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<HistoryOptions>();

@@ -4,9 +4,11 @@
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "careful_host/json_envelope.h"
 #include "careful_host/reports.h"
 #include "careful_host/undo.h"
 #include "commands.h"
@@ -35,7 +37,7 @@ bool Confirm(const UndoOptions& options, const std::vector<careful::UndoTarget>&
 int RunUndo(const UndoOptions& options) {
   careful::UndoResult result;
   if (options.numbers.empty() && options.run.empty()) {
-    result.code = "usage";
+    result.code = careful::error_code::kBadArgument;
     result.error = "name the internos to undo, or --run ID";
   } else {
     result = careful::RunUndo(
@@ -49,9 +51,9 @@ int RunUndo(const UndoOptions& options) {
     }
   }
   if (options.json) {
-    auto out = careful::CommandJson(result.code, result.error);
-    out.update(careful::UndoJson(result));
-    std::cout << careful::JsonText(out) << '\n';
+    std::optional<careful::CommandError> error;
+    if (!result.code.empty()) error = careful::CommandError{result.code, result.error};
+    std::cout << careful::EnvelopeText(error, careful::UndoJson(result)) << '\n';
   } else {
     careful::PrintUndo(std::cout, result);
   }

@@ -25,10 +25,7 @@ void AddHistoryCommand(CLI::App& app, int& exitStatus);
 void AddUndoCommand(CLI::App& app, int& exitStatus);
 // Hidden: `completion bash` prints the shell completion of every command registered on `app`.
 void AddCompletionCommand(CLI::App& app, int& exitStatus);
-
-// Prints the one JSON object of `copy --json` for a command line that was refused (exit 2).
-void PrintCopyJsonError(const std::string& message);
-// Prints the frame of a refused command's JSON (careful::CommandJson) for a bad command line.
-void PrintJsonError(const std::string& message);
+// Hidden: `man-page` prints the COMMANDS section of the man page, in roff.
+void AddManPageCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace oq::app

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "careful_host/json_envelope.h"
 #include "commands.h"
 #include "parse_errors.h"
 #include "version_text.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   oq::app::AddHistoryCommand(app, exitStatus);
   oq::app::AddUndoCommand(app, exitStatus);
   oq::app::AddCompletionCommand(app, exitStatus);
+  oq::app::AddManPageCommand(app, exitStatus);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -38,8 +40,9 @@ int main(int argc, char** argv) {
     const std::string message = oq::app::ExplainParseError(app, e);
     if (std::any_of(argv, argv + argc,
                     [](const char* arg) { return std::string_view(arg) == "--json"; })) {
-      if (command == "copy") oq::app::PrintCopyJsonError(message);
-      if (command == "history" || command == "undo") oq::app::PrintJsonError(message);
+      std::cout << oq::careful::EnvelopeText(
+                       oq::careful::CommandError{oq::careful::error_code::kBadArgument, message})
+                << '\n';
     }
     std::cerr << "oquardelino" << (command.empty() ? "" : " " + command) << ": " << message
               << "\nRun 'oquardelino" << (command.empty() ? "" : " " + command)

@@ -158,19 +158,19 @@ CopyResult RunCopySession(const SessionDatabases& databases,
   auto platform = std::make_shared<ConsolePlatform>(boxes);
   auto view = std::make_shared<CommandView>(log);
   const std::string prefix = "oquardelino " + request.command + ": ";
-  const std::unique_ptr<RunGuard> guardOwner = MakeProgramRunGuard(
-      databases.internos, request.keepPartial ? nullptr : control,
-      [&notes, view, prefix](const std::string& line) {
-        view->Finish();
-        notes << prefix << line << '\n';
-      },
-      {}, request.source);
-  RunGuard& guard = *guardOwner;
-  guard.SetOnDiscarded([&notes, view, prefix](const std::string& line, CopyContext*) {
+  std::unique_ptr<ProgressMeter> meter;
+  // The program's own lines start on a line of their own, the progress line (and a ^C the
+  // terminal echoed at its end) erased first.
+  const auto note = [&notes, &meter, view, prefix](const std::string& line) {
+    if (meter) meter->Finish();
     view->Finish();
     notes << prefix << line << '\n';
-  });
-  std::unique_ptr<ProgressMeter> meter;
+  };
+  const std::unique_ptr<RunGuard> guardOwner =
+      MakeProgramRunGuard(databases.internos, request.keepPartial ? nullptr : control, note, {},
+                          request.source);
+  RunGuard& guard = *guardOwner;
+  guard.SetOnDiscarded([note](const std::string& line, CopyContext*) { note(line); });
   std::shared_ptr<HostConnection> ncm = databases.ncm;
   // When both streams reach one screen, pipe or file, a box or a progress line must not land at
   // the end of an open log line; the break goes to standard error, so the log stays exact.
@@ -210,6 +210,9 @@ CopyResult RunCopySession(const SessionDatabases& databases,
           inSpan(std::move(runs.sinLAPI))};
 
   std::shared_ptr<frmMAIN> form;
+  platform->SetQuietEnd([&form, shown = platform.get(), view] {
+    return form && RunSucceeded(form->get_txtLOG(), shown->messages(), view->logTexts());
+  });
   if (!request.morePresses.empty()) guard.BeginBatch();
   view->SetScript([&request](frmMAIN& shown) {
     shown.Text1().setText(request.newNumber);
@@ -246,12 +249,14 @@ CopyResult RunCopySession(const SessionDatabases& databases,
                         : kExitRunFailed;
   } catch (const Failure& failure) {
     view->Finish();
-    notes << prefix << failure.number() << " - " << failure.description() << " ("
-          << failure.source() << ")\n";
+    result.failure = std::to_string(failure.number()) + " - " + failure.description() + " (" +
+                     failure.source() + ")";
+    notes << prefix << result.failure << '\n';
   } catch (const std::exception& e) {
     // Not a failure of the component's own kind (a host object gone wrong): the run did not end.
     view->Finish();
-    notes << prefix << e.what() << '\n';
+    result.failure = e.what();
+    notes << prefix << result.failure << '\n';
   }
   if (meter) meter->Finish();
   result.outcome = guard.lastOutcome();
@@ -274,6 +279,7 @@ CopyResult RunCopySession(const SessionDatabases& databases,
   result.messages = platform->messages();
   result.pointer = platform->pointer();
   // The session holds the connections and the form; release them before the databases close.
+  platform->SetQuietEnd({});
   SetMainFormFactory({});
   basGLOBAL::Reset();
   return result;

@@ -49,6 +49,8 @@ struct CopyResult {
   std::optional<int> pointer;
   std::optional<RunOutcome> outcome;  // of the F11 run, when it ran
   std::vector<CreatedInterno> created;
+  // The component's failure that ended the session before its end, as the notes said it.
+  std::string failure;
 };
 
 // The guard the program's commands run copies under: `control` (null: keep partial copies), the

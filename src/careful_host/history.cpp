@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "careful_host/connection_url.h"
+#include "careful_host/preview_output.h"
 #include "careful_host/request_checks.h"
 #include "connectors/common/transaction_control.h"
 #include "engine/conversions.h"
@@ -58,7 +59,7 @@ void PrintHistory(std::ostream& out, const std::vector<HistoryRun>& runs) {
       const RecordedInterno& interno = run.record.internos[i];
       out << "  " << interno.interno << " (" << interno.option << "): " << interno.print.items
           << (interno.print.items == 1 ? " item" : " items") << ", FOB "
-          << rt::NumberToText(interno.print.fob, ".");
+          << FobText(interno.print.fob);
       if (run.undone[i] != 0) out << ", undone " << UtcText(run.undone[i]);
       out << '\n';
     }

@@ -7,8 +7,10 @@
 #include "careful_host/foreign_refs.h"
 #include "careful_host/history.h"
 #include "careful_host/interrupts.h"
+#include "careful_host/json_envelope.h"
 #include "careful_host/main_session.h"
 #include "careful_host/mark_ledger.h"
+#include "careful_host/preview_output.h"
 #include "connectors/common/transaction_control.h"
 #include "engine/conversions.h"
 #include "engine/sql_text.h"
@@ -98,11 +100,11 @@ UndoResult RunUndo(const UndoRequest& request,
   try {
     OpenDatabases(databases, request.internosUrl, request.internosUrl);
   } catch (const std::exception& e) {
-    return Stopped(2, "refused",
+    return Stopped(2, error_code::kCheckFailed,
                    "cannot open the database " + request.internosUrl + ": " + e.what());
   }
   auto* control = dynamic_cast<connectors::TransactionControl*>(databases.internos.get());
-  if (control == nullptr) return Stopped(2, "refused", "this database keeps no history");
+  if (control == nullptr) return Stopped(2, error_code::kCheckFailed, "this database keeps no history");
   PrepareDatabases(databases, [&notes](const std::string& line) {
     notes << "oquardelino undo: " << line << '\n';
   });
@@ -118,10 +120,10 @@ UndoResult RunUndo(const UndoRequest& request,
     if (!problems.empty()) {
       std::string all;
       for (const std::string& problem : problems) all += (all.empty() ? "" : "; ") + problem;
-      return Stopped(2, "not-recorded", all + "; nothing was deleted");
+      return Stopped(2, error_code::kNotRecorded, all + "; nothing was deleted");
     }
     if (!confirm(result.targets))
-      return Stopped(2, "not-confirmed",
+      return Stopped(2, error_code::kNotConfirmed,
                      "not confirmed (--yes undoes without asking): nothing was deleted");
     InstallInterruptHandlers();
     RunSpan span;
@@ -140,7 +142,7 @@ UndoResult RunUndo(const UndoRequest& request,
       if (!result.refused.empty()) {
         control->RollbackRun();
         const auto& [number, why] = result.refused.front();
-        return {2, referenced ? "referenced" : "changed",
+        return {2, referenced ? error_code::kReferenced : error_code::kChanged,
                 number + " cannot be undone: " + why + "; nothing was deleted", result.targets,
                 result.refused};
       }
@@ -156,7 +158,7 @@ UndoResult RunUndo(const UndoRequest& request,
       }
       if (const int signal = PendingSignal(); signal != 0) {
         control->RollbackRun();
-        return Stopped(128 + signal, "interrupted", "interrupted: nothing was deleted");
+        return Stopped(128 + signal, error_code::kInterrupted, "interrupted: nothing was deleted");
       }
       id = StageRecord(store, record);
     } catch (...) {
@@ -170,7 +172,7 @@ UndoResult RunUndo(const UndoRequest& request,
       throw;
     }
   } catch (const Failure& failure) {
-    return Stopped(1, "failed", "nothing was deleted: " + failure.description());
+    return Stopped(1, error_code::kRunFailed, "nothing was deleted: " + failure.description());
   }
   try {
     store.CompletePending(id, CompletionOf(record));
@@ -192,7 +194,7 @@ void PrintUndo(std::ostream& out, const UndoResult& result) {
   for (const UndoTarget& target : result.targets) {
     const InternoPrint& print = target.interno.print;
     out << "undone " << target.interno.interno << " (run " << target.run << "): " << print.items
-        << (print.items == 1 ? " item" : " items") << ", FOB " << rt::NumberToText(print.fob, ".")
+        << (print.items == 1 ? " item" : " items") << ", FOB " << FobText(print.fob)
         << '\n';
   }
 }

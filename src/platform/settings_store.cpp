@@ -35,9 +35,17 @@ constexpr const char* kSchema =
 constexpr const char* kUpsert =
     "insert into settings (app, section, key, value) values (?, ?, ?, ?) "
     "on conflict (app, section, key) do update set value = excluded.value";
+// Names are found whatever their case (in ASCII), as in the registry these values mirror; a value
+// written under a name in another case replaces the stored one and keeps its name.
+constexpr const char* kUpdate =
+    "update settings set value = ?4 where app = ?1 collate nocase and section = ?2 collate nocase "
+    "and key = ?3 collate nocase returning 1";
 constexpr const char* kSelect =
-    "select value from settings where app = ? and section = ? and key = ?";
-constexpr const char* kDelete = "delete from settings where app = ? and section = ? and key = ?";
+    "select value from settings where app = ?1 collate nocase and section = ?2 collate nocase "
+    "and key = ?3 collate nocase order by app = ?1 and section = ?2 and key = ?3 desc limit 1";
+constexpr const char* kDelete =
+    "delete from settings where app = ?1 collate nocase and section = ?2 collate nocase and "
+    "key = ?3 collate nocase";
 constexpr const char* kPendingSchema =
     "create table if not exists pending (id text primary key, database text not null, "
     "owner text not null, content text not null, staged integer not null)";
@@ -128,7 +136,11 @@ SettingsStore SettingsStore::ForCurrentUser() {
 
 void SettingsStore::Save(const std::string& appName, const std::string& section,
                          const std::string& key, const std::string& value) const {
-  Transaction([&](Database& db) { db.Run(kUpsert, {appName, section, key, value}); });
+  Transaction([&](Database& db) {
+    if (!db.Run(kUpdate, {appName, section, key, value})) {
+      db.Run(kUpsert, {appName, section, key, value});
+    }
+  });
 }
 
 std::optional<std::string> SettingsStore::Get(const std::string& appName,

@@ -19,6 +19,7 @@
 #include "careful_host/connection_url.h"
 #include "careful_host/copy_session.h"
 #include "careful_host/interrupts.h"
+#include "careful_host/json_envelope.h"
 #include "careful_host/main_session.h"
 #include "careful_host/preview.h"
 #include "connectors/sqlite/sqlite_connection.h"
@@ -119,9 +120,12 @@ class ProgramTest : public testing::TestWithParam<std::shared_ptr<TestBackend>> 
     EXPECT_EQ(Run(CopyArgs(args)), status) << out_ << err_;
     return nlohmann::json::parse(out_);
   }
-  // A licence-filtered copy to `number`, started; its errors go to the file `err`.
-  pid_t StartCopy(const std::string& number, const std::string& err) {
-    return Start(CopyArgs({"--option", "con-lapi", "--new", number}), "/dev/null", file(err));
+  // A licence-filtered copy to `number`, started; its errors go to the file `err`, and with
+  // `json` its object to out.txt.
+  pid_t StartCopy(const std::string& number, const std::string& err, bool json = false) {
+    std::vector<std::string> args = CopyArgs({"--option", "con-lapi", "--new", number});
+    if (json) args.push_back("--json");
+    return Start(args, json ? file("out.txt") : "/dev/null", file(err));
   }
   std::filesystem::path file(const std::string& name) const { return db_->folder() / name; }
   // True while a run of another program holds its transaction's lock.

@@ -7,7 +7,9 @@ namespace {
 TEST_P(ProgramTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   db_->Execute("update caratula set fobdivisas = 12.5 where interno = 'A'");
   EXPECT_EQ(CopyJson({"--new", "B1", "--date", "'2024-05-17'"}, 0),
-            nlohmann::json::parse(R"({"log": "Proceso terminado...", "copias": "1",
+            nlohmann::json::parse(
+                R"({"version": ")" + careful::ProgramVersion() +
+                R"(", "ok": true, "error": null, "log": "Proceso terminado...", "copias": "1",
       "messages": [{"style": 64, "prompt": "Fin del Proceso"}], "pointer": 1,
       "created": [{"interno": "B1", "items": 3, "fob": 12.5}]})"));
   EXPECT_TRUE(SameValue(db_->CaratulaRow("B1").value()[37], Variant::String("2024-05-17")));
@@ -18,10 +20,29 @@ TEST_P(ProgramTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   EXPECT_EQ(Run({OQ_PROGRAM, "setting", "TRELVO", "PROCESOS", "B9"}), 1);
   EXPECT_EQ(out_, "");
 
-  // Exit 1 and 2 print one object too; only a refusal has an error.
-  EXPECT_EQ(CopyJson({"--new", "B1"}, 1)["created"], nlohmann::json::array());
-  EXPECT_EQ(CopyJson({"--new", "B2", "--sorce", "x"}, 2)["error"],
-            "unknown option --sorce (did you mean --source?)");
+  // Every exit of every command prints one object, with the code of what went wrong.
+  db_->Insert("caratula", "EMPTY", TestDatabase::SampleCaratula(1));
+  const std::tuple<std::vector<std::string>, int, const char*> failures[] = {
+      {CopyArgs({"--new", "B1"}), 1, "number-taken"},
+      {CopyArgs({"--new", "B2", "--source", "EMPTY", "--option", "sin-lapi"}), 1, "run-failed"},
+      {CopyArgs({"--new", "B2", "--sorce", "x"}), 2, "bad-argument"},
+      {CopyArgs({"--new", " B2"}), 2, "bad-argument"},
+      {CopyArgs({"--new", "B2", "--source", "NONE"}), 2, "check-failed"},
+      {{OQ_PROGRAM, "preview", "--internos", db_->internosUrl(), "--bogus"}, 2, "bad-argument"},
+      {{OQ_PROGRAM, "split", "--internos", db_->internosUrl()}, 2, "bad-argument"},
+      {{OQ_PROGRAM, "setting", "trelvo", "procesos", "b9"}, 1, "not-found"}};
+  for (auto [args, status, code] : failures) {
+    args.push_back("--json");
+    EXPECT_EQ(Run(args), status) << out_ << err_;
+    const auto json = nlohmann::json::parse(out_);
+    EXPECT_EQ(std::tie(json["version"], json["ok"], json["error"]["code"]),
+              std::tuple(careful::ProgramVersion(), false, code))
+        << out_;
+  }
+  EXPECT_EQ(nlohmann::json::parse(out_)["value"], nullptr);
+  EXPECT_EQ(Run({OQ_PROGRAM, "setting", "trelvo", "procesos", "b1"}), 0);  // names in any case
+  EXPECT_EQ(Run({OQ_PROGRAM, "copi"}), 2);
+  EXPECT_TRUE(Has(err_, "unknown command copi (did you mean copy?)"));
   // The copies box as typed follows the user's locale.
   EXPECT_EQ(CopyJson({"--new", "P", "--copies-as-typed", "2.5"}, 0)["copias"], "2.5");
   ::setenv("LC_ALL", "es_AR.UTF-8", 1);
@@ -34,7 +55,7 @@ TEST_P(ProgramTest, ACopyReportsItsRunAsJsonAndLeavesItsMark) {
   EXPECT_EQ(Run(CopyArgs({"--new", "N", "--copies", "2"})), 1);
   EXPECT_EQ(out_,
             "Procesando...\nProcesando...El interno N_2 ya Existe! .-\nProceso terminado...\n"
-            "created N_1: 3 items, FOB 12.5\n");
+            "created N_1: 3 items, FOB 12.50\n");
   EXPECT_EQ(err_, "[style 64] Fin del Proceso\n");
 }
 
@@ -55,6 +76,8 @@ TEST_P(ProgramTest, ExitStatusAndRefusals) {
       {{"--new", "B", "--copies", "51"}, 2, "add --yes"},
       {{"--new", ""}, 2, "--new must name the new interno"},
       {{"--new", "  "}, 2, "empty or all blanks"},
+      {{"--new", "B "}, 2, "has blanks before or after it"},
+      {{"--new", " K", "--number-as-typed"}, 0, ""},
       {{"--new", "B", "--date", "2025-02-30"}, 2, "not '2025-02-30'"},
       {{"--new", "B", "--date", "31/01/2025"}, 2, "--date takes a calendar date as YYYY-MM-DD"},
       {{"--new", "LONGNUMBER", "--max-length", "4"}, 2, "longer than --max-length 4"},
@@ -102,7 +125,7 @@ TEST_P(ProgramTest, TwoProgramsCopyingToOneNumberMakeExactlyOneCopy) {
 TEST_P(ProgramTest, ASignalMidRunWritesNothingAndTheSameCommandThenCopies) {
   db_->MultiplyLicensedItems("A", 12);  // 12,288 items
   for (const int signal : {SIGINT, SIGTERM}) {
-    const pid_t pid = StartCopy("N", "err.txt");
+    const pid_t pid = StartCopy("N", "err.txt", true);
     // The checks before a run take the write lock for a moment too: wait until it is held.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (int held = 0; held < 5 && std::chrono::steady_clock::now() < deadline;) {
@@ -112,6 +135,7 @@ TEST_P(ProgramTest, ASignalMidRunWritesNothingAndTheSameCommandThenCopies) {
     ::kill(pid, signal);
     EXPECT_EQ(Wait(pid), 128 + signal);
     EXPECT_TRUE(Has(ReadFile(file("err.txt")), "Nothing was written: the run was interrupted by"));
+    EXPECT_EQ(nlohmann::json::parse(ReadFile(file("out.txt")))["error"]["code"], "interrupted");
     EXPECT_EQ(db_->Count("subitems", "N") + db_->Count("caratula", "N"), 0);
   }
   ASSERT_EQ(Wait(StartCopy("N", "err.txt")), 0) << ReadFile(file("err.txt"));

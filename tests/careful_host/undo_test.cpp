@@ -49,7 +49,7 @@ TEST_P(UndoTest, AnUndoLeavesTheDatabaseRowForRowAsBeforeTheCopyAndTheHistorySay
   EXPECT_EQ(History("C")[0]["internos"][0]["option"], "con-lapi");
   ASSERT_EQ(Undo({"C"}), 0) << err_;
   EXPECT_EQ(out_, "undone C (run " + std::to_string(runs[0]["run"].get<int>() + 1) +
-                      "): 2 items, FOB 58.5\n");
+                      "): 2 items, FOB 58.50\n");
   EXPECT_EQ(Dump(), before);
   EXPECT_FALSE(Marked("U_1") || Marked("U_2") || Marked("C"));
   EXPECT_FALSE(History("U_1")[0]["internos"][0]["undone"].is_null());
