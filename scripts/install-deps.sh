@@ -13,7 +13,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-wine fonts-liberation2
   python3-matplotlib
-  help2man dpkg-dev file strace
+  dpkg-dev file strace
+  lintian desktop-file-utils
 )
 
 # Named packages instead of the list above, for the builds that need more (Windows, fuzzing).

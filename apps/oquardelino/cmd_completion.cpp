@@ -35,8 +35,10 @@ std::vector<std::string> Choices(const CLI::Option& option) {
 }
 
 // The case branch of one command: what it offers after it, and what follows each of its options
-// that takes a value (its choices, or the shell's default completion of paths).
-void WriteCommand(std::ostream& out, const std::string& pattern, const CLI::App& command) {
+// that takes a value (its choices, a URL's scheme and the files after sqlite:, or the shell's
+// default completion of paths).
+void WriteCommand(std::ostream& out, const std::string& program, const std::string& pattern,
+                  const CLI::App& command) {
   std::vector<std::string> words;
   std::ostringstream valueCases;
   for (const CLI::Option* option : command.get_options()) {
@@ -50,7 +52,9 @@ void WriteCommand(std::ostream& out, const std::string& pattern, const CLI::App&
     for (const std::string& name : names) alternatives += (alternatives.empty() ? "" : "|") + name;
     const std::vector<std::string> choices = Choices(*option);
     valueCases << "        " << alternatives << ")\n          ";
-    if (choices.empty()) {
+    if (option->get_type_name() == "URL") {
+      valueCases << "_" << program << "_url; return ;;\n";
+    } else if (choices.empty()) {
       valueCases << "compopt -o default; COMPREPLY=(); return ;;\n";
     } else {
       valueCases << "COMPREPLY=($(compgen -W '" << Join(choices) << "' -- \"$cur\")); return ;;\n";
@@ -73,22 +77,53 @@ std::string BashCompletion(const CLI::App& app, const std::string& program) {
   for (const std::string& name : names) alternatives += (alternatives.empty() ? "" : "|") + name;
 
   std::ostringstream out;
+  // The words are split here, on blanks only, so that a URL's ':' does not end a word; what bash
+  // replaces is only the part after the last ':' (COMP_WORDBREAKS), so the replies are cut to it.
   out << "# bash completion for " << program << ", written by '" << program
       << " completion bash'.\n"
+      << "_" << program << "_url() {\n"
+      << "  local f\n"
+      << "  case $cur in\n"
+      << "    sqlite:*)\n"
+      << "      while IFS= read -r f; do\n"
+      << "        [[ -d $f ]] && f+=/\n"
+      << "        COMPREPLY+=(\"sqlite:$f\")\n"
+      << "      done < <(compgen -f -- \"${cur#sqlite:}\") ;;\n"
+      << "    postgresql:*) ;;\n"
+      << "    *) COMPREPLY=($(compgen -W 'sqlite: postgresql://' -- \"$cur\")) ;;\n"
+      << "  esac\n"
+      << "  compopt -o nospace 2>/dev/null || true\n"
+      << "}\n"
       << "_" << program << "() {\n"
-      << "  local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]} command= words i\n"
-      << "  for ((i = 1; i < COMP_CWORD; i++)); do\n"
-      << "    case ${COMP_WORDS[i]} in\n"
-      << "      " << alternatives << ") command=${COMP_WORDS[i]}; break ;;\n"
+      << "  local line=${COMP_LINE:0:COMP_POINT} cur prev command= words i\n"
+      << "  local -a typed\n"
+      << "  read -ra typed <<<\"$line\"\n"
+      << "  [[ -z $line || $line == *[[:space:]] ]] && typed+=(\"\")\n"
+      << "  cur=${typed[-1]} prev=${typed[-2]}\n"
+      << "  COMPREPLY=()\n"
+      << "  for ((i = 1; i < ${#typed[@]} - 1; i++)); do\n"
+      << "    case ${typed[i]} in\n"
+      << "      " << alternatives << ") command=${typed[i]}; break ;;\n"
       << "    esac\n"
       << "  done\n"
       << "  case $command in\n";
-  WriteCommand(out, "''", app);
-  for (const CLI::App* sub : VisibleSubcommands(app)) WriteCommand(out, sub->get_name(), *sub);
+  WriteCommand(out, program, "''", app);
+  for (const CLI::App* sub : VisibleSubcommands(app)) {
+    WriteCommand(out, program, sub->get_name(), *sub);
+  }
   out << "  esac\n"
       << "  COMPREPLY=($(compgen -W \"$words\" -- \"$cur\"))\n"
       << "}\n"
-      << "complete -F _" << program << " " << program << "\n";
+      << "_" << program << "_words() {\n"
+      << "  local line=${COMP_LINE:0:COMP_POINT} cur i\n"
+      << "  cur=${line##*[[:space:]]}\n"
+      << "  _" << program << "\n"
+      << "  if [[ $cur == *:* && $COMP_WORDBREAKS == *:* ]]; then\n"
+      << "    local colon=${cur%\"${cur##*:}\"}\n"
+      << "    for i in \"${!COMPREPLY[@]}\"; do COMPREPLY[i]=${COMPREPLY[i]#\"$colon\"}; done\n"
+      << "  fi\n"
+      << "}\n"
+      << "complete -F _" << program << "_words " << program << "\n";
   return out.str();
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "careful_host/copy_session.h"
+#include "careful_host/json_envelope.h"
 #include "careful_host/reports.h"
 #include "careful_host/request_checks.h"
 #include "cli_options.h"
@@ -30,6 +31,7 @@ struct CopyOptions : CopyRequest {
   std::optional<std::string> dateSql;
   bool yes = false;
   bool json = false;
+  bool numberAsTyped = false;
 };
 
 // Asks on a terminal before many copies; anywhere else --yes must say so.
@@ -54,7 +56,7 @@ void Confirm(const CopyOptions& options, int copies) {
 careful::CopyJob Job(const CopyOptions& options) {
   careful::CopyJob job{options.internos, options.ncm.empty() ? options.internos : options.ncm,
                        options, options.dateSql};
-  careful::CheckNewNumber(options.newNumber, options.maxLength);
+  careful::CheckNewNumber(options.newNumber, options.maxLength, options.numberAsTyped);
   int copies = 1;
   if (options.copiesAsTyped) {
     copies = careful::CopiesTheBoxMakes(*options.copiesAsTyped);
@@ -75,23 +77,21 @@ int RunCopy(const CopyOptions& options) {
     const CopyResult result = careful::RunCopyJob(Job(options), options.json ? nullptr : &std::cout,
                                                   options.json ? nullptr : &std::cerr, std::cerr);
     if (options.json) {
-      std::cout << careful::JsonText(careful::CopyResultJson(result)) << '\n';
+      std::cout << careful::EnvelopeText(careful::CopyError(result),
+                                         careful::CopyResultJson(result))
+                << '\n';
     } else {
       for (const auto& interno : result.created) careful::PrintCreated(std::cout, interno);
     }
     return result.status;
   } catch (const std::exception& e) {  // ArgumentError or Refusal: nothing was written
     std::cerr << "oquardelino copy: " << e.what() << '\n';
-    if (options.json) PrintCopyJsonError(e.what());
+    if (options.json) std::cout << careful::EnvelopeText(careful::RefusalError(e)) << '\n';
     return kExitUsage;
   }
 }
 
 }  // namespace
-
-void PrintCopyJsonError(const std::string& message) {
-  std::cout << careful::JsonText(careful::CopyResultJson(CopyResult{}, message)) << '\n';
-}
 
 void AddCopyCommand(CLI::App& app, int& exitStatus) {
   auto options = std::make_shared<CopyOptions>();
@@ -129,10 +129,14 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
                    "Refuse a new number longer than N characters (the dialog's typing limit)")
       ->type_name("N")
       ->check(CLI::Range(1, 32767));
+  command->add_flag("--number-as-typed", options->numberAsTyped,
+                    "Keep blanks before or after --new, as the dialog's box would (refused "
+                    "otherwise)");
   command->add_flag("--yes", options->yes, "Make more than 50 copies without asking");
   command->add_flag("--json", options->json,
-                    "Print one JSON object instead: log, copias, messages (style, prompt), "
-                    "pointer, created (interno, items, fob) and, when refused, error");
+                    "Print one JSON object instead: version, ok, error (code, message) or null, "
+                    "then log, copias, messages (style, prompt), pointer, created (interno, "
+                    "items, fob)");
   command->footer(
       "Example (on the demo database that 'oquardelino demo' makes):\n"
       "  D=~/.local/share/oquardelino\n"
@@ -140,7 +144,8 @@ void AddCopyCommand(CLI::App& app, int& exitStatus) {
       "                   --source 2024-0101 --new 2024-0901 --copies 2\n\n"
       "Exit status: 0 every copy was made; 1 a copy failed or its number was taken (a failed run "
       "writes nothing);\n2 refused arguments or a failed check (nothing written); 130 or 143 "
-      "interrupted (nothing written).");
+      "interrupted (nothing written).\nWith --json, error.code tells which: number-taken, "
+      "run-failed, bad-argument, check-failed, interrupted.");
   command->callback([options, &exitStatus] { exitStatus = RunCopy(*options); });
 }
 

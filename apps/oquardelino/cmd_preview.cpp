@@ -2,9 +2,9 @@
 // decided by the copy's own lookup, with nothing written (the databases are opened read only).
 #include <iostream>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 
+#include "careful_host/json_envelope.h"
 #include "careful_host/preview.h"
 #include "careful_host/preview_output.h"
 #include "careful_host/reports.h"
@@ -29,14 +29,16 @@ int RunPreview(const PreviewOptions& options) {
         options.internos, options.ncm.empty() ? options.internos : options.ncm, options.source,
         [](const std::string& line) { std::cerr << "oquardelino preview: " << line << '\n'; });
     if (options.json) {
-      std::cout << careful::JsonText(careful::PreviewJson(preview, options.option)) << '\n';
+      std::cout << careful::EnvelopeText(std::nullopt,
+                                         careful::PreviewJson(preview, options.option))
+                << '\n';
     } else {
       careful::PrintPreview(std::cout, preview, options.option);
     }
     return kExitOk;
   } catch (const std::exception& e) {
     std::cerr << "oquardelino preview: " << e.what() << '\n';
-    if (options.json) std::cout << nlohmann::json{{"error", e.what()}}.dump() << '\n';
+    if (options.json) std::cout << careful::EnvelopeText(careful::RefusalError(e)) << '\n';
     return kExitUsage;
   }
 }
@@ -57,10 +59,13 @@ void AddPreviewCommand(CLI::App& app, int& exitStatus) {
       ->capture_default_str();
   command->add_flag(
       "--json", options->json,
-      "Print one JSON object: items (id, ncm, position, suffix, mark, fob, con, sin), "
-      "con, sin and neither (items, fob), fobdivisas");
+      "Print one JSON object: version, ok, error (code, message) or null, then source, items "
+      "(id, ncm, position, suffix, mark, fob, con, sin), con, sin and neither (items, fob), "
+      "fobdivisas");
   command->footer(
-      "Example: oquardelino preview --internos sqlite:$D/internos.db --ncm sqlite:$D/ncm.db "
+      "Example (on the demo database that 'oquardelino demo' makes):\n"
+      "  D=~/.local/share/oquardelino\n"
+      "  oquardelino preview --internos sqlite:$D/internos.db --ncm sqlite:$D/ncm.db "
       "--source 2024-0101\n\nExit status: 0 shown; 2 refused arguments or a failed check.");
   command->callback([options, &exitStatus] { exitStatus = RunPreview(*options); });
 }

@@ -3,8 +3,10 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "careful_host/json_envelope.h"
 #include "commands.h"
 #include "platform/settings_store.h"
 
@@ -16,19 +18,32 @@ struct SettingOptions {
   std::string appName;
   std::string section;
   std::string key;
+  bool json = false;
 };
 
 int ShowSetting(const SettingOptions& options) {
+  using careful::CommandError;
+  std::optional<std::string> value;
+  std::optional<CommandError> error;
   try {
-    const SettingsStore store = SettingsStore::ForCurrentUser();
-    const auto value = store.Get(options.appName, options.section, options.key);
-    if (!value) return kExitRunFailed;
-    std::cout << *value << '\n';
-    return kExitOk;
+    value = SettingsStore::ForCurrentUser().Get(options.appName, options.section, options.key);
+    if (!value) error = CommandError{careful::error_code::kNotFound, "no such value"};
   } catch (const std::exception& e) {
+    error = careful::RefusalError(e);
     std::cerr << "oquardelino setting: " << e.what() << '\n';
-    return kExitUsage;
   }
+  if (options.json) {
+    nlohmann::ordered_json fields;
+    fields["app"] = options.appName;
+    fields["section"] = options.section;
+    fields["key"] = options.key;
+    fields["value"] = value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json();
+    std::cout << careful::EnvelopeText(error, fields) << '\n';
+  } else if (value) {
+    std::cout << *value << '\n';
+  }
+  if (!error) return kExitOk;
+  return error->code == careful::error_code::kNotFound ? kExitRunFailed : kExitUsage;
 }
 
 }  // namespace
@@ -42,9 +57,12 @@ void AddSettingCommand(CLI::App& app, int& exitStatus) {
   command->add_option("APP", options->appName, "Application, e.g. TRELVO")->required();
   command->add_option("SECTION", options->section, "Section, e.g. PROCESOS")->required();
   command->add_option("KEY", options->key, "Key, e.g. the new interno number")->required();
+  command->add_flag("--json", options->json,
+                    "Print one JSON object: app, section, key and value (null when missing)");
   command->footer(
-      "Example: oquardelino setting TRELVO PROCESOS 2024-0901      (prints SI)\n\nExit status: 0 "
-      "printed; 1 no such value (nothing printed); 2 the store cannot be read.");
+      "Names are found whatever their case. Example: oquardelino setting TRELVO PROCESOS 2024-0901 "
+      "(prints SI)\n\nExit status: 0 printed; 1 no such value (nothing printed); 2 the store "
+      "cannot be read.");
   command->callback([options, &exitStatus] { exitStatus = ShowSetting(*options); });
 }
 

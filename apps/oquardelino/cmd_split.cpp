@@ -5,7 +5,6 @@
 
 #include <iostream>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 
 #include "careful_host/reports.h"
@@ -35,7 +34,8 @@ int RunSplit(SplitOptions options) {
         careful::RunSplit(options, options.json ? nullptr : &std::cout,
                           options.json ? nullptr : &std::cerr, std::cerr);
     if (options.json) {
-      std::cout << careful::JsonText(careful::SplitJson(split)) << '\n';
+      std::cout << careful::EnvelopeText(careful::SplitError(split), careful::SplitJson(split))
+                << '\n';
     } else if (split.con || split.sin) {
       for (const auto& interno : {split.con, split.sin}) {
         if (interno) careful::PrintCreated(std::cout, *interno);
@@ -45,7 +45,7 @@ int RunSplit(SplitOptions options) {
     return split.status;
   } catch (const std::exception& e) {  // ArgumentError or Refusal: nothing was written
     std::cerr << "oquardelino split: " << e.what() << '\n';
-    if (options.json) std::cout << nlohmann::json{{"error", e.what()}}.dump() << '\n';
+    if (options.json) std::cout << careful::EnvelopeText(careful::RefusalError(e)) << '\n';
     return kExitUsage;
   }
 }
@@ -71,13 +71,19 @@ void AddSplitCommand(CLI::App& app, int& exitStatus) {
       ->required()
       ->type_name("NUMBER");
   AddRunOptions(*command, options->date, options->dateSql, options->keepPartial);
+  command->add_flag("--number-as-typed", options->numberAsTyped,
+                    "Keep blanks before or after --con and --sin (refused otherwise)");
   command->add_flag(
       "--json", options->json,
-      "Print one JSON object: status, con and sin (interno, items, fob), "
-      "fobdivisas, neither (id, ncm, fob, reason), log, messages; error when refused");
+      "Print one JSON object: version, ok, error (code, message) or null, then status, con "
+      "and sin (interno, items, fob), fobdivisas, neither (id, ncm, fob, reason), log, "
+      "messages");
   command->footer(
-      "Example: oquardelino split --internos sqlite:$D/internos.db --ncm sqlite:$D/ncm.db "
-      "--source 2024-0101 --con 2024-0101-C --sin 2024-0101-S\n\nExit status: 0 both copies "
+      "Example (on the demo database that 'oquardelino demo' makes):\n"
+      "  D=~/.local/share/oquardelino\n"
+      "  oquardelino split --internos sqlite:$D/internos.db --ncm sqlite:$D/ncm.db \\\n"
+      "                    --source 2024-0101 --con 2024-0101-C --sin 2024-0101-S\n\nExit status: "
+      "0 both copies "
       "made; 3 both made but some items are in neither (listed: look at them); 1 a copy failed "
       "or a number was taken (nothing written); 2 refused arguments or a failed check; 130 or "
       "143 interrupted (nothing written).");

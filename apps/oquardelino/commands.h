@@ -21,10 +21,11 @@ void AddDialogCommand(CLI::App& app, int& exitStatus);
 void AddSettingCommand(CLI::App& app, int& exitStatus);
 void AddPreviewCommand(CLI::App& app, int& exitStatus);
 void AddSplitCommand(CLI::App& app, int& exitStatus);
+void AddHistoryCommand(CLI::App& app, int& exitStatus);
+void AddUndoCommand(CLI::App& app, int& exitStatus);
 // Hidden: `completion bash` prints the shell completion of every command registered on `app`.
 void AddCompletionCommand(CLI::App& app, int& exitStatus);
-
-// Prints the one JSON object of `copy --json` for a command line that was refused (exit 2).
-void PrintCopyJsonError(const std::string& message);
+// Hidden: `man-page` prints the COMMANDS section of the man page, in roff.
+void AddManPageCommand(CLI::App& app, int& exitStatus);
 
 }  // namespace oq::app

@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "careful_host/json_envelope.h"
 #include "commands.h"
 #include "parse_errors.h"
 #include "version_text.h"
@@ -26,7 +27,10 @@ int main(int argc, char** argv) {
   oq::app::AddSettingCommand(app, exitStatus);
   oq::app::AddPreviewCommand(app, exitStatus);
   oq::app::AddSplitCommand(app, exitStatus);
+  oq::app::AddHistoryCommand(app, exitStatus);
+  oq::app::AddUndoCommand(app, exitStatus);
   oq::app::AddCompletionCommand(app, exitStatus);
+  oq::app::AddManPageCommand(app, exitStatus);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -34,10 +38,11 @@ int main(int argc, char** argv) {
     const auto chosen = app.get_subcommands();
     const std::string command = chosen.empty() ? "" : chosen.front()->get_name();
     const std::string message = oq::app::ExplainParseError(app, e);
-    if (command == "copy" && std::any_of(argv, argv + argc, [](const char* arg) {
-          return std::string_view(arg) == "--json";
-        })) {
-      oq::app::PrintCopyJsonError(message);
+    if (std::any_of(argv, argv + argc,
+                    [](const char* arg) { return std::string_view(arg) == "--json"; })) {
+      std::cout << oq::careful::EnvelopeText(
+                       oq::careful::CommandError{oq::careful::error_code::kBadArgument, message})
+                << '\n';
     }
     std::cerr << "oquardelino" << (command.empty() ? "" : " " + command) << ": " << message
               << "\nRun 'oquardelino" << (command.empty() ? "" : " " + command)

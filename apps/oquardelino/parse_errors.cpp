@@ -27,22 +27,37 @@ const CLI::App& SelectedCommand(const CLI::App& app) {
   return chosen.empty() ? app : *chosen.front();
 }
 
-}  // namespace
-
-std::string ClosestOption(const CLI::App& command, const std::string& typed) {
-  const std::string name = typed.substr(0, typed.find('='));
+// The word of `known` closest to `typed` (by edit distance), or "" when none is close.
+std::string Closest(const std::string& typed, const std::vector<std::string>& known) {
   std::string best;
   std::size_t bestDistance = 4;  // more edits than that is another word, not a typo
-  for (const CLI::Option* option : command.get_options()) {
-    for (const std::string& known : option->get_lnames()) {
-      const std::size_t distance = EditDistance(name, "--" + known);
-      if (distance < bestDistance) {
-        bestDistance = distance;
-        best = "--" + known;
-      }
+  for (const std::string& word : known) {
+    const std::size_t distance = EditDistance(typed, word);
+    if (distance < bestDistance && distance < std::max<std::size_t>(word.size(), 2)) {
+      bestDistance = distance;
+      best = word;
     }
   }
   return best;
+}
+
+}  // namespace
+
+std::string ClosestOption(const CLI::App& command, const std::string& typed) {
+  std::vector<std::string> known;
+  for (const CLI::Option* option : command.get_options()) {
+    for (const std::string& name : option->get_lnames()) known.push_back("--" + name);
+  }
+  return Closest(typed.substr(0, typed.find('=')), known);
+}
+
+std::string ClosestCommand(const CLI::App& app, const std::string& typed) {
+  std::vector<std::string> known;
+  for (const CLI::App* sub :
+       app.get_subcommands([](const CLI::App* sub) { return !sub->get_group().empty(); })) {
+    known.push_back(sub->get_name());
+  }
+  return Closest(typed, known);
 }
 
 std::string ExplainParseError(const CLI::App& app, const CLI::ParseError& error) {
@@ -55,6 +70,13 @@ std::string ExplainParseError(const CLI::App& app, const CLI::ParseError& error)
                (closest.empty() ? "" : " (did you mean " + closest + "?)");
   }
   if (!unknown.empty()) return unknown;
+  if (&command == &app) {
+    for (const std::string& arg : app.remaining()) {
+      if (arg.starts_with("-")) continue;
+      const std::string closest = ClosestCommand(app, arg);
+      return "unknown command " + arg + (closest.empty() ? "" : " (did you mean " + closest + "?)");
+    }
+  }
   if (error.get_name() == "RequiredError" && &command != &app) {
     std::string missing;
     for (const CLI::Option* option : command.get_options()) {

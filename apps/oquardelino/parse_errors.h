@@ -12,5 +12,7 @@ std::string ExplainParseError(const CLI::App& app, const CLI::ParseError& error)
 
 // The known option of `command` closest to `typed` (by edit distance), or "" when none is close.
 std::string ClosestOption(const CLI::App& command, const std::string& typed);
+// The command of `app` a person may type closest to `typed`, or "".
+std::string ClosestCommand(const CLI::App& app, const std::string& typed);
 
 }  // namespace oq::app

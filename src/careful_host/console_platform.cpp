@@ -1,5 +1,6 @@
 #include "careful_host/console_platform.h"
 
+#include "careful_host/component_texts.h"
 #include "engine/conversions.h"
 #include "platform/regional_settings.h"
 #include "platform/settings_store.h"
@@ -11,7 +12,7 @@ ConsolePlatform::ConsolePlatform(std::ostream* messages)
 
 void ConsolePlatform::MsgBox(const std::string& prompt, int style) {
   messages_.push_back({style, prompt});
-  if (out_ == nullptr) return;
+  if (out_ == nullptr || (IsRunEndBox(prompt, style) && quietEnd_ && quietEnd_())) return;
   if (beforeMessage_) beforeMessage_();
   *out_ << "[style " << style << "] " << WithPlainLineBreaks(prompt) << '\n';
 }

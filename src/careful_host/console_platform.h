@@ -29,6 +29,10 @@ class ConsolePlatform : public PlatformPort {
     beforeMessage_ = std::move(beforeMessage);
   }
 
+  // Asked when the box that ends a run ("Fin del Proceso") comes: true leaves it unprinted (it is
+  // still recorded), so that a run that succeeded ends quietly.
+  void SetQuietEnd(std::function<bool()> quietEnd) { quietEnd_ = std::move(quietEnd); }
+
   void MsgBox(const std::string& prompt, int style) override;
   void SetMousePointer(int pointer) override { pointer_ = pointer; }
   // Writes to the per-user store; throws Failure when it cannot be written.
@@ -43,6 +47,7 @@ class ConsolePlatform : public PlatformPort {
  private:
   std::ostream* out_;
   std::function<void()> beforeMessage_;
+  std::function<bool()> quietEnd_;
   std::string decimalSeparator_;
   std::vector<Message> messages_;
   std::optional<int> pointer_;

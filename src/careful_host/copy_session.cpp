@@ -139,14 +139,15 @@ bool SameTarget(int a, int b) {
 std::unique_ptr<RunGuard> MakeProgramRunGuard(std::shared_ptr<HostConnection> internos,
                                               connectors::TransactionControl* control,
                                               std::function<void(const std::string&)> warn,
-                                              std::function<void(bool writing)> onWriting) {
+                                              std::function<void(bool writing)> onWriting,
+                                              const std::string& source) {
   RunGuardHooks hooks;
   hooks.pendingSignal = &PendingSignal;
   hooks.onWriting = std::move(onWriting);
   hooks.warn = std::move(warn);
   if (control != nullptr) {
     hooks.ledger = std::make_shared<StoreMarkLedger>(SettingsStore::ForCurrentUser(),
-                                                     control->DatabaseIdentity());
+                                                     control->DatabaseIdentity(), internos, source);
   }
   return std::make_unique<RunGuard>(std::move(internos), control, std::move(hooks));
 }
@@ -157,18 +158,19 @@ CopyResult RunCopySession(const SessionDatabases& databases,
   auto platform = std::make_shared<ConsolePlatform>(boxes);
   auto view = std::make_shared<CommandView>(log);
   const std::string prefix = "oquardelino " + request.command + ": ";
-  const std::unique_ptr<RunGuard> guardOwner =
-      MakeProgramRunGuard(databases.internos, request.keepPartial ? nullptr : control,
-                          [&notes, view, prefix](const std::string& line) {
-                            view->Finish();
-                            notes << prefix << line << '\n';
-                          });
-  RunGuard& guard = *guardOwner;
-  guard.SetOnDiscarded([&notes, view, prefix](const std::string& line, CopyContext*) {
+  std::unique_ptr<ProgressMeter> meter;
+  // The program's own lines start on a line of their own, the progress line (and a ^C the
+  // terminal echoed at its end) erased first.
+  const auto note = [&notes, &meter, view, prefix](const std::string& line) {
+    if (meter) meter->Finish();
     view->Finish();
     notes << prefix << line << '\n';
-  });
-  std::unique_ptr<ProgressMeter> meter;
+  };
+  const std::unique_ptr<RunGuard> guardOwner =
+      MakeProgramRunGuard(databases.internos, request.keepPartial ? nullptr : control, note, {},
+                          request.source);
+  RunGuard& guard = *guardOwner;
+  guard.SetOnDiscarded([note](const std::string& line, CopyContext*) { note(line); });
   // A separate NCM database answers the runs' repeated lookups from memory.
   std::shared_ptr<HostConnection> ncm =
       databases.ncm == databases.internos ? databases.ncm : guard.Lookups(databases.ncm);
@@ -211,6 +213,9 @@ CopyResult RunCopySession(const SessionDatabases& databases,
           inSpan(std::move(runs.sinLAPI))};
 
   std::shared_ptr<frmMAIN> form;
+  platform->SetQuietEnd([&form, shown = platform.get(), view] {
+    return form && RunSucceeded(form->get_txtLOG(), shown->messages(), view->logTexts());
+  });
   if (!request.morePresses.empty()) guard.BeginBatch();
   view->SetScript([&request](frmMAIN& shown) {
     shown.Text1().setText(request.newNumber);
@@ -247,12 +252,14 @@ CopyResult RunCopySession(const SessionDatabases& databases,
                         : kExitRunFailed;
   } catch (const Failure& failure) {
     view->Finish();
-    notes << prefix << failure.number() << " - " << failure.description() << " ("
-          << failure.source() << ")\n";
+    result.failure = std::to_string(failure.number()) + " - " + failure.description() + " (" +
+                     failure.source() + ")";
+    notes << prefix << result.failure << '\n';
   } catch (const std::exception& e) {
     // Not a failure of the component's own kind (a host object gone wrong): the run did not end.
     view->Finish();
-    notes << prefix << e.what() << '\n';
+    result.failure = e.what();
+    notes << prefix << result.failure << '\n';
   }
   if (meter) meter->Finish();
   result.outcome = guard.lastOutcome();
@@ -275,6 +282,7 @@ CopyResult RunCopySession(const SessionDatabases& databases,
   result.messages = platform->messages();
   result.pointer = platform->pointer();
   // The session holds the connections and the form; release them before the databases close.
+  platform->SetQuietEnd({});
   SetMainFormFactory({});
   basGLOBAL::Reset();
   return result;

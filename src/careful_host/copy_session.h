@@ -49,15 +49,19 @@ struct CopyResult {
   std::optional<int> pointer;
   std::optional<RunOutcome> outcome;  // of the F11 run, when it ran
   std::vector<CreatedInterno> created;
+  // The component's failure that ended the session before its end, as the notes said it.
+  std::string failure;
 };
 
 // The guard the program's commands run copies under: `control` (null: keep partial copies), the
 // marks staged in the user's settings store (mark_ledger.h), interruptions from the program's
 // signal handlers; `warn` receives the program's own warnings, `onWriting` as RunGuardHooks.
+// The runs' records name `source` as the interno copied.
 std::unique_ptr<RunGuard> MakeProgramRunGuard(std::shared_ptr<HostConnection> internos,
                                               connectors::TransactionControl* control,
                                               std::function<void(const std::string&)> warn,
-                                              std::function<void(bool writing)> onWriting = {});
+                                              std::function<void(bool writing)> onWriting = {},
+                                              const std::string& source = {});
 
 // A copy as a command names it: the databases by URL and the copy to make.
 struct CopyJob {

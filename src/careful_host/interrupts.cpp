@@ -43,6 +43,8 @@ RunSpan::~RunSpan() { runOpen = 0; }
 
 int PendingSignal() { return pending; }
 
+void RequestStop(int signal) { pending = signal; }
+
 std::function<void(bool writing)> SpanWhileWriting() {
   auto span = std::make_shared<std::optional<RunSpan>>();
   return [span](bool writing) {

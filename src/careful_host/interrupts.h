@@ -22,6 +22,9 @@ class RunSpan {
 
 // The signal noted during the current or last run, 0 when none.
 int PendingSignal();
+// Asks the current run to stop as `signal` would (from a window's own question): it is noted as
+// if it had come, so the run stops before its next statement.
+void RequestStop(int signal);
 
 // For RunGuardHooks::onWriting: a RunSpan open exactly while a run writes, so that a signal that
 // comes while nothing is being written (a box on screen) ends the program at once.

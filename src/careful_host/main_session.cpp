@@ -58,18 +58,18 @@ SessionDatabases OpenChecked(const std::string& internosUrl, const std::string& 
     OpenDatabases(databases, internosUrl, ncmUrl);
     RegisterComponentsFor(internosUrl, ncmUrl);
   } catch (const std::exception& e) {
-    throw Refusal("cannot open the database " + (databases.internos ? ncmUrl : internosUrl) + ": " +
-                  e.what());
+    throw CheckRefusal("cannot open the database " + (databases.internos ? ncmUrl : internosUrl) +
+                       ": " + e.what());
   }
   PrepareDatabases(databases, say);
   try {
     CheckInternosTables(*databases.internos, internosUrl);
-    if (checks.ncm) CheckNcmTable(*databases.ncm, ncmUrl);
+    if (checks.ncm) CheckNcmTable(*databases.ncm, ncmUrl, ncmUrl == internosUrl);
     CheckSourceExists(*databases.internos, checks.source, internosUrl);
     if (checks.dateSql) CheckDateExpression(*databases.internos, *checks.dateSql, internosUrl);
     if (checks.writable) CheckWritable(*databases.internos, internosUrl);
   } catch (const PreflightError& e) {
-    throw Refusal(std::string(e.what()) + "; nothing was written");
+    throw CheckRefusal(std::string(e.what()) + "; nothing was written");
   }
   return databases;
 }

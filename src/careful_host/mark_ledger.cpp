@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <sstream>
 #include <utility>
 
@@ -38,25 +37,6 @@ std::string StartTime(const std::string& pid) {
 
 std::string BootId() { return FirstLine("/proc/sys/kernel/random/boot_id"); }
 
-std::string Content(const std::vector<StoredValue>& values) {
-  auto list = nlohmann::json::array();
-  for (const StoredValue& v : values) list.push_back({v.app, v.section, v.key, v.value});
-  return list.dump();
-}
-
-std::vector<StoredValue> Values(const std::string& content) {
-  std::vector<StoredValue> values;
-  const auto list = nlohmann::json::parse(content, nullptr, false);
-  if (!list.is_array()) return values;
-  for (const auto& v : list) {
-    if (v.is_array() && v.size() == 4 &&
-        std::all_of(v.begin(), v.end(), [](const auto& text) { return text.is_string(); })) {
-      values.push_back({v[0], v[1], v[2], v[3]});
-    }
-  }
-  return values;
-}
-
 bool HasCoverSheet(HostConnection& internos, const std::string& number) {
   internos.put_sql("select interno from caratula where interno = '" + sql::Escape(number) + "'");
   Variant rows;
@@ -77,49 +57,124 @@ bool StillRunning(const std::string& owner) {
   return boot == BootId() && !start.empty() && StartTime(pid) == start;
 }
 
-StoreMarkLedger::StoreMarkLedger(SettingsStore store, std::string database)
-    : store_(std::move(store)), database_(std::move(database)) {}
+StoreMarkLedger::StoreMarkLedger(SettingsStore store, std::string database,
+                                 std::shared_ptr<HostConnection> internos, std::string source)
+    : store_(std::move(store)),
+      database_(std::move(database)),
+      internos_(std::move(internos)),
+      source_(std::move(source)) {}
 
-void StoreMarkLedger::Stage(const std::vector<Mark>& marks) {
-  static std::atomic<long> staged{0};
-  staged_.clear();
-  for (const Mark& mark : marks) {
-    staged_.push_back({mark.appName, mark.section, mark.key, mark.value});
+void StoreMarkLedger::Stage(const std::vector<Mark>& marks, const std::vector<MadeInterno>& made) {
+  staged_ = RunRecord{"copy", UtcNow(), database_, source_, marks, {}};
+  for (const MadeInterno& interno : made) {
+    if (auto print = ReadPrint(*internos_, interno.number)) {
+      staged_.internos.push_back({interno.number, interno.option, std::move(*print), {}});
+    }
   }
   id_.clear();
-  if (staged_.empty()) return;
-  const std::string owner = ThisProgram();
-  const std::string id = owner + " " + std::to_string(++staged);
-  store_.StagePending({id, database_, owner, Content(staged_)});
-  id_ = id;
+  if (staged_.marks.empty() && staged_.internos.empty()) return;
+  id_ = StageRecord(store_, staged_);
 }
 
 void StoreMarkLedger::Confirm() {
   if (id_.empty()) return;
-  store_.CompletePending(id_, staged_);
+  store_.CompletePending(id_, CompletionOf(staged_));
   id_.clear();
 }
 
 void StoreMarkLedger::Drop() noexcept {
   if (id_.empty()) return;
   try {
-    store_.CompletePending(std::exchange(id_, {}), {});
+    store_.CompletePending(std::exchange(id_, {}), std::vector<StoredValue>{});
   } catch (const Failure&) {
     // The record stays; the next start finds its cover sheets missing and drops it.
   }
 }
+
+std::string StageRecord(const SettingsStore& store, const RunRecord& record) {
+  static std::atomic<long> staged{0};
+  const std::string owner = ThisProgram();
+  const std::string id = owner + " " + std::to_string(++staged);
+  std::vector<StoredValue> removed;
+  if (record.kind == "undo") {
+    for (const Mark& m : record.marks) removed.push_back({m.appName, m.section, m.key, m.value});
+  }
+  store.StagePending({id, record.database, owner, RecordText(record)}, removed);
+  return id;
+}
+
+Completion RolledBack(const RunRecord& record) {
+  Completion completion;
+  if (record.kind != "undo") return completion;
+  for (const Mark& m : record.marks)
+    completion.values.push_back({m.appName, m.section, m.key, m.value});
+  return completion;
+}
+
+Completion CompletionOf(const RunRecord& record) {
+  Completion completion;
+  if (record.kind == "undo") {
+    for (const RecordedInterno& i : record.internos)
+      completion.undone.emplace_back(i.run, i.interno);
+    return completion;
+  }
+  for (const Mark& m : record.marks)
+    completion.values.push_back({m.appName, m.section, m.key, m.value});
+  if (!record.internos.empty()) {
+    completion.added = HistoryEntry{{}, record.database, RecordText(record), 0, {}};
+    for (const RecordedInterno& i : record.internos)
+      completion.added->numbers.emplace_back(i.interno, 0);
+  }
+  return completion;
+}
+
+namespace {
+
+// `record` cut to what its database committed: a copy's internos whose cover sheets are as the
+// copy left them, an undo's internos whose cover sheets are gone (or are another's now), and the
+// marks of those.
+RunRecord Committed(RunRecord record, HostConnection& internos) {
+  const bool undo = record.kind == "undo";
+  std::vector<std::string> numbers, done;
+  std::vector<RecordedInterno> kept;
+  for (RecordedInterno& interno : record.internos) {
+    numbers.push_back(interno.interno);
+    const auto now = ReadPrint(internos, interno.interno);
+    const bool asMade = now && now->rows[0] == interno.print.rows[0];
+    if (asMade == undo) continue;
+    done.push_back(interno.interno);
+    kept.push_back(std::move(interno));
+  }
+  record.internos = std::move(kept);
+  std::erase_if(record.marks, [&](const Mark& mark) {
+    if (std::ranges::find(numbers, mark.key) == numbers.end()) {
+      return undo || !HasCoverSheet(internos, mark.key);  // a mark of no interno made
+    }
+    return std::ranges::find(done, mark.key) == done.end();
+  });
+  return record;
+}
+
+}  // namespace
 
 int ResolvePendingMarks(const SettingsStore& store, const std::string& database,
                         HostConnection& internos) {
   int written = 0;
   for (const PendingRecord& record : store.Pending(database)) {
     if (StillRunning(record.owner)) continue;
-    std::vector<StoredValue> made;
-    for (const StoredValue& mark : Values(record.content)) {
-      if (HasCoverSheet(internos, mark.key)) made.push_back(mark);
+    const RunRecord staged = ParseRecord(record.content);
+    const RunRecord committed = Committed(staged, internos);
+    Completion completion = CompletionOf(committed);
+    if (staged.kind == "undo") {
+      // The marks of the internos the undo did not delete come back.
+      for (StoredValue& mark : RolledBack(staged).values) {
+        if (std::ranges::find(committed.marks, mark.key, &Mark::key) == committed.marks.end()) {
+          completion.values.push_back(std::move(mark));
+        }
+      }
     }
-    store.CompletePending(record.id, made);
-    written += static_cast<int>(made.size());
+    store.CompletePending(record.id, completion);
+    if (committed.kind != "undo") written += static_cast<int>(committed.marks.size());
   }
   return written;
 }

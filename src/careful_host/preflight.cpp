@@ -67,6 +67,17 @@ void CheckNcmTable(HostConnection& ncm, const std::string& where) {
              where);
 }
 
+void CheckNcmTable(HostConnection& ncm, const std::string& where, bool inInternos) {
+  try {
+    CheckNcmTable(ncm, where);
+  } catch (const PreflightError& e) {
+    if (!inInternos) throw;
+    throw PreflightError(std::string(e.what()) +
+                         "; ncm is looked up in the --internos database when --ncm is not given: "
+                         "name the database that holds ncm with --ncm");
+  }
+}
+
 void CheckSourceExists(HostConnection& internos, const std::string& source,
                        const std::string& where) {
   internos.put_sql("select interno from caratula where interno = '" + sql::Escape(source) + "'");

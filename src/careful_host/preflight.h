@@ -22,6 +22,9 @@ class PreflightError : public std::runtime_error {
 void CheckInternosTables(HostConnection& internos, const std::string& where);
 // ncm exists with the tariff position, suffix and licence mark that filtered copies look up.
 void CheckNcmTable(HostConnection& ncm, const std::string& where);
+// The same, and when `inInternos` (ncm is looked up in the database of internos, as when --ncm
+// was left out) the message says where to name another one.
+void CheckNcmTable(HostConnection& ncm, const std::string& where, bool inInternos);
 // A cover sheet with the number `source` exists.
 void CheckSourceExists(HostConnection& internos, const std::string& source,
                        const std::string& where);

@@ -7,6 +7,8 @@
 #include "careful_host/connection_url.h"
 #include "careful_host/main_session.h"
 #include "careful_host/preflight.h"
+#include "careful_host/preview_output.h"
+#include "careful_host/request_checks.h"
 #include "engine/conversions.h"
 #include "engine/filtered_item_copy.h"
 #include "engine/sql_text.h"
@@ -133,12 +135,18 @@ Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessMa
 Preview ReadPreview(const std::string& internosUrl, const std::string& ncmUrl,
                     const std::string& source,
                     const std::function<void(const std::string& line)>& say) {
-  auto internos = OpenConnectionReadOnly(internosUrl);
-  auto ncm = ncmUrl == internosUrl ? internos : OpenConnectionReadOnly(ncmUrl);
-  RegisterComponentsFor(internosUrl, ncmUrl);
+  decltype(OpenConnectionReadOnly(internosUrl)) internos, ncm;
+  try {
+    internos = OpenConnectionReadOnly(internosUrl);
+    ncm = ncmUrl == internosUrl ? internos : OpenConnectionReadOnly(ncmUrl);
+    RegisterComponentsFor(internosUrl, ncmUrl);
+  } catch (const std::exception& e) {
+    throw CheckRefusal("cannot open the database " + (internos ? ncmUrl : internosUrl) + ": " +
+                       e.what());
+  }
   PrepareDatabases({internos, ncm}, say);
   CheckInternosTables(*internos, internosUrl);
-  CheckNcmTable(*ncm, ncmUrl);
+  CheckNcmTable(*ncm, ncmUrl, ncmUrl == internosUrl);
   CheckSourceExists(*internos, source, internosUrl);
   const ObjectRef dam = CreateObject(std::string(identity::kDataAccessManagerProgId));
   return BuildPreview(*internos, *ncm, dynamic_cast<DataAccessManager&>(*dam), source,
@@ -146,7 +154,7 @@ Preview ReadPreview(const std::string& internosUrl, const std::string& ncmUrl,
 }
 
 std::string SourceFobShown(const Preview& preview) {
-  if (preview.sourceFob) return rt::NumberToText(*preview.sourceFob, ".");
+  if (preview.sourceFob) return FobText(*preview.sourceFob);
   if (preview.sourceFobText.empty()) return "Null";
   return "'" + preview.sourceFobText + "' (not a number)";
 }

@@ -53,8 +53,8 @@ Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessMa
                      const std::string& source, const std::string& decimalSeparator);
 
 // Opens the databases of the two URLs read only, checks them and previews `source` with the
-// user's decimal separator. `say` receives the notes of PrepareDatabases. Throws PreflightError,
-// Failure or the opening's exceptions; nothing is written either way.
+// user's decimal separator. `say` receives the notes of PrepareDatabases. Throws CheckRefusal
+// (a database that cannot be opened), PreflightError or Failure; nothing is written either way.
 Preview ReadPreview(const std::string& internosUrl, const std::string& ncmUrl,
                     const std::string& source,
                     const std::function<void(const std::string& line)>& say);

@@ -1,5 +1,6 @@
 #include "careful_host/preview_output.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "engine/conversions.h"
@@ -22,7 +23,11 @@ std::string Line(const char* format, auto... values) {
 
 }  // namespace
 
-std::string FobText(double fob) { return rt::NumberToText(fob, "."); }
+std::string FobText(double fob) {
+  char text[64];
+  const auto end = std::to_chars(text, text + sizeof text, fob, std::chars_format::fixed, 2).ptr;
+  return std::string(text, end);
+}
 
 nlohmann::ordered_json FobdivisasJson(const Preview& preview) {
   if (preview.sourceFob) return *preview.sourceFob;

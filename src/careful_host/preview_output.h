@@ -18,7 +18,7 @@ nlohmann::ordered_json PreviewJson(const Preview& preview, const std::string& op
 // The source's fobdivisas in JSON: its number, the text it holds instead, or null.
 nlohmann::ordered_json FobdivisasJson(const Preview& preview);
 
-// A FOB amount as the program prints it: the number with "." and no grouping.
+// A FOB amount as the program prints it: two decimals after a ".", no grouping.
 std::string FobText(double fob);
 
 }  // namespace oq::careful

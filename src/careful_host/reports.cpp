@@ -1,13 +1,12 @@
 #include "careful_host/reports.h"
 
-#include "engine/conversions.h"
+#include "careful_host/preview_output.h"
 
 namespace oq::careful {
 
 void PrintCreated(std::ostream& out, const CreatedInterno& interno) {
   out << "created " << interno.interno << ": " << interno.items
-      << (interno.items == 1 ? " item" : " items") << ", FOB " << rt::NumberToText(interno.fob, ".")
-      << '\n';
+      << (interno.items == 1 ? " item" : " items") << ", FOB " << FobText(interno.fob) << '\n';
 }
 
 nlohmann::ordered_json CreatedJson(const CreatedInterno& interno) {
@@ -20,8 +19,7 @@ nlohmann::ordered_json MessagesJson(const std::vector<ConsolePlatform::Message>&
   return list;
 }
 
-nlohmann::ordered_json CopyResultJson(const CopyResult& result,
-                                      const std::optional<std::string>& error) {
+nlohmann::ordered_json CopyResultJson(const CopyResult& result) {
   nlohmann::ordered_json out;
   out["log"] = result.log;
   out["copias"] = result.copias;
@@ -30,7 +28,6 @@ nlohmann::ordered_json CopyResultJson(const CopyResult& result,
   out["created"] = nlohmann::ordered_json::array();
   for (const CreatedInterno& interno : result.created)
     out["created"].push_back(CreatedJson(interno));
-  if (error) out["error"] = *error;
   return out;
 }
 

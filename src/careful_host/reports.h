@@ -19,10 +19,8 @@ void PrintCreated(std::ostream& out, const CreatedInterno& interno);
 nlohmann::ordered_json CreatedJson(const CreatedInterno& interno);
 // The boxes a run showed: [{"style", "prompt"}].
 nlohmann::ordered_json MessagesJson(const std::vector<ConsolePlatform::Message>& messages);
-// A copy session: {"log", "copias", "messages", "pointer", "created"}, and "error" with the
-// message when the command was refused.
-nlohmann::ordered_json CopyResultJson(const CopyResult& result,
-                                      const std::optional<std::string>& error = std::nullopt);
+// A copy session's own fields: {"log", "copias", "messages", "pointer", "created"}.
+nlohmann::ordered_json CopyResultJson(const CopyResult& result);
 
 // `json` on one line. Texts read from a database need not be valid UTF-8: what is not is shown
 // as the replacement character rather than failing the output.

@@ -1,5 +1,6 @@
 #include "careful_host/request_checks.h"
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 
@@ -31,9 +32,15 @@ int CopiesTheBoxMakes(const std::string& text) {
   }
 }
 
-void CheckNewNumber(const std::string& number, std::optional<int> maxLength) {
+void CheckNewNumber(const std::string& number, std::optional<int> maxLength, bool asTyped) {
   if (number.find_first_not_of(" \t") == std::string::npos) {
     throw ArgumentError("--new must name the new interno: it is empty or all blanks");
+  }
+  if (!asTyped && (std::isblank(static_cast<unsigned char>(number.front())) != 0 ||
+                   std::isblank(static_cast<unsigned char>(number.back())) != 0)) {
+    throw ArgumentError("the new number '" + number +
+                        "' has blanks before or after it: write it without them, or add "
+                        "--number-as-typed to keep them");
   }
   if (maxLength && *maxLength > 0 && rt::Len(number) > static_cast<std::size_t>(*maxLength)) {
     throw ArgumentError("--new '" + number + "' is longer than --max-length " +

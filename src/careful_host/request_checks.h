@@ -19,6 +19,13 @@ class Refusal : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A refusal by the checks of the databases: one cannot be opened, lacks a table or a column, has
+// no such source interno, does not accept writes.
+class CheckRefusal : public Refusal {
+ public:
+  using Refusal::Refusal;
+};
+
 inline constexpr int kMaxCopies = 32767;
 // Above this many copies the program asks for a confirmation.
 inline constexpr int kCopiesWithoutAsking = 50;
@@ -30,8 +37,9 @@ int ParseCopies(const std::string& text);
 // even; 1 for anything below 2). Throws ArgumentError when the box would overflow.
 int CopiesTheBoxMakes(const std::string& text);
 
-// --new: any text but an empty or all-blank one.
-void CheckNewNumber(const std::string& number, std::optional<int> maxLength);
+// --new: any text but an empty or all-blank one, with no blank before or after it unless
+// `asTyped` (the number is then kept exactly as typed, as the dialog's box keeps it).
+void CheckNewNumber(const std::string& number, std::optional<int> maxLength, bool asTyped = false);
 
 // --date: a calendar date YYYY-MM-DD (also written between single quotes), as the quoted SQL
 // literal 'YYYY-MM-DD' the cover sheets get.

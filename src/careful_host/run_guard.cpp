@@ -28,7 +28,9 @@ namespace {
 class PlatformLedger : public MarkLedger {
  public:
   void Use(PlatformPort& platform) { platform_ = &platform; }
-  void Stage(const std::vector<Mark>& marks) override { marks_ = marks; }
+  void Stage(const std::vector<Mark>& marks, const std::vector<MadeInterno>&) override {
+    marks_ = marks;
+  }
   void Confirm() override {
     for (const Mark& mark : std::exchange(marks_, {})) {
       platform_->SaveSetting(mark.appName, mark.section, mark.key, mark.value);
@@ -59,6 +61,8 @@ struct RunGuard::Impl : RunState {
   bool batchFailed = false;
   int batchSignal = 0;
   std::vector<Mark> batchMarks;
+  std::vector<MadeInterno> batchMade;
+  std::string option;  // of the run under way
   std::vector<std::string> batchFree;
   PlatformPort* batchPlatform = nullptr;
 
@@ -97,15 +101,24 @@ struct RunGuard::Impl : RunState {
     SetWriting(false);
   }
 
+  // The internos a run made: the numbers its checks found free.
+  std::vector<MadeInterno> Made(const RunWatch& runWatch) const {
+    std::vector<MadeInterno> made;
+    for (const std::string& number : runWatch.freeNumbers) made.push_back({number, option});
+    return made;
+  }
+
   // Stages the marks, commits, then writes them. False (and the fault in `watch`) when the
   // marks cannot be staged or the database refuses the commit: nothing of the run stays then.
-  bool Commit(const std::vector<Mark>& marks, PlatformPort& runPlatform, RunWatch& runWatch) {
+  bool Commit(const std::vector<Mark>& marks, const std::vector<MadeInterno>& made,
+              PlatformPort& runPlatform, RunWatch& runWatch) {
     platformLedger.Use(runPlatform);
     MarkLedger& ledger = hooks.ledger != nullptr ? *hooks.ledger : platformLedger;
     try {
-      ledger.Stage(marks);
+      ledger.Stage(marks, made);
     } catch (const Failure& failure) {
-      runWatch.Fault("the per-user marks cannot be saved: " + failure.description());
+      runWatch.Fault("the run's record (its marks and history) cannot be saved: " +
+                     failure.description());
       Rollback();
       return false;
     }
@@ -146,7 +159,7 @@ struct RunGuard::Impl : RunState {
         Rollback();
       } else if (const int signal = Pending(); signal != 0) {
         throw RunInterrupted(signal);  // asked to stop before the commit: nothing is kept
-      } else if (Commit(std::exchange(runWatch.marks, {}), *platform, runWatch)) {
+      } else if (Commit(std::exchange(runWatch.marks, {}), Made(runWatch), *platform, runWatch)) {
         // A signal that came while the commit was under way ends the run here, its copy kept.
         if (const int late = Pending(); late != 0) throw RunInterrupted(late);
       }
@@ -164,12 +177,15 @@ struct RunGuard::Impl : RunState {
     if (onDiscarded) onDiscarded(DiscardedLine(*last), ctx);
   }
 
-  void Run(const std::function<void(CopyContext&)>& run, CopyContext& ctx);
+  void Run(const std::function<void(CopyContext&)>& run, CopyContext& ctx,
+           const std::string& runOption);
   // How the run's transaction ends once the run is over, and whether its writes were kept.
   bool Settle(RunWatch& runWatch, PlatformPort& runPlatform);
 };
 
-void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyContext& ctx) {
+void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyContext& ctx,
+                         const std::string& runOption) {
+  option = runOption;
   if (txControl != nullptr && batchFailed) {
     // An interrupted batch has already said so; a failed one says why the rest did not run.
     if (batchSignal == 0)
@@ -224,6 +240,7 @@ bool RunGuard::Impl::Settle(RunWatch& runWatch, PlatformPort& runPlatform) {
     batchFree.insert(batchFree.end(), runWatch.freeNumbers.begin(), runWatch.freeNumbers.end());
     if (runWatch.healthy()) {
       batchMarks.insert(batchMarks.end(), runWatch.marks.begin(), runWatch.marks.end());
+      for (MadeInterno& made : Made(runWatch)) batchMade.push_back(std::move(made));
       batchPlatform = &runPlatform;
       return true;
     }
@@ -233,7 +250,7 @@ bool RunGuard::Impl::Settle(RunWatch& runWatch, PlatformPort& runPlatform) {
     return false;
   }
   if (txOpen && runWatch.healthy()) {
-    Commit(std::exchange(runWatch.marks, {}), runPlatform, runWatch);
+    Commit(std::exchange(runWatch.marks, {}), Made(runWatch), runPlatform, runWatch);
   } else if (txOpen) {
     Rollback();
   }
@@ -263,11 +280,12 @@ std::shared_ptr<HostConnection> RunGuard::Lookups(std::shared_ptr<HostConnection
 }
 
 CopyRuns RunGuard::Wrap(CopyRuns runs) {
-  auto guarded = [this](std::function<void(CopyContext&)> run) {
-    return [this, run = std::move(run)](CopyContext& ctx) { impl_->Run(run, ctx); };
+  auto guarded = [this](std::function<void(CopyContext&)> run, std::string option) {
+    return [this, run = std::move(run), option](CopyContext& ctx) { impl_->Run(run, ctx, option); };
   };
-  return CopyRuns{guarded(std::move(runs.todos)), guarded(std::move(runs.conLAPI)),
-                  guarded(std::move(runs.sinLAPI))};
+  return CopyRuns{guarded(std::move(runs.todos), "todos"),
+                  guarded(std::move(runs.conLAPI), "con-lapi"),
+                  guarded(std::move(runs.sinLAPI), "sin-lapi")};
 }
 
 void RunGuard::SetObserver(
@@ -281,6 +299,7 @@ void RunGuard::BeginBatch() {
   impl.batchFailed = false;
   impl.batchSignal = 0;
   impl.batchMarks.clear();
+  impl.batchMade.clear();
   impl.batchFree.clear();
 }
 
@@ -294,7 +313,7 @@ void RunGuard::FinishBatch() {
     return;
   }
   RunWatch watch;
-  if (!impl.Commit(impl.batchMarks, *impl.batchPlatform, watch)) {
+  if (!impl.Commit(impl.batchMarks, impl.batchMade, *impl.batchPlatform, watch)) {
     return impl.Discard({false, *watch.fault, 0, impl.batchFree}, nullptr);
   }
   impl.last = RunOutcome{true, "", impl.Pending(), impl.batchFree};

@@ -31,6 +31,11 @@ struct Mark {
   std::string appName, section, key, value;
 };
 
+// An interno a run made: its number and the option of the run (todos, con-lapi, sin-lapi).
+struct MadeInterno {
+  std::string number, option;
+};
+
 // Where the marks of a run wait while its transaction commits. A ledger that keeps them in a
 // durable store lets a later start finish what a killed program left (see mark_ledger.h); without
 // one, the guard writes them through the run's platform once the commit succeeded.
@@ -41,9 +46,10 @@ class MarkLedger {
   MarkLedger& operator=(const MarkLedger&) = delete;
   virtual ~MarkLedger() = default;
 
-  // Before the commit: records that `marks` are to be written once it succeeds. Throws Failure
-  // when the record cannot be made; the guard then rolls back.
-  virtual void Stage(const std::vector<Mark>& marks) = 0;
+  // Before the commit, inside the run's transaction: records that `marks` are to be written once
+  // it succeeds, and that the run made `made`. Throws Failure when the record cannot be made; the
+  // guard then rolls back.
+  virtual void Stage(const std::vector<Mark>& marks, const std::vector<MadeInterno>& made) = 0;
   // After the commit: writes the staged marks and forgets the record. Throws Failure when it
   // cannot; the marks are then written when the record is resolved.
   virtual void Confirm() = 0;

@@ -29,8 +29,8 @@ std::optional<CreatedInterno> Made(const std::vector<CreatedInterno>& created,
 SplitResult RunSplit(const SplitRequest& request, std::ostream* log, std::ostream* boxes,
                      std::ostream& notes) {
   try {
-    CheckNewNumber(request.con, std::nullopt);
-    CheckNewNumber(request.sin, std::nullopt);
+    CheckNewNumber(request.con, std::nullopt, request.numberAsTyped);
+    CheckNewNumber(request.sin, std::nullopt, request.numberAsTyped);
   } catch (const ArgumentError& e) {
     throw Refusal(e.what());
   }
@@ -45,7 +45,7 @@ SplitResult RunSplit(const SplitRequest& request, std::ostream* log, std::ostrea
         BuildPreview(*databases.internos, *databases.ncm, dynamic_cast<DataAccessManager&>(*dam),
                      request.source, UserDecimalSeparator());
   } catch (const std::exception& e) {
-    throw Refusal(e.what());
+    throw CheckRefusal(e.what());
   }
 
   CopyRequest copy;
@@ -102,6 +102,17 @@ nlohmann::ordered_json SplitJson(const SplitResult& split) {
   out["log"] = split.copy.log;
   out["messages"] = MessagesJson(split.copy.messages);
   return out;
+}
+
+}  // namespace oq::careful
+
+namespace oq::careful {
+
+std::optional<CommandError> SplitError(const SplitResult& split) {
+  if (split.status != kExitItemsLeftOut) return CopyError(split.copy);
+  return CommandError{error_code::kItemsLeftOut,
+                      std::to_string(split.preview.neither.items) +
+                          " items are in neither copy: look at them (\"neither\")"};
 }
 
 }  // namespace oq::careful

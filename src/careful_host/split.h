@@ -6,6 +6,7 @@
 #include <string>
 
 #include "careful_host/copy_session.h"
+#include "careful_host/json_envelope.h"
 #include "careful_host/preview.h"
 
 namespace oq::careful {
@@ -20,6 +21,7 @@ struct SplitRequest : SessionValues {
   std::optional<std::string> dateSql;  // set when `date` is an expression of the user's
   bool keepPartial = false;
   bool progress = false;
+  bool numberAsTyped = false;  // keep blanks around --con and --sin
 };
 
 struct SplitResult {
@@ -40,5 +42,7 @@ void PrintReconciliation(std::ostream& out, const SplitResult& split);
 // {"status", "con", "sin", "fobdivisas", "neither": [{"id", "ncm", "fob", "reason"}], "log",
 // "messages"}.
 nlohmann::ordered_json SplitJson(const SplitResult& split);
+// Why a split did not succeed, as CopyError, or items-left-out (exit status 3).
+std::optional<CommandError> SplitError(const SplitResult& split);
 
 }  // namespace oq::careful

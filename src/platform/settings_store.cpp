@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "host/failure.h"
+#include "platform/settings_database.h"
 
 namespace oq {
 
@@ -34,9 +35,17 @@ constexpr const char* kSchema =
 constexpr const char* kUpsert =
     "insert into settings (app, section, key, value) values (?, ?, ?, ?) "
     "on conflict (app, section, key) do update set value = excluded.value";
+// Names are found whatever their case (in ASCII), as in the registry these values mirror; a value
+// written under a name in another case replaces the stored one and keeps its name.
+constexpr const char* kUpdate =
+    "update settings set value = ?4 where app = ?1 collate nocase and section = ?2 collate nocase "
+    "and key = ?3 collate nocase returning 1";
 constexpr const char* kSelect =
-    "select value from settings where app = ? and section = ? and key = ?";
-constexpr const char* kDelete = "delete from settings where app = ? and section = ? and key = ?";
+    "select value from settings where app = ?1 collate nocase and section = ?2 collate nocase "
+    "and key = ?3 collate nocase order by app = ?1 and section = ?2 and key = ?3 desc limit 1";
+constexpr const char* kDelete =
+    "delete from settings where app = ?1 collate nocase and section = ?2 collate nocase and "
+    "key = ?3 collate nocase";
 constexpr const char* kPendingSchema =
     "create table if not exists pending (id text primary key, database text not null, "
     "owner text not null, content text not null, staged integer not null)";
@@ -44,18 +53,19 @@ constexpr const char* kPendingUpsert =
     "insert or replace into pending (id, database, owner, content, staged) "
     "values (?, ?, ?, ?, (select coalesce(max(staged), 0) + 1 from pending))";
 constexpr const char* kPendingDelete = "delete from pending where id = ?";
+// The history: one row per run that was recorded (`origin` is the pending record it came from,
+// so completing a record twice records its run once), one row per number the run made.
+constexpr const char* kHistorySchema =
+    "create table if not exists history (run integer primary key, origin text unique not null, "
+    "database text not null, recorded integer not null, content text not null)";
+constexpr const char* kHistoryInternosSchema =
+    "create table if not exists history_internos (run integer not null, interno text not null, "
+    "position integer not null, undone integer not null default 0, primary key (run, interno))";
 
 Failure AccessError(const std::filesystem::path& file, const std::string& what) {
   return Failure(kPathFileAccessError,
                  "Path/File access error (" + file.string() + ": " + what + ")");
 }
-
-// What SQLite reported, held apart from Failure until the store has decided whether the file is
-// damaged (and so set aside) or the call has failed.
-struct DatabaseError {
-  int code;  // the primary result code
-  std::string message;
-};
 
 bool IsDamage(int code) { return code == SQLITE_CORRUPT || code == SQLITE_NOTADB; }
 
@@ -109,81 +119,6 @@ class FolderLock {
 
 }  // namespace
 
-class SettingsStore::Database {
- public:
-  // One prepared statement whose parameters are all texts.
-  class Statement {
-   public:
-    Statement(sqlite3* db, const char* sql) : db_(db) {
-      sqlite3_stmt* statement = nullptr;
-      Check(sqlite3_prepare_v2(db, sql, -1, &statement, nullptr));
-      statement_.reset(statement);
-    }
-    // Binds `params` in order and runs the statement to its end: the first column of its first
-    // row, if it has one. The statement can be run again.
-    std::optional<std::string> Run(std::initializer_list<std::string_view> params) {
-      std::optional<std::string> first;
-      Each(params, 1, [&first](std::vector<std::string>& row) {
-        if (!first && !row.empty()) first = std::move(row[0]);
-      });
-      return first;
-    }
-    // Binds `params` in order and calls `row` with the texts of each row's first `columns`
-    // columns (fewer when the statement has fewer).
-    void Each(std::initializer_list<std::string_view> params, int columns,
-              const std::function<void(std::vector<std::string>&)>& row) {
-      sqlite3_stmt* statement = statement_.get();
-      sqlite3_reset(statement);
-      int index = 0;
-      for (std::string_view param : params) {
-        // The texts outlive the run, so SQLite need not copy them (a null destructor).
-        Check(sqlite3_bind_text64(statement, ++index, param.data(), param.size(), nullptr,
-                                  SQLITE_UTF8));
-      }
-      for (int rc; (rc = sqlite3_step(statement)) != SQLITE_DONE;) {
-        if (rc != SQLITE_ROW) Check(rc);
-        std::vector<std::string> texts;
-        for (int c = 0; c < std::min(columns, sqlite3_column_count(statement)); ++c) {
-          const auto* text = static_cast<const char*>(sqlite3_column_blob(statement, c));
-          texts.emplace_back(text != nullptr ? text : "",
-                             static_cast<std::size_t>(sqlite3_column_bytes(statement, c)));
-        }
-        row(texts);
-      }
-    }
-
-   private:
-    void Check(int rc) const {
-      if (rc != SQLITE_OK) throw DatabaseError{rc & 0xff, sqlite3_errmsg(db_)};
-    }
-    struct Finalize {
-      void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-    };
-    sqlite3* db_;
-    std::unique_ptr<sqlite3_stmt, Finalize> statement_;
-  };
-
-  Database(const std::filesystem::path& file, std::chrono::milliseconds lockWait) {
-    sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    db_.reset(db);
-    if (rc != SQLITE_OK) throw DatabaseError{rc & 0xff, db ? sqlite3_errmsg(db) : "out of memory"};
-    sqlite3_busy_timeout(db, static_cast<int>(lockWait.count()));
-  }
-
-  Statement Prepare(const char* sql) { return Statement(db_.get(), sql); }
-  std::optional<std::string> Run(const char* sql, std::initializer_list<std::string_view> params) {
-    return Prepare(sql).Run(params);
-  }
-
- private:
-  struct Close {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-  };
-  std::unique_ptr<sqlite3, Close> db_;
-};
-
 SettingsStore::SettingsStore(std::filesystem::path file, SettingsStoreOptions options)
     : file_(std::move(file)), options_(std::move(options)) {}
 
@@ -201,7 +136,11 @@ SettingsStore SettingsStore::ForCurrentUser() {
 
 void SettingsStore::Save(const std::string& appName, const std::string& section,
                          const std::string& key, const std::string& value) const {
-  Transaction([&](Database& db) { db.Run(kUpsert, {appName, section, key, value}); });
+  Transaction([&](Database& db) {
+    if (!db.Run(kUpdate, {appName, section, key, value})) {
+      db.Run(kUpsert, {appName, section, key, value});
+    }
+  });
 }
 
 std::optional<std::string> SettingsStore::Get(const std::string& appName,
@@ -219,9 +158,12 @@ void SettingsStore::Remove(const std::string& appName, const std::string& sectio
   Transaction([&](Database& db) { db.Run(kDelete, {appName, section, key}); });
 }
 
-void SettingsStore::StagePending(const PendingRecord& record) const {
+void SettingsStore::StagePending(const PendingRecord& record,
+                                 const std::vector<StoredValue>& removed) const {
   Transaction([&](Database& db) {
     db.Run(kPendingUpsert, {record.id, record.database, record.owner, record.content});
+    Database::Statement remove = db.Prepare(kDelete);
+    for (const StoredValue& v : removed) remove.Run({v.app, v.section, v.key});
   });
 }
 
@@ -239,9 +181,20 @@ std::vector<PendingRecord> SettingsStore::Pending(const std::string& database) c
 
 void SettingsStore::CompletePending(const std::string& id,
                                     const std::vector<StoredValue>& values) const {
+  CompletePending(id, Completion{values, {}, {}, {}});
+}
+
+void SettingsStore::CompletePending(const std::string& id, const Completion& completion) const {
   Transaction([&](Database& db) {
     Database::Statement upsert = db.Prepare(kUpsert);
-    for (const StoredValue& v : values) upsert.Run({v.app, v.section, v.key, v.value});
+    for (const StoredValue& v : completion.values) upsert.Run({v.app, v.section, v.key, v.value});
+    Database::Statement remove = db.Prepare(kDelete);
+    for (const StoredValue& v : completion.removed) remove.Run({v.app, v.section, v.key});
+    if (completion.added) AddHistory(db, id, *completion.added);
+    Database::Statement undo = db.Prepare(
+        "update history_internos set undone = cast(strftime('%s', 'now') as integer) "
+        "where run = ? and interno = ? and undone = 0");
+    for (const auto& [run, number] : completion.undone) undo.Run({run, number});
     db.Run(kPendingDelete, {id});
   });
 }
@@ -277,9 +230,11 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
         db.Run(kSchema, {});
         Import(db);
       }
-      if (version != "2") {
+      if (version != "3") {
         db.Run(kPendingSchema, {});
-        db.Run("pragma user_version = 2", {});
+        db.Run(kHistorySchema, {});
+        db.Run(kHistoryInternosSchema, {});
+        db.Run("pragma user_version = 3", {});
       }
       work(db);
       db.Run("commit", {});

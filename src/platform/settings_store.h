@@ -1,10 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace oq {
@@ -52,6 +54,23 @@ struct PendingRecord {
   std::string id, database, owner, content;
 };
 
+// A run in the history: its number (given by the store), its database, when it was recorded (Unix
+// seconds), what it holds (the owner's format), and each number it made with when that was undone
+// (0 while it stands).
+struct HistoryEntry {
+  std::string run, database, content;
+  std::int64_t recorded = 0;
+  std::vector<std::pair<std::string, std::int64_t>> numbers;
+};
+
+// What completing a pending record does besides deleting it, all in the same transaction.
+struct Completion {
+  std::vector<StoredValue> values;    // written
+  std::vector<StoredValue> removed;   // deleted (their values are not read)
+  std::optional<HistoryEntry> added;  // recorded as a new run (its run and time are the store's)
+  std::vector<std::pair<std::string, std::string>> undone;  // (run, number) now undone
+};
+
 class SettingsStore {
  public:
   // A store kept in `file`.
@@ -73,13 +92,22 @@ class SettingsStore {
   // store cannot be written.
   void Remove(const std::string& appName, const std::string& section, const std::string& key) const;
 
-  // Stores `record` (replacing one with the same id). Throws Failure when it cannot.
-  void StagePending(const PendingRecord& record) const;
+  // Stores `record` (replacing one with the same id) and deletes the values `removed` (their
+  // values are not read), in one transaction. Throws Failure when it cannot.
+  void StagePending(const PendingRecord& record,
+                    const std::vector<StoredValue>& removed = {}) const;
   // The pending records of `database`, oldest first. Throws Failure when the store cannot be read.
   std::vector<PendingRecord> Pending(const std::string& database) const;
   // Writes `values` and deletes the record `id`, in one transaction: both happen or neither. A
   // record already gone is no error (its values are written all the same). Throws Failure.
   void CompletePending(const std::string& id, const std::vector<StoredValue>& values) const;
+  // As above, with everything `completion` says; a record completed twice adds its run once.
+  void CompletePending(const std::string& id, const Completion& completion) const;
+
+  // The runs in the history, newest first: those of `database` (every one when empty) that made
+  // `number` (any when empty). Throws Failure when the store cannot be read.
+  std::vector<HistoryEntry> History(const std::string& database = {},
+                                    const std::string& number = {}) const;
 
  private:
   class Database;
@@ -90,6 +118,7 @@ class SettingsStore {
   // setting a damaged one aside once.
   void Transaction(const std::function<void(Database&)>& work) const;
   void Import(Database& db) const;
+  static void AddHistory(Database& db, const std::string& origin, const HistoryEntry& entry);
   // Renames a damaged `damaged` (and its journal) aside and reports it.
   void SetAside(const std::filesystem::path& damaged, const std::string& why) const;
 

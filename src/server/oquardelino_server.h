@@ -4,23 +4,25 @@
  * the per-user component registry. It exports exactly these four entry points, with C linkage; the
  * types and result codes are those of host/in_process_server.h.
  *
- * A C++ host built with the same compiler creates cMAIN like this:
+ * A host creates cMAIN like this (the whole program, which builds against the installed headers
+ * alone, is share/doc/liboquardelino-dev/examples/load_component.c):
  *
  *   void* library = dlopen(".../liboquardelino.so", RTLD_NOW | RTLD_LOCAL);
- *   auto get = reinterpret_cast<oq_get_class_object_fn>(dlsym(library, "DllGetClassObject"));
- *   oq_class_factory* factory = nullptr;
+ *   oq_get_class_object_fn get;
+ *   void* symbol = dlsym(library, "DllGetClassObject");
+ *   memcpy(&get, &symbol, sizeof symbol);
+ *   oq_class_factory* factory = NULL;
  *   if (get("{F0BEC779-FF07-4CC0-BA67-74DAC1C1954D}", &factory) == OQ_S_OK) {
- *     oq_object* handle = nullptr;
- *     if (factory->CreateInstance(factory, nullptr, &handle) == OQ_S_OK) {
- *       oq::ObjectRef object = oq::TakeObject(handle);           // host/server_loader.h
- *       auto cmain = std::dynamic_pointer_cast<oq::AutomationObject>(object);
- *       std::vector<oq::Variant> args{oq::Variant::Long(25)};
- *       cmain->Invoke(cmain->GetIDsOfNames("pLenMaxInterno"), oq::InvokeKind::kPropertyPut, args);
+ *     oq_object* cmain = NULL;
+ *     if (factory->CreateInstance(factory, NULL, &cmain) == OQ_S_OK) {
+ *       ... use cmain->shared_object, then:
+ *       cmain->Release(cmain);
  *     }
  *     factory->Release(factory);
  *   }
  *
- * or simply oq::CreateObject("oQUARDELINO.cMAIN") once DllRegisterServer has run.
+ * A C++ host built with the same compiler and standard library copies the std::shared_ptr that
+ * shared_object points to and reaches cMAIN's members by name or dispatch id through it.
  *
  * The library carries its own copy of the component: its own session state per thread, its own
  * in-process component factories and its own forms port. A host therefore reaches cMAIN through

@@ -1,6 +1,7 @@
 // The Qt window of frmMAIN under cMAIN::Mostrar, and the Qt platform's message boxes and pointer.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
@@ -10,14 +11,14 @@
 #include <QTimer>
 #include <thread>
 
-#include "connectors/sqlite/sqlite_connection.h"
 #include "careful_host/copy_session.h"
+#include "careful_host/interrupts.h"
 #include "careful_host/qt/guarded_dialog.h"
+#include "connectors/sqlite/sqlite_connection.h"
 #include "host/basGLOBAL.h"
 #include "host/cMAIN.h"
 #include "host/failure.h"
 #include "host/recordset.h"
-#include "careful_host/interrupts.h"
 #include "platform/qt/form_window.h"
 #include "platform/qt/qt_forms.h"
 #include "platform/qt/qt_platform_port.h"
@@ -190,7 +191,8 @@ TEST_F(QtDialogTest, AGuardedRunHoldsNoLockWhileABoxWaits) {
   ::setenv("XDG_CONFIG_HOME", db.folder().c_str(), 1);
   db.InsertInterno("A", 1, 2, 3);  // no position of its items is in ncm: con LAPI keeps none
   auto faulty = std::make_shared<test::FaultyConnection>(db.internos());
-  faulty->failAt(3).signalAt(17, SIGTERM);  // the first run's cover sheet; the fourth run
+  // The first run's cover sheet; the fourth run (past the three reads of each run's record).
+  faulty->failAt(3).signalAt(23, SIGTERM);
   auto* control = dynamic_cast<connectors::TransactionControl*>(db.internos().get());
   auto guard = careful::MakeProgramRunGuard(faulty, control, {}, careful::SpanWhileWriting());
   test::SetUpSession(guard->connection(), db.ncm(), "A", test::MakeDataAccessManager());
@@ -223,8 +225,8 @@ TEST_F(QtDialogTest, AGuardedRunHoldsNoLockWhileABoxWaits) {
     run(window, "N", "opTodos");
     const std::string log = Text(window, "txtLOG").toStdString();
     EXPECT_TRUE(
-        log.ends_with("Proceso terminado...\nNothing was written: a statement failed: "
-                      "injected failure; the database is as it was before the run.\n"))
+        log.ends_with("Proceso terminado...\nNo se grabó nada: la copia no terminó bien y la "
+                      "base quedó como estaba antes.\n"))
         << log;
     run(window, "N", "opTodos");
     run(window, "L", "opLAPI");
@@ -249,6 +251,42 @@ TEST_F(QtDialogTest, AGuardedRunHoldsNoLockWhileABoxWaits) {
   EXPECT_EXIT(Show([&](FormWindow& window) { run(window, "T", "opTodos"); }),
               testing::KilledBySignal(SIGTERM), "");
   EXPECT_EQ(db.Count("subitems", "T"), 3);
+}
+
+// A long run keeps the window alive: the title tells its progress, and ESC is answered with a
+// question whose yes stops the run (nothing written) and closes the dialog.
+TEST_F(QtDialogTest, ALongRunShowsItsProgressAndEscAsksBeforeStoppingIt) {
+  test::TestDatabase db(test::AvailableBackends().front());
+  ::setenv("XDG_CONFIG_HOME", db.folder().c_str(), 1);
+  db.InsertInterno("A", 1, 1, 3);
+  db.MultiplyLicensedItems("A", 11);  // 6,144 items, one statement each: seconds of work
+  auto* control = dynamic_cast<connectors::TransactionControl*>(db.internos().get());
+  auto guard =
+      careful::MakeProgramRunGuard(db.internos(), control, {}, careful::SpanWhileWriting());
+  test::SetUpSession(guard->connection(), db.ncm(), "A", test::MakeDataAccessManager());
+  careful::InstallGuardedQtForm(*guard, platform_);
+  QString title;
+  Show([&](FormWindow& window) {
+    Click(window, "opLAPI");
+    Focus(window, "Text1");
+    QTest::keyClicks(window.WidgetFor("Text1"), "N");
+    QObject::connect(&window, &QWidget::windowTitleChanged, [&](const QString& shown) {
+      if (title.isEmpty()) title = shown;
+    });
+    QTimer::singleShot(0, [&] {  // served during the run, between two of its statements
+      QTest::keyClick(&window, Qt::Key_Escape);
+      QTimer::singleShot(500, [&] {
+        auto* question = window.findChild<QMessageBox*>();
+        ASSERT_NE(question, nullptr);
+        question->button(QMessageBox::Yes)->click();
+      });
+    });
+    Press(Qt::Key_F11);
+  });
+  EXPECT_TRUE(title.startsWith("oQUARDELINO - copiando: copia 1, ")) << title.toStdString();
+  EXPECT_EQ(guard->lastOutcome()->signal, SIGINT);
+  EXPECT_EQ(db.Count("caratula", "N") + db.Count("subitems", "N"), 0);
+  { careful::RunSpan forget; }
 }
 
 // Each box is read from the screen and acknowledged with Return, as a user would.

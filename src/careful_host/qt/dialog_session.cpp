@@ -53,7 +53,7 @@ int RunDialogSession(const DialogRequest& request,
       databases.internos,
       request.keepPartial ? nullptr
                           : dynamic_cast<connectors::TransactionControl*>(databases.internos.get()),
-      say, SpanWhileWriting());
+      say, SpanWhileWriting(), request.source);
   const SessionRelease release;
   databases.ncm =
       databases.ncm == databases.internos ? guard->connection() : guard->Lookups(databases.ncm);

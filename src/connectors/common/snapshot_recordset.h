@@ -60,6 +60,9 @@ class SnapshotRecordset : public Recordset {
   const Options& options() const { return options_; }
 
   Field& Fields(const std::string& name) override;
+  // The columns in statement order, for a host that reads whole rows whatever their columns.
+  std::size_t FieldCount() const { return fields_.size(); }
+  Field& FieldAt(std::size_t column) { return *fields_.at(column); }
   bool Eof() const override;
   void MoveFirst() override;
   void MoveNext() override;
