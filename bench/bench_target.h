@@ -19,6 +19,8 @@ struct RunConnections {
   std::shared_ptr<HostConnection> ncm;
   connectors::TransactionControl* control = nullptr;  // the internos connection's own
   Dialect dialect = Dialect::kSqlite;
+  // Whether the run guard spares round trips (Mode::kTransaction).
+  bool fewerRoundTrips = true;
 };
 
 // The engine one measurement runs on: its database of internos (put back to the template of a

@@ -2,7 +2,10 @@
 //
 //   oq_bench [--sizes 100,1000,10000,100000] [--reps-small 15] [--reps 5] [--reps-large 3]
 //            [--engines sqlite,postgresql] [--modes autocommit,transaction] [--out DIR]
+//            [--delays 0,0.25,1] [--only full|filtered|preview|network]
 //
+// --delays: PostgreSQL's runs in one transaction are measured again with the server on the
+// socket (0) and behind a relay that delays each direction by that many milliseconds.
 // PostgreSQL is the server libpq's defaults and PGHOST, PGUSER... name; without one answering,
 // its rows are skipped with a note.
 // prints the tables and the targets and writes timings.csv, memory.csv, settings.csv and
@@ -25,6 +28,7 @@
 #include "settings_choice.h"
 #include "targets.h"
 #ifdef OQ_HAVE_POSTGRES
+#include "network.h"
 #include "postgres_target.h"
 #endif
 #include "workspace.h"
@@ -51,7 +55,8 @@ struct Options {
   int memoryChild = 0;
   std::vector<std::string> engines{"sqlite", "postgresql"};
   std::vector<std::string> modes{"autocommit", "transaction"};
-  std::string only;  // "full", "filtered" or "preview": measure only those (no settings, memory)
+  std::vector<double> delays{0, 0.25, 1};  // ms each way; PostgreSQL over the network
+  std::string only;  // "full", "filtered", "preview" or "network": only those (no settings, memory)
   SqliteSettings settings;  // the file's own journal and SQLite's synchronous level, as the program
 };
 
@@ -120,6 +125,15 @@ Report Measure(const Options& options, const Workspace& space) {
           add(MeasureFilteredCopy(*target, mode, n, false, reps));
         }
       }
+#ifdef OQ_HAVE_POSTGRES
+      auto* postgres = dynamic_cast<PostgresTarget*>(target.get());
+      if (postgres != nullptr && !options.delays.empty() && (all || options.only == "network")) {
+        std::cerr << "N=" << n << ", postgresql over the network...\n";
+        for (NetworkFigure& figure : MeasureOverNetwork(*postgres, n, reps, options.delays)) {
+          report.network.push_back(std::move(figure));
+        }
+      }
+#endif
     }
   }
   if (!all) return report;
@@ -154,8 +168,11 @@ int main(int argc, char** argv) {
   app.add_option("--modes", options.modes, "how a run's statements are committed")
       ->delimiter(',')
       ->check(CLI::IsMember({"autocommit", "transaction"}));
+  app.add_option("--delays", options.delays,
+                 "ms each way between PostgreSQL and the program (0: its socket)")
+      ->delimiter(',');
   app.add_option("--only", options.only, "measure only these copies (no settings, no memory)")
-      ->check(CLI::IsMember({"full", "filtered", "preview"}));
+      ->check(CLI::IsMember({"full", "filtered", "preview", "network"}));
   app.add_option("--memory-child", options.memoryChild)->group("");
   CLI11_PARSE(app, argc, argv);
 
@@ -173,6 +190,7 @@ int main(int argc, char** argv) {
     std::cout << "SQLite connection: journal_mode=" << options.settings.journalMode
               << ", synchronous=" << options.settings.synchronous << "\n";
     PrintReport(std::cout, report);
+    PrintNetworkFigures(std::cout, report.network);
     const std::vector<TargetCheck> checks = CheckTargets(report);
     PrintTargets(std::cout, checks);
     if (options.only.empty() || options.only == "preview") {

@@ -1,5 +1,6 @@
 #!/usr/bin/python3
-"""Draws docs/bench.png from the CSV files oq_bench writes: cost against N on log scales.
+"""Draws docs/bench.png from the CSV files oq_bench writes: cost against N on log scales, and
+PostgreSQL's speed against the network delay.
 
 Usage: plot_bench.py RESULTS_FOLDER OUTPUT_PNG [MACHINE_TEXT]
 """
@@ -68,6 +69,26 @@ def draw_memory(ax, rows):
     ax.legend(fontsize=7)
 
 
+def draw_network(ax, rows):
+    """Kept items per second against the delay each way, at the largest N, savings on and off."""
+    largest = max(int(r["n"]) for r in rows)
+    for scenario in ("con LAPI", "sin LAPI", "full x1"):
+        for savings, line in (("on", "-"), ("off", "--")):
+            points = sorted((float(r["delay_ms"]), float(r["items_per_s"])) for r in rows
+                            if r["scenario"] == scenario and r["savings"] == savings
+                            and int(r["n"]) == largest)
+            if points:
+                xs, ys = zip(*points)
+                ax.plot(xs, ys, line, marker="o", color=COLOURS.get(scenario, "black"),
+                        label=f"{scenario}, savings {savings}")
+    ax.set_yscale("log")
+    ax.set_xlabel("network delay each way (ms; 0 = the server's socket)")
+    ax.set_ylabel("items written per second (median)")
+    ax.set_title(f"PostgreSQL over a network, one transaction, N={largest:,}")
+    ax.grid(True, which="both", alpha=0.3)
+    ax.legend(fontsize=7)
+
+
 def main():
     if len(sys.argv) < 3:
         sys.exit(__doc__)
@@ -75,8 +96,12 @@ def main():
     machine = sys.argv[3] if len(sys.argv) > 3 else ""
     data = series(read(f"{folder}/timings.csv"))
     memory = read(f"{folder}/memory.csv")
+    try:
+        network = read(f"{folder}/network.csv")
+    except FileNotFoundError:
+        network = []
 
-    fig, axes = plt.subplots(1, 3, figsize=(16, 5.2))
+    fig, axes = plt.subplots(1, 4, figsize=(21, 5.2))
     draw_times(axes[0], data, {"full x1", "full x9"}, "Full copy: run against the floor")
     draw_times(axes[1], data, {"con LAPI", "sin LAPI"},
                "Filtered copy: run, replayed floor, set-based")
@@ -84,6 +109,10 @@ def main():
         draw_memory(axes[2], memory)
     else:
         axes[2].set_axis_off()
+    if network:
+        draw_network(axes[3], network)
+    else:
+        axes[3].set_axis_off()
     fig.suptitle("oQUARDELINO copy cost against N (SQLite, WAL, synchronous NORMAL)"
                  + (f"\n{machine}" if machine else ""), fontsize=10)
     fig.tight_layout()

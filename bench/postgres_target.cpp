@@ -166,8 +166,11 @@ void PostgresTarget::Reset(int n) {
 }
 
 RunConnections PostgresTarget::Open() {
-  auto internos = std::make_shared<postgres::PostgresConnection>(ConnectionText(kInternosDb));
-  auto ncm = std::make_shared<postgres::PostgresConnection>(ConnectionText(kNcmDb));
+  const std::string route =
+      port_ == 0 ? std::string() : " host=127.0.0.1 port=" + std::to_string(port_);
+  auto internos =
+      std::make_shared<postgres::PostgresConnection>(ConnectionText(kInternosDb) + route);
+  auto ncm = std::make_shared<postgres::PostgresConnection>(ConnectionText(kNcmDb) + route);
   return {internos, ncm, internos.get(), Dialect::kPostgres};
 }
 

@@ -23,6 +23,10 @@ class PostgresTarget : public BenchTarget {
   // Whether a server answers with the defaults; `why` receives libpq's reason when none does.
   static bool Reachable(std::string& why);
 
+  // The runs' connections (Open) go to 127.0.0.1 at `port`, a relay to the server; 0: straight
+  // to the server, as libpq's defaults say.
+  void Route(int port) { port_ = port; }
+
   const char* engine() const override { return "postgresql"; }
   void Reset(int n) override;
   RunConnections Open() override;
@@ -35,6 +39,7 @@ class PostgresTarget : public BenchTarget {
   const Workspace& space_;
   std::unique_ptr<Servers> servers_;
   int loaded_ = 0;  // the size whose template the database of internos holds, 0 for none
+  int port_ = 0;
 };
 
 }  // namespace oq::bench

@@ -184,6 +184,44 @@ void PrintReport(std::ostream& out, const Report& report) {
   }
 }
 
+double NetworkFigure::Median() const {
+  std::vector<double> walls;
+  for (const Sample& s : samples) walls.push_back(s.wall);
+  return bench::Median(walls);
+}
+
+double NetworkFigure::ItemsPerSecond() const {
+  return Median() > 0 ? static_cast<double>(items) / Median() : 0;
+}
+
+double NetworkFigure::RoundTripsPerItem() const {
+  return items > 0 ? static_cast<double>(roundTrips) / static_cast<double>(items) : 0;
+}
+
+void PrintNetworkFigures(std::ostream& out, const std::vector<NetworkFigure>& figures) {
+  if (figures.empty()) return;
+  out << "\nPostgreSQL over a network: the run in one transaction, straight on the socket (delay "
+         "0)\nor through a relay that delays each direction; savings off = every statement on "
+         "its own.\n"
+      << Cell("scenario", 9) << Cell("N", 8) << Cell("delay ms", 10) << Cell("savings", 9)
+      << Cell("reps", 5) << Cell("items", 8) << Cell("run ms", 11) << Cell("items/s", 10)
+      << Cell("round trips", 13) << Cell("per item", 10) << Cell("x socket", 10) << "\n";
+  for (const NetworkFigure& f : figures) {
+    double socket = 0;
+    for (const NetworkFigure& g : figures) {
+      if (g.scenario == f.scenario && g.n == f.n && g.savings == f.savings && g.delayMs == 0) {
+        socket = g.Median();
+      }
+    }
+    out << Cell(f.scenario, 9) << Cell(std::to_string(f.n), 8) << Cell(Fixed(f.delayMs, 2), 10)
+        << Cell(f.savings ? "on" : "off", 9) << Cell(std::to_string(f.samples.size()), 5)
+        << Cell(std::to_string(f.items), 8) << Cell(Fixed(f.Median() * 1e3, 1), 11)
+        << Cell(Fixed(f.ItemsPerSecond(), 0), 10) << Cell(std::to_string(f.roundTrips), 13)
+        << Cell(Fixed(f.RoundTripsPerItem(), 3), 10)
+        << Cell(socket > 0 ? Fixed(f.Median() / socket, 2) : "-", 10) << "\n";
+  }
+}
+
 void WriteCsv(const std::filesystem::path& folder, const Report& report) {
   std::filesystem::create_directories(folder);
   std::ofstream timings = OpenCsv(folder / "timings.csv");
@@ -204,6 +242,15 @@ void WriteCsv(const std::filesystem::path& folder, const Report& report) {
   for (const MemoryFigure& m : report.memory) {
     memory << m.n << ',' << m.baselineKb << ',' << m.peakFullKb << ',' << m.peakConKb << ','
            << m.peakSinKb << ',' << Fixed(m.BytesPerItem(), 1) << '\n';
+  }
+  std::ofstream network = OpenCsv(folder / "network.csv");
+  network << "scenario,n,delay_ms,savings,repetitions,items,median_s,items_per_s,round_trips,"
+             "round_trips_per_item\n";
+  for (const NetworkFigure& f : report.network) {
+    network << f.scenario << ',' << f.n << ',' << Fixed(f.delayMs, 2) << ','
+            << (f.savings ? "on" : "off") << ',' << f.samples.size() << ',' << f.items << ','
+            << Fixed(f.Median(), 6) << ',' << Fixed(f.ItemsPerSecond(), 1) << ',' << f.roundTrips
+            << ',' << Fixed(f.RoundTripsPerItem(), 4) << '\n';
   }
   std::ofstream settings = OpenCsv(folder / "settings.csv");
   settings << "journal_mode,synchronous,pairs,median_s,us_per_statement,pairs_per_s\n";

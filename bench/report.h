@@ -54,8 +54,24 @@ struct SettingsFigure {
   double PairsPerSecond() const;
 };
 
+// One copy on PostgreSQL in one transaction (the program's run guard), with the server reached
+// straight through its socket (delay 0) or through a DelayRelay (relay.h).
+struct NetworkFigure {
+  std::string scenario;
+  int n = 0;
+  double delayMs = 0;      // each way; 0: the socket
+  bool savings = true;     // the guard's and the connectors' round-trip savings on
+  std::int64_t items = 0;  // written (kept) by one run
+  long roundTrips = 0;     // of one run, counted through a relay
+  std::vector<Sample> samples;
+  double Median() const;
+  double ItemsPerSecond() const;
+  double RoundTripsPerItem() const;
+};
+
 struct Report {
   std::vector<Timing> timings;
+  std::vector<NetworkFigure> network;
   std::vector<MemoryFigure> memory;
   std::vector<SettingsFigure> settings;
   // The timing of `implementation` in the scenario, size, engine and mode of `like`, or null when
@@ -69,7 +85,9 @@ struct Report {
 
 // The tables of times, items per second and ratios, as the terminal shows them.
 void PrintReport(std::ostream& out, const Report& report);
-// Writes timings.csv, memory.csv and settings.csv into `folder` (created if needed).
+// The table of the runs over the network, with each one's time against the socket's.
+void PrintNetworkFigures(std::ostream& out, const std::vector<NetworkFigure>& figures);
+// Writes timings.csv, network.csv, memory.csv and settings.csv into `folder` (created if needed).
 void WriteCsv(const std::filesystem::path& folder, const Report& report);
 
 }  // namespace oq::bench

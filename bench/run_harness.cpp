@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bench_db.h"
+#include "careful_host/run_guard.h"
 #include "connectors/components/host_components.h"
 #include "connectors/sqlite/sqlite_connection.h"
 #include "dialog/frmMAIN.h"
@@ -11,7 +12,6 @@
 #include "host/cMAIN.h"
 #include "host/class_identity.h"
 #include "host/component_registry.h"
-#include "careful_host/run_guard.h"
 #include "timing.h"
 
 namespace oq::bench {
@@ -116,8 +116,11 @@ RunHarness::RunHarness(RunConnections connections, Mode mode, StatementLog* log)
   if (mode == Mode::kTransaction) {
     // As the copy command does: the guard's connection in place of the internos one, and the
     // runs wrapped, with no settings store to take marks back from and no signal to watch.
-    impl_->guard = std::make_unique<careful::RunGuard>(internos, connections.control, careful::RunGuardHooks{});
+    careful::RunGuardHooks hooks;
+    hooks.fewerRoundTrips = connections.fewerRoundTrips;
+    impl_->guard = std::make_unique<careful::RunGuard>(internos, connections.control, hooks);
     internos = impl_->guard->connection();
+    ncm = impl_->guard->Lookups(ncm);
     impl_->runs = impl_->guard->Wrap(std::move(impl_->runs));
   }
   cMAIN& main = impl_->main;

@@ -10,10 +10,15 @@ namespace oq::bench {
 
 namespace {
 
-constexpr double kFullRatio = 1.2;
+constexpr double kFullRatio = 1.1;
 constexpr double kFilteredRatio = 1.15;
 constexpr double kKeptPerSecond = 15000;
-constexpr double kKeptPerSecondPostgres = 5000;
+constexpr double kKeptPerSecondSqliteTransaction = 40000;
+constexpr double kKeptPerSecondPostgres = 15000;
+// On PostgreSQL behind a network of kNetworkDelayMs each way, in one transaction.
+constexpr double kNetworkDelayMs = 0.25;
+constexpr double kNetworkSlowdown = 2;
+constexpr double kRoundTripsPerItem = 0.3;
 constexpr double kLinearFactor = 12;
 constexpr double kBytesPerItem = 2048;
 
@@ -42,7 +47,8 @@ const Timing* Find(const Report& report, const Setup& setup, const std::string& 
 }
 
 TargetCheck FullCopyCheck(const Report& report, const Setup& setup) {
-  TargetCheck check{setup.Named("full copy <= 1.2 x floor at every N"), "", false, true};
+  TargetCheck check{setup.Named(Format("full copy <= %.1f x floor at every N", kFullRatio)), "",
+                    false, true};
   double worst = 0;
   double worstCpu = 0;
   std::string where;
@@ -123,11 +129,47 @@ TargetCheck MemoryCheck(const Report& report) {
   return check;
 }
 
+// The filtered copies of 10,000 items behind the network against the socket.
+void NetworkChecks(const Report& report, std::vector<TargetCheck>& out) {
+  for (const char* scenario : {kConLapi, kSinLapi}) {
+    const NetworkFigure* socket = nullptr;
+    const NetworkFigure* far = nullptr;
+    for (const NetworkFigure& f : report.network) {
+      if (f.scenario != scenario || f.n != 10000 || !f.savings) continue;
+      if (f.delayMs == 0) socket = &f;
+      if (f.delayMs == kNetworkDelayMs) far = &f;
+    }
+    const std::string where =
+        std::string("postgresql, ") + Format("%.2f ms each way: ", kNetworkDelayMs) + scenario;
+    TargetCheck time{where + Format(": time <= %.0f x the socket's at 10,000", kNetworkSlowdown),
+                     "not measured", false, false};
+    TargetCheck trips{
+        where + Format(": <= %.1f round trips per kept item at 10,000", kRoundTripsPerItem),
+        "not measured", false, false};
+    if (socket != nullptr && far != nullptr) {
+      const double slowdown = far->Median() / socket->Median();
+      time = {time.target,
+              Format("%.2f x (%.0f ms", slowdown, far->Median() * 1e3) +
+                  Format(" against %.0f ms)", socket->Median() * 1e3),
+              true, slowdown <= kNetworkSlowdown};
+    }
+    if (far != nullptr) {
+      trips = {trips.target,
+               Format("%.3f (%.0f round trips", far->RoundTripsPerItem(),
+                      static_cast<double>(far->roundTrips)) +
+                   Format(" for %.0f kept items)", static_cast<double>(far->items)),
+               true, far->RoundTripsPerItem() <= kRoundTripsPerItem};
+    }
+    out.push_back(time);
+    out.push_back(trips);
+  }
+}
+
 }  // namespace
 
 std::vector<TargetCheck> CheckTargets(const Report& report) {
   const Setup setups[] = {{"sqlite", "autocommit", kKeptPerSecond},
-                          {"sqlite", "transaction", kKeptPerSecond},
+                          {"sqlite", "transaction", kKeptPerSecondSqliteTransaction},
                           {"postgresql", "autocommit", 0},
                           {"postgresql", "transaction", kKeptPerSecondPostgres}};
   std::vector<TargetCheck> checks;
@@ -141,6 +183,7 @@ std::vector<TargetCheck> CheckTargets(const Report& report) {
     FilteredChecks(report, setup, kConLapi, checks);
     FilteredChecks(report, setup, kSinLapi, checks);
   }
+  if (!report.network.empty()) NetworkChecks(report, checks);
   checks.push_back(MemoryCheck(report));
   return checks;
 }

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds the release preset, starts a throwaway PostgreSQL server, runs the copy benchmark on
-# SQLite and that server, and draws its chart:
-#   bench/results/{timings,memory,settings,targets}.csv, bench/results/report.txt, docs/bench.png.
+# SQLite and that server (on its socket and behind the benchmark's delaying relay, at 0.25 and
+# 1 ms each way), and draws its chart:
+#   bench/results/{timings,network,memory,settings,targets}.csv, bench/results/report.txt,
+#   docs/bench.png.
 # The server and its folder are removed at the end, whatever happens. --sizes 100,1000,10000 took
 # 6 to 12 minutes on a busy 2-core machine; the default sizes add 100,000 items, whose filtered copies
 # on PostgreSQL take a minute or more per repetition there. Extra arguments go to oq_bench, e.g.
 #   scripts/bench.sh --sizes 100,1000 --reps 3      (a quick look)
 #   scripts/bench.sh --engines sqlite               (no server)
+#   scripts/bench.sh --only network --delays 0,0.5  (PostgreSQL over a network of 0.5 ms only)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

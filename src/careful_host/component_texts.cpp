@@ -1,5 +1,6 @@
 #include "careful_host/component_texts.h"
 
+#include <cctype>
 #include <string_view>
 
 #include "engine/conversions.h"
@@ -29,6 +30,40 @@ bool IsTariffLookup(const std::string& sql) {
 }
 
 bool CopiesItems(const std::string& sql) { return sql.starts_with("insert into subitems "); }
+
+bool IsItemInsert(const std::string& sql) {
+  return sql.starts_with("insert into subitems (") &&
+         sql.find("naladisa) values (") != std::string::npos;
+}
+
+bool IsItemsQuery(const std::string& sql) {
+  return sql.starts_with("select ") &&
+         sql.find(" from subitems where interno = '") != std::string::npos &&
+         sql.ends_with("' order by id");
+}
+
+bool WritesNcm(const std::string& sql) {
+  std::string text;  // lower case, each run of blanks one space
+  for (const char c : sql) {
+    const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    if (blank && (text.empty() || text.back() == ' ')) continue;
+    text += blank ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  for (const char* verb : {"insert into ", "update ", "delete from ", "alter table ", "drop table ",
+                           "truncate ", "truncate table "}) {
+    for (std::size_t at = text.find(verb); at != std::string::npos; at = text.find(verb, at + 1)) {
+      std::size_t name = at + std::string_view(verb).size();
+      if (text.compare(name, 10, "if exists ") == 0) name += 10;
+      if (text.compare(name, 1, "\"") == 0 || text.compare(name, 1, "[") == 0) ++name;
+      const char after = name + 3 < text.size() ? text[name + 3] : ' ';
+      if (text.compare(name, 3, "ncm") == 0 && !std::isalnum(static_cast<unsigned char>(after)) &&
+          after != '_') {
+        return true;
+      }
+    }
+  }
+  return false;
+}
 
 bool IsFailureBox(int style) { return style == vbCritical || style == vbOKOnly; }
 

@@ -18,6 +18,13 @@ bool IsTariffLookup(const std::string& sql);
 // Whether the statement writes items (a set-based copy of all items, or one filtered item).
 bool CopiesItems(const std::string& sql);
 
+// Whether the statement is a filtered copy's insert of one item (its count is never read).
+bool IsItemInsert(const std::string& sql);
+// Whether the statement is a filtered copy's query of the items it is to go through.
+bool IsItemsQuery(const std::string& sql);
+// Whether the statement writes to the table ncm (insert, update, delete, or changes or drops it).
+bool WritesNcm(const std::string& sql);
+
 // Whether a box with this style reports a failure (styles 0 and 16, as the copy steps and runs
 // show theirs).
 bool IsFailureBox(int style);

@@ -171,7 +171,9 @@ CopyResult RunCopySession(const SessionDatabases& databases,
                           request.source);
   RunGuard& guard = *guardOwner;
   guard.SetOnDiscarded([note](const std::string& line, CopyContext*) { note(line); });
-  std::shared_ptr<HostConnection> ncm = databases.ncm;
+  // A separate NCM database answers the runs' repeated lookups from memory.
+  std::shared_ptr<HostConnection> ncm =
+      databases.ncm == databases.internos ? databases.ncm : guard.Lookups(databases.ncm);
   // When both streams reach one screen, pipe or file, a box or a progress line must not land at
   // the end of an open log line; the break goes to standard error, so the log stays exact.
   const bool oneTarget = log == &std::cout && boxes == &std::cerr && SameTarget(1, 2);
@@ -192,7 +194,8 @@ CopyResult RunCopySession(const SessionDatabases& databases,
         static_cast<long>(items.value_or(0)), filtered, endLogLine);
     guard.SetObserver(
         [&meter](const std::string& sql, const Variant& result) { meter->Statement(sql, result); });
-    if (ncm != databases.internos) ncm = std::make_shared<ObservedConnection>(ncm, *meter);
+    if (databases.ncm != databases.internos)
+      ncm = std::make_shared<ObservedConnection>(ncm, *meter);
     view->SetBeforeOutput([&meter] { meter->Finish(); });
   }
   platform->SetBeforeMessage([&meter, endLogLine] {

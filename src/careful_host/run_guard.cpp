@@ -15,6 +15,7 @@ namespace oq::careful {
 using guard::Box;
 using guard::GuardedConnection;
 using guard::RunCouldNotStart;
+using guard::RunSavings;
 using guard::RunState;
 using guard::RunWatch;
 using guard::WatchingForm;
@@ -65,8 +66,15 @@ struct RunGuard::Impl : RunState {
   std::vector<std::string> batchFree;
   PlatformPort* batchPlatform = nullptr;
 
+  RunSavings runSavings;
+  // The internos connection's own, when it is the connection the guard was given (not one that
+  // wraps it): the writes it sends together then pass nothing by.
+  connectors::RoundTrips* writes = nullptr;
+
   RunWatch* watch() override { return current; }
   connectors::TransactionControl* control() override { return txControl; }
+  RunSavings& savings() override { return runSavings; }
+  std::string DecimalSeparator() override { return platform->DecimalSeparator(); }
 
   void SetWriting(bool on) {
     if (writing == on) return;
@@ -140,6 +148,7 @@ struct RunGuard::Impl : RunState {
 
   bool BeforeBox(const std::string& prompt, int style) override {
     RunWatch& runWatch = *current;
+    connection->SendHeldQuietly();
     if (IsFailureBox(style)) runWatch.Fault("the copy reported a failure");
     if (txOpen && !batch) {
       if (!IsRunEndBox(prompt, style)) {
@@ -192,6 +201,9 @@ void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyConte
 
   current = &runWatch;
   platform = &ctx.platform;
+  if (txControl != nullptr && hooks.fewerRoundTrips) {
+    runSavings.Start(writes, true);
+  }
   if (txControl == nullptr) SetWriting(true);
   try {
     run(guarded);
@@ -206,6 +218,8 @@ void RunGuard::Impl::Run(const std::function<void(CopyContext&)>& run, CopyConte
     runWatch.Fault("the run ended abnormally");
     escaped = std::current_exception();
   }
+  if (runWatch.healthy()) connection->SendHeldQuietly();
+  runSavings.Stop();
   if (runWatch.signal == 0) runWatch.signal = Pending();
   RunOutcome outcome;
   outcome.kept = Settle(runWatch, ctx.platform);
@@ -247,6 +261,7 @@ bool RunGuard::Impl::Settle(RunWatch& runWatch, PlatformPort& runPlatform) {
 RunGuard::RunGuard(std::shared_ptr<HostConnection> internos,
                    connectors::TransactionControl* control, RunGuardHooks hooks)
     : impl_(std::make_unique<Impl>()) {
+  impl_->writes = dynamic_cast<connectors::RoundTrips*>(internos.get());
   impl_->connection = std::make_shared<GuardedConnection>(std::move(internos), *impl_);
   impl_->txControl = control;
   impl_->hooks = std::move(hooks);
@@ -258,6 +273,11 @@ RunGuard::~RunGuard() {
 }
 
 std::shared_ptr<HostConnection> RunGuard::connection() const { return impl_->connection; }
+
+std::shared_ptr<HostConnection> RunGuard::Lookups(std::shared_ptr<HostConnection> ncm) {
+  impl_->runSavings.UseForLookups(dynamic_cast<connectors::RoundTrips*>(ncm.get()));
+  return std::make_shared<guard::RememberingConnection>(std::move(ncm), impl_->runSavings);
+}
 
 CopyRuns RunGuard::Wrap(CopyRuns runs) {
   auto guarded = [this](std::function<void(CopyContext&)> run, std::string option) {

@@ -82,6 +82,9 @@ struct RunGuardHooks {
   std::shared_ptr<MarkLedger> ledger;
   // Told what went wrong after a commit that stands (the marks could not be written yet).
   std::function<void(const std::string& line)> warn;
+  // Whether runs in a transaction spare round trips (see RunGuard); off, every statement is sent
+  // on its own as the component sends it. The rows written are the same.
+  bool fewerRoundTrips = true;
 };
 
 // Makes each copy run all-or-nothing around the component, which sends its statements one by one
@@ -102,8 +105,14 @@ struct RunGuardHooks {
 // first (TransactionControl::LockNumber), so the second run's check sees the first one's cover
 // sheet.
 //
+// Inside a run's transaction the guard spares the run round trips without changing a statement:
+// a tariff lookup already answered in the run is answered again from memory (until a write to
+// ncm), and on a connection that pipelines (connectors::RoundTrips) the filtered copy's item
+// inserts, whose counts the component never reads, are sent together; a refused one still fails
+// the copy step that wrote it, with its own failure (see guard::RunSavings).
+//
 // Without a TransactionControl (keep-partial) the guard only watches: statements run in
-// autocommit and marks are written at once, as the component does on its own.
+// autocommit, one by one, and marks are written at once, as the component does on its own.
 class RunGuard {
  public:
   // `internos` is the connection the component is to use, `control` its transaction control
@@ -116,6 +125,9 @@ class RunGuard {
 
   // The connection to hand to the component in place of `internos`.
   std::shared_ptr<HostConnection> connection() const;
+  // The connection to hand to the component in place of `ncm`, a connection other than
+  // `internos`, so that the runs' lookups can be answered from memory.
+  std::shared_ptr<HostConnection> Lookups(std::shared_ptr<HostConnection> ncm);
 
   // Called after every statement of the component's internos connection that ran, with its text
   // and result; for a progress display.

@@ -9,6 +9,7 @@
 
 #include "careful_host/component_texts.h"
 #include "careful_host/run_guard.h"
+#include "careful_host/run_savings.h"
 #include "connectors/common/transaction_control.h"
 #include "engine/copy_form.h"
 #include "engine/platform_port.h"
@@ -58,6 +59,9 @@ class RunState {
   // The run in progress, or null between runs.
   virtual RunWatch* watch() = 0;
   virtual connectors::TransactionControl* control() = 0;
+  virtual RunSavings& savings() = 0;
+  // The decimal separator of the run's platform.
+  virtual std::string DecimalSeparator() = 0;
   // Before each statement: stops an interrupted run and opens the transaction when none is open.
   virtual void BeforeStatement() = 0;
   // Before a box: ends the transaction as the box requires; false when the box is held back.
@@ -82,6 +86,11 @@ class GuardedConnection : public HostConnection {
   // An existence check locks its number first, and records it as free or taken.
   Variant crearrs(Variant& recordset) override;
   Variant ejecutar() override;
+
+  // Sends the inserts the run's savings hold; a refused one is the run's fault, and thrown.
+  void SendHeld();
+  // The same, for where nothing can be thrown: a refused insert is only the run's fault.
+  void SendHeldQuietly() noexcept;
 
  private:
   // Runs one statement: stops an interrupted run first, and records a refused statement.

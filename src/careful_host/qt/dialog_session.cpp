@@ -55,7 +55,8 @@ int RunDialogSession(const DialogRequest& request,
                           : dynamic_cast<connectors::TransactionControl*>(databases.internos.get()),
       say, SpanWhileWriting(), request.source);
   const SessionRelease release;
-  if (databases.ncm == databases.internos) databases.ncm = guard->connection();
+  databases.ncm =
+      databases.ncm == databases.internos ? guard->connection() : guard->Lookups(databases.ncm);
   databases.internos = guard->connection();
   cMAIN main;
   HandSessionToMain(main, databases, request);

@@ -36,6 +36,23 @@ SnapshotRecordset::SnapshotRecordset(Options options, std::vector<std::string> n
   };
 }
 
+std::vector<std::string> SnapshotRecordset::Names() const {
+  RequireOpen();
+  std::vector<std::string> names;
+  for (const auto& field : fields_) names.push_back(field->Name());
+  return names;
+}
+
+std::vector<SnapshotRecordset::Row> SnapshotRecordset::AllRows() const {
+  RequireOpen();
+  std::vector<Row> rows(rowCount_);
+  for (std::size_t r = 0; r < rowCount_; ++r) {
+    rows[r].reserve(fields_.size());
+    for (std::size_t c = 0; c < fields_.size(); ++c) rows[r].push_back(read_(r, c));
+  }
+  return rows;
+}
+
 void SnapshotRecordset::RequireOpen() const {
   if (closed_) throw err::runtime(err::kOperationOnClosed, options_.source);
 }

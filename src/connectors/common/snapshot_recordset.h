@@ -53,6 +53,12 @@ class SnapshotRecordset : public Recordset {
   // Over rows of values; every row has names.size() values.
   SnapshotRecordset(Options options, std::vector<std::string> names, std::vector<Row> rows);
 
+  // The column names, and every row's values read now (wherever the record set stands), for a
+  // record set of its own over the same rows. Throw what a field read throws, and 3704 when closed.
+  std::vector<std::string> Names() const;
+  std::vector<Row> AllRows() const;
+  const Options& options() const { return options_; }
+
   Field& Fields(const std::string& name) override;
   // The columns in statement order, for a host that reads whole rows whatever their columns.
   std::size_t FieldCount() const { return fields_.size(); }

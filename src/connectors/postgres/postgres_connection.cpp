@@ -4,6 +4,7 @@
 #include <chrono>
 #include <limits>
 
+#include <functional>
 #include <pqxx/connection>
 #include <pqxx/errorhandler>
 #include <pqxx/except>
@@ -12,52 +13,9 @@
 
 #include "connectors/postgres/bracket_names.h"
 #include "connectors/postgres/postgres_recordset.h"
+#include "connectors/postgres/server_messages.h"
 
 namespace oq::postgres {
-
-namespace {
-
-std::string FirstLine(std::string_view text) {
-  text = text.substr(0, text.find('\n'));
-  while (!text.empty() && (text.back() == '\r' || text.back() == ' ')) text.remove_suffix(1);
-  return std::string(text);
-}
-
-// The text after a leading "SEVERITY:  " label, as libpq writes its messages.
-std::string_view WithoutLabel(std::string_view line) {
-  const std::size_t colon = line.find(":  ");
-  if (colon != std::string_view::npos && colon <= 8) line.remove_prefix(colon + 3);
-  return line;
-}
-
-// The server's message as a user reads it: the primary line, and the detail line when there is
-// one (for instance which key a unique index already holds). The position marker lines libpq adds
-// ("LINE 1: ..." and a caret) only make sense in a fixed-width terminal, so they are dropped.
-std::string ServerMessage(std::string_view what) {
-  std::string message(WithoutLabel(FirstLine(what)));
-  const std::size_t detail = what.find("\nDETAIL:  ");
-  if (detail != std::string_view::npos) {
-    message += " (" + std::string(WithoutLabel(FirstLine(what.substr(detail + 1)))) + ")";
-  }
-  return message;
-}
-
-Failure PostgresFailure(std::string description) {
-  return Failure(kPostgresError, std::move(description), kPostgresSource);
-}
-
-// When the server ends the session during a statement, libpqxx discards the server's farewell
-// and reports that it could not read the session's client encoding any more, which would only
-// mislead a user; libpq's own reasons ("server closed the connection unexpectedly") are kept.
-Failure LostFailure(const std::string& reason) {
-  std::string description = "Connection to the PostgreSQL server lost";
-  if (!reason.empty() && !reason.starts_with("Could not obtain client encoding")) {
-    description += ": " + reason;
-  }
-  return PostgresFailure(description);
-}
-
-}  // namespace
 
 std::string NumberLockKey(std::string_view number) {
   const std::size_t underscore = number.find_last_of('_');
@@ -79,10 +37,45 @@ bool IsPostgresUrl(std::string_view text) {
   return text.starts_with("postgresql://") || text.starts_with("postgres://");
 }
 
+namespace {
+
+// libpqxx keeps its libpq handle to itself; the policy that opens it also tells it to the session,
+// which needs it for what libpqxx does not offer (pipeline mode). The slot to tell it to is armed
+// on this thread just before the connection is made, and follows every reconnection.
+class HandleTelling : public pqxx::connect_direct {
+ public:
+  static inline thread_local PGconn** armed = nullptr;
+  explicit HandleTelling(const std::string& options)
+      : connect_direct(options), slot_(std::exchange(armed, nullptr)) {}
+  handle do_startconnect(handle orig) override {
+    return Tell(connect_direct::do_startconnect(orig));
+  }
+  handle do_dropconnect(handle orig) noexcept override {
+    return Tell(connect_direct::do_dropconnect(orig));
+  }
+  handle do_disconnect(handle orig) noexcept override {
+    return Tell(connect_direct::do_disconnect(orig));
+  }
+
+ private:
+  handle Tell(handle h) noexcept {
+    if (slot_ != nullptr) *slot_ = h;
+    return h;
+  }
+  PGconn** slot_;
+};
+
+const std::string& Armed(PGconn** slot, const std::string& text) {
+  HandleTelling::armed = slot;
+  return text;
+}
+
+}  // namespace
+
 // The libpq session and what must live exactly as long as it. Members are destroyed in reverse
 // order, so the notice handler is gone before the connection it is registered with.
 struct PostgresConnection::Session {
-  explicit Session(const std::string& text) : connection(text), quiet(connection) {
+  explicit Session(const std::string& text) : connection(Armed(&raw, text)), quiet(connection) {
     connection.set_client_encoding("UTF8");
     // Older servers, and databases migrated from them, default to off: a backslash inside '...'
     // then escapes the next character, and a stored "\'" would end a quoted value early.
@@ -93,7 +86,8 @@ struct PostgresConnection::Session {
     }
     work.commit();
   }
-  pqxx::connection connection;
+  PGconn* raw = nullptr;  // libpqxx's own handle, for pipeline mode
+  pqxx::basic_connection_base<HandleTelling> connection;
   pqxx::quiet_errorhandler quiet;
 };
 
@@ -114,7 +108,7 @@ PostgresConnection::PostgresConnection(std::string connectionText)
                                     "from pg_control_system()")[0][0]
                                     .as<std::string>();
   } catch (const Failure&) {
-    pqxx::connection& c = session_->connection;
+    pqxx::connection_base& c = session_->connection;
     identity_ = std::string("postgresql://") + (c.hostname() ? c.hostname() : "") + ":" +
                 (c.port() ? c.port() : "") + "/" + c.dbname();
   }
@@ -124,47 +118,77 @@ PostgresConnection::~PostgresConnection() = default;
 
 void PostgresConnection::put_sql(const std::string& text) { sql_ = text; }
 
+pg_conn* PostgresConnection::RawHandle() const { return session_ ? session_->raw : nullptr; }
+
 bool PostgresConnection::IsOpen() const { return session_ && session_->connection.is_open(); }
 
 pqxx::result PostgresConnection::Execute() {
   if (!IsOpen()) {
     // A new session would run the rest of a run in autocommit, outside its transaction.
     if (inRun_) throw LostFailure("the run's transaction ended with it");
-    session_.reset();
+    DropSession();
     session_ = OpenSession(connectionText_);
   }
-  return Run(TranslateBracketNames(sql_));
+  return RunReusing(TranslateBracketNames(sql_));
 }
 
-pqxx::result PostgresConnection::Run(const std::string& statement) {
+void PostgresConnection::DropSession() {
+  session_.reset();
+  prepared_.clear();
+  seen_.clear();
+}
+
+void PostgresConnection::SetReusePrepared(bool on) { reuse_ = on; }
+
+pqxx::result PostgresConnection::RunReusing(const std::string& statement) {
+  if (!reuse_) return Run(statement);
+  if (const auto found = prepared_.find(statement); found != prepared_.end()) {
+    return Run(statement, &found->second);
+  }
+  // Only the hash of a text run once is remembered: most texts (an item's insert) never come
+  // again. A collision only prepares a text that did not need it.
+  if (seen_.size() > 100000) seen_.clear();
+  if (seen_.insert(std::hash<std::string>{}(statement)).second ||
+      prepared_.size() >= kPreparedTexts) {
+    return Run(statement);
+  }
+  const std::string name = "oq_" + std::to_string(prepared_.size() + 1);
+  // libpqxx prepares it on the server when it first runs, and again on a new session.
+  session_->connection.prepare(name, statement);
+  return Run(statement, &prepared_.emplace(statement, name).first->second);
+}
+
+pqxx::result PostgresConnection::Run(const std::string& statement,
+                                     const std::string* preparedName) {
   try {
     // A nontransaction sends the statement as it is: in autocommit, or inside the transaction
     // that BeginRun opened on the session.
     pqxx::nontransaction work(session_->connection);
     // The extended protocol runs exactly one statement: a second one in the text is an error.
-    pqxx::result rows = work.exec_params(statement);
+    pqxx::result rows =
+        preparedName != nullptr ? work.exec_prepared(*preparedName) : work.exec_params(statement);
     work.commit();
     return rows;
   } catch (const pqxx::broken_connection& e) {
-    session_.reset();
+    DropSession();
     throw LostFailure(FirstLine(e.what()));
   } catch (const pqxx::sql_error& e) {
     // A session ended by the server (an administrator's termination, a shutdown) arrives as an
     // error of the statement that was running; the session is unusable afterwards all the same.
     if (!session_->connection.is_open()) {
-      session_.reset();
+      DropSession();
       throw LostFailure(ServerMessage(e.what()));
     }
     throw PostgresFailure(ServerMessage(e.what()));
   } catch (const std::exception& e) {
-    if (session_ && !session_->connection.is_open()) session_.reset();
+    if (session_ && !session_->connection.is_open()) DropSession();
     throw PostgresFailure(FirstLine(e.what()));
   }
 }
 
 void PostgresConnection::BeginRun() {
   if (!IsOpen()) {
-    session_.reset();
+    DropSession();
     session_ = OpenSession(connectionText_);
   }
   // Read committed whatever the default: a run that waited for a number's lock must see what the

@@ -7,10 +7,17 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
 
+#include "connectors/common/round_trips.h"
 #include "connectors/common/transaction_control.h"
 #include "host/failure.h"
 #include "host/host_connection.h"
+
+struct pg_conn;    // libpq's PGconn
+struct pg_result;  // libpq's PGresult
 
 namespace oq::postgres {
 
@@ -52,7 +59,9 @@ std::string NumberLockKey(std::string_view number);
 // a lost session is not reopened either: every statement fails with the "lost" failure until the
 // host ends the run, so that nothing of the run is written outside its transaction. One thread at
 // a time.
-class PostgresConnection : public HostConnection, public connectors::TransactionControl {
+class PostgresConnection : public HostConnection,
+                           public connectors::TransactionControl,
+                           public connectors::RoundTrips {
  public:
   // Connects with `connectionText`: a URI ("postgresql://user@host:port/db?options"), a
   // "key=value" list, or "" for the defaults and the PGHOST, PGPORT, PGUSER, PGDATABASE,
@@ -81,6 +90,17 @@ class PostgresConnection : public HostConnection, public connectors::Transaction
   std::string DatabaseIdentity() override;
   void SetWaitNotice(std::function<void(const std::string& what)> notice) override;
 
+  // A text that comes a second time is prepared on the server under a name of its own
+  // (PREPARE, once per session) and run by that name from then on; up to kPreparedTexts texts.
+  void SetReusePrepared(bool on) override;
+  static constexpr std::size_t kPreparedTexts = 256;
+  // Pipelines, in libpq's pipeline mode.
+  bool Pipelines() const override { return true; }
+  std::optional<connectors::Refused> RunWrites(const std::vector<std::string>& statements) override;
+  // Pipelined too; outside a run's transaction only (none is answered inside one).
+  std::vector<std::shared_ptr<connectors::SnapshotRecordset>> RunQueries(
+      const std::vector<std::string>& queries) override;
+
   // True while a session with the server is open (false after it was lost, until the next
   // statement reopens it).
   bool IsOpen() const;
@@ -94,8 +114,19 @@ class PostgresConnection : public HostConnection, public connectors::Transaction
   // Runs the statement set through put_sql on the open session, reopening it first if it was
   // lost. Converts every driver error to a Failure.
   pqxx::result Execute();
-  // Runs `statement` as it is, on the session that is open.
-  pqxx::result Run(const std::string& statement);
+  // Runs `statement` as it is, on the session that is open; by `preparedName` when given.
+  pqxx::result Run(const std::string& statement, const std::string* preparedName = nullptr);
+  // Run, from the prepared form when the text came before.
+  pqxx::result RunReusing(const std::string& statement);
+  // Closes the session and forgets what was prepared in it.
+  void DropSession();
+  std::optional<connectors::Refused> RunOneByOne(const std::vector<std::string>& statements);
+  // libpq's handle of the open session (null when none).
+  pg_conn* RawHandle() const;
+  // Sends `statements` in pipeline mode and hands each one's result to `answer`; false when the
+  // session does not take pipelining (nothing was sent). Throws the "lost" Failure.
+  bool Pipeline(const std::vector<std::string>& statements,
+                const std::function<void(std::size_t, pg_result*)>& answer);
 
   // Whether the lock of `key` is free, taking it if so; with `wait`, waits for it.
   bool TakeLock(const std::string& key, bool wait);
@@ -107,6 +138,9 @@ class PostgresConnection : public HostConnection, public connectors::Transaction
   std::set<std::string> lockedKeys_;  // held by the open run's transaction
   std::string identity_;
   std::function<void(const std::string&)> waitNotice_;
+  bool reuse_ = true;
+  std::unordered_set<std::size_t> seen_;                   // hashes of texts run once
+  std::unordered_map<std::string, std::string> prepared_;  // text -> name, in this session
 };
 
 }  // namespace oq::postgres

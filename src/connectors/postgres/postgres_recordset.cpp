@@ -49,9 +49,12 @@ double ParseReal(std::string_view text) {
 }  // namespace
 
 Variant ValueOf(const pqxx::field& field) {
-  if (field.is_null()) return Variant::Null();
-  const std::string_view text(field.c_str(), field.size());
-  switch (field.type()) {
+  return ValueOf(field.type(), std::string_view(field.c_str(), field.size()), field.is_null());
+}
+
+Variant ValueOf(unsigned typeOid, std::string_view text, bool isNull) {
+  if (isNull) return Variant::Null();
+  switch (typeOid) {
     case kBoolOid:
       return Variant::Boolean(text == "t");
     case kInt2Oid:

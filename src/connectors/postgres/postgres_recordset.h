@@ -3,6 +3,7 @@
 #include <memory>
 #include <pqxx/result>
 #include <string>
+#include <string_view>
 
 #include "connectors/common/snapshot_recordset.h"
 #include "host/variant.h"
@@ -15,6 +16,8 @@ namespace oq::postgres {
 // Null; every other type (text, varchar, char, date, timestamp, ...) gives its text form as
 // String. Throws Failure 13 when a number's text cannot be read (which PostgreSQL never sends).
 Variant ValueOf(const pqxx::field& field);
+// The same for a value given by its column's type identifier and its text.
+Variant ValueOf(unsigned typeOid, std::string_view text, bool isNull);
 
 // A snapshot record set over the rows of one PostgreSQL result, source "PostgreSQL", values as
 // ValueOf gives them. It keeps no link to the connection: it stays readable after the connection

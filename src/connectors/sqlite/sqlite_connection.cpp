@@ -59,6 +59,15 @@ struct StatementDeleter {
 };
 using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
+// A kept statement is reset after each use, however the use ends, so that it holds no lock and
+// can run again.
+struct ResetOnExit {
+  sqlite3_stmt* statement;
+  ~ResetOnExit() {
+    if (statement != nullptr) sqlite3_reset(statement);
+  }
+};
+
 // Whether `rest` holds nothing but blanks, semicolons and comments: no further statement.
 bool NothingMore(std::string_view rest) {
   for (std::size_t i = 0; i < rest.size();) {
@@ -142,7 +151,65 @@ int SqliteConnection::OnBusy(void* self, int attempt) {
 SqliteConnection::SqliteConnection(Key /*unused*/, sqlite3* db, std::string path)
     : db_(db), path_(std::move(path)) {}
 
-SqliteConnection::~SqliteConnection() { sqlite3_close_v2(db_); }
+SqliteConnection::~SqliteConnection() {
+  DropKept();
+  sqlite3_close_v2(db_);
+}
+
+void SqliteConnection::DropKept() noexcept {
+  for (const auto& [text, statement] : kept_) sqlite3_finalize(statement);
+  kept_.clear();
+  seen_.clear();
+}
+
+void SqliteConnection::SetReusePrepared(bool on) {
+  reuse_ = on;
+  if (!on) DropKept();
+}
+
+std::optional<connectors::Refused> SqliteConnection::RunWrites(
+    const std::vector<std::string>& statements) {
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    put_sql(statements[i]);
+    try {
+      ejecutar();
+    } catch (const Failure& failure) {
+      return connectors::Refused{i, failure};
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::shared_ptr<connectors::SnapshotRecordset>> SqliteConnection::RunQueries(
+    const std::vector<std::string>& queries) {
+  std::vector<std::shared_ptr<connectors::SnapshotRecordset>> answers;
+  for (const std::string& query : queries) {
+    Variant rows;
+    put_sql(query);
+    try {
+      crearrs(rows);
+      answers.push_back(std::dynamic_pointer_cast<connectors::SnapshotRecordset>(rows.asObject()));
+    } catch (const Failure&) {
+      answers.emplace_back();
+    }
+  }
+  return answers;
+}
+
+sqlite3_stmt* SqliteConnection::Statement(const std::string& text, Prepared& fresh) {
+  if (const auto kept = kept_.find(text); kept != kept_.end()) return kept->second;
+  fresh = PrepareOne(text);
+  if (!reuse_ || fresh.statement == nullptr) return fresh.statement.get();
+  // Only the hash of a text seen once is remembered: most texts (an item's insert) never come
+  // again. A collision only keeps a statement that did not need keeping.
+  if (seen_.size() > 100000) seen_.clear();
+  if (seen_.insert(std::hash<std::string>{}(text)).second || kept_.size() >= kKeptStatements) {
+    return fresh.statement.get();
+  }
+  sqlite3_stmt* const statement = fresh.statement.release();
+  kept_.emplace(text, statement);
+  return statement;
+}
 
 void SqliteConnection::ThrowEngineError() const {
   throw Failure(kSqliteErrorNumber, sqlite3_errmsg(db_), kSource);
@@ -210,10 +277,12 @@ SqliteConnection::Prepared SqliteConnection::PrepareOne(const std::string& text)
 void SqliteConnection::put_sql(const std::string& text) { sql_ = text; }
 
 Variant SqliteConnection::crearrs(Variant& recordset) {
-  const Prepared prepared = PrepareOne(TranslateLeftCalls(sql_));
+  Prepared fresh;
+  sqlite3_stmt* const raw = Statement(TranslateLeftCalls(sql_), fresh);
+  const ResetOnExit reset{raw};
   std::vector<std::string> names;
   std::vector<connectors::SnapshotRecordset::Row> rows;
-  if (sqlite3_stmt* raw = prepared.statement.get()) {
+  if (raw != nullptr) {
     const int columns = sqlite3_column_count(raw);
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
@@ -232,9 +301,10 @@ Variant SqliteConnection::crearrs(Variant& recordset) {
 }
 
 Variant SqliteConnection::ejecutar() {
-  const Prepared prepared = PrepareOne(TranslateLeftCalls(sql_));
-  sqlite3_stmt* raw = prepared.statement.get();
+  Prepared fresh;
+  sqlite3_stmt* const raw = Statement(TranslateLeftCalls(sql_), fresh);
   if (raw == nullptr) return IntegerVariant(0);
+  const ResetOnExit reset{raw};
   const sqlite3_int64 before = sqlite3_total_changes64(db_);
   int rc;
   while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {

@@ -5,12 +5,16 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 
+#include "connectors/common/round_trips.h"
 #include "connectors/common/transaction_control.h"
 #include "host/host_connection.h"
 #include "host/variant.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace oq::sqlite {
 
@@ -54,7 +58,9 @@ inline constexpr const char* kOneStatementOnly = "only one statement may be sent
 // call, exactly as given except that `left(x, n)` calls are rewritten for SQLite (see
 // left_translation.h), unless a host opened a run's transaction (TransactionControl). Used from
 // one thread at a time; distinct connections may be used from distinct threads.
-class SqliteConnection : public HostConnection, public connectors::TransactionControl {
+class SqliteConnection : public HostConnection,
+                         public connectors::TransactionControl,
+                         public connectors::RoundTrips {
  public:
   // Opens `path` with `options`. Throws Failure (kSqliteErrorNumber, source "SQLite") when the
   // file cannot be opened, is missing and may not be created, or refuses the pragmas; an invalid
@@ -96,6 +102,15 @@ class SqliteConnection : public HostConnection, public connectors::TransactionCo
   // Called once per wait, when a statement has waited a second for another connection's lock.
   void SetWaitNotice(std::function<void(const std::string& what)> notice) override;
 
+  // Up to kKeptStatements texts stay prepared.
+  void SetReusePrepared(bool on) override;
+  static constexpr std::size_t kKeptStatements = 256;
+  // A file has no round trips to spare: the writes run one by one.
+  bool Pipelines() const override { return false; }
+  std::optional<connectors::Refused> RunWrites(const std::vector<std::string>& statements) override;
+  std::vector<std::shared_ptr<connectors::SnapshotRecordset>> RunQueries(
+      const std::vector<std::string>& queries) override;
+
   // The statement text as it was set (before translation).
   const std::string& sql() const { return sql_; }
   const std::string& path() const { return path_; }
@@ -106,6 +121,10 @@ class SqliteConnection : public HostConnection, public connectors::TransactionCo
   // The one statement of the text set through put_sql, prepared; refuses a second one.
   struct Prepared;
   Prepared PrepareOne(const std::string& text);
+  // The statement for `text`: a kept one, or `fresh` prepared now (and kept when the text came
+  // before).
+  sqlite3_stmt* Statement(const std::string& text, Prepared& fresh);
+  void DropKept() noexcept;
   // SQLite's busy handler: waits in short sleeps up to the timeout, and says so after a second.
   static int OnBusy(void* self, int attempt);
 
@@ -116,6 +135,9 @@ class SqliteConnection : public HostConnection, public connectors::TransactionCo
   std::chrono::steady_clock::time_point waitStarted_;
   bool waitNoticed_ = false;
   std::function<void(const std::string&)> waitNotice_;
+  bool reuse_ = true;
+  std::unordered_set<std::size_t> seen_;  // hashes of the texts prepared once
+  std::unordered_map<std::string, sqlite3_stmt*> kept_;
 };
 
 }  // namespace oq::sqlite

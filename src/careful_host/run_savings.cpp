@@ -1,0 +1,146 @@
+#include "careful_host/run_savings.h"
+
+#include <unordered_set>
+
+#include "careful_host/component_texts.h"
+#include "engine/conversions.h"
+#include "engine/filtered_item_statements.h"
+#include "engine/session_objects.h"
+
+namespace oq::careful::guard {
+
+void RunSavings::Start(connectors::RoundTrips* writes, bool lookups) {
+  Stop();
+  writes_ = writes;
+  lookups_ = lookups;
+}
+
+void RunSavings::Stop() {
+  answers_.clear();
+  lastShape_.reset();
+  held_.clear();
+  writes_ = nullptr;
+  lookups_ = false;
+}
+
+std::optional<Variant> RunSavings::Answer(const std::string& sql) const {
+  const auto found = answers_.find(sql);
+  if (found == answers_.end()) return std::nullopt;
+  const Answer_& answer = found->second;
+  const std::size_t columns = answer.shape->names.size();
+  std::vector<connectors::SnapshotRecordset::Row> rows;
+  for (std::size_t from = 0; columns > 0 && from < answer.values.size(); from += columns) {
+    rows.emplace_back(answer.values.begin() + static_cast<std::ptrdiff_t>(from),
+                      answer.values.begin() + static_cast<std::ptrdiff_t>(from + columns));
+  }
+  return Variant::Object(std::make_shared<connectors::SnapshotRecordset>(
+      answer.shape->options, answer.shape->names, std::move(rows)));
+}
+
+void RunSavings::Remember(const std::string& sql, const Variant& answer) {
+  if (!lookups_ || !IsTariffLookup(sql) || answer.isEmpty()) return;
+  const auto* rows = dynamic_cast<const connectors::SnapshotRecordset*>(answer.asObject().get());
+  if (rows == nullptr) return;  // a record set of another kind is not copied
+  try {
+    // Later lookups get record sets of their own; the component reads the one it was given.
+    Answer_ kept;
+    std::vector<std::string> names = rows->Names();
+    if (lastShape_ == nullptr || lastShape_->names != names ||
+        lastShape_->options.source != rows->options().source ||
+        lastShape_->options.nameInNotFound != rows->options().nameInNotFound) {
+      lastShape_ = std::make_shared<const Shape>(Shape{rows->options(), std::move(names)});
+    }
+    kept.shape = lastShape_;
+    for (connectors::SnapshotRecordset::Row& row : rows->AllRows()) {
+      for (Variant& value : row) kept.values.push_back(std::move(value));
+    }
+    kept.values.shrink_to_fit();
+    answers_.emplace(sql, std::move(kept));
+  } catch (const Failure&) {
+    // A value that cannot be read is read by the component itself, and fails there.
+  }
+}
+
+void RunSavings::Prefetch(const std::vector<std::string>& lookups) {
+  if (!lookups_ || ncm_ == nullptr || !ncm_->Pipelines()) return;
+  std::vector<std::string> asked;
+  std::unordered_set<std::string> seen;
+  for (const std::string& lookup : lookups) {
+    if (!answers_.contains(lookup) && seen.insert(lookup).second) asked.push_back(lookup);
+  }
+  try {
+    for (std::size_t from = 0; from < asked.size(); from += kBatch) {
+      const std::vector<std::string> batch(
+          asked.begin() + static_cast<std::ptrdiff_t>(from),
+          asked.begin() + static_cast<std::ptrdiff_t>(std::min(asked.size(), from + kBatch)));
+      const auto answers = ncm_->RunQueries(batch);
+      for (std::size_t i = 0; i < batch.size(); ++i) {
+        if (answers[i]) Remember(batch[i], Variant::Object(answers[i]));
+      }
+    }
+  } catch (const Failure&) {
+    // The connection is gone: the copy's own lookup meets that.
+  }
+}
+
+std::vector<std::string> ItemLookups(const std::string& itemsQuery, Recordset& items,
+                                     const std::string& separator) {
+  using filtered::Licence;
+  std::vector<std::string> lookups;
+  for (const Licence licence : {Licence::kConLAPI, Licence::kSinLAPI}) {
+    const std::string query = filtered::ItemsQuery(licence, "");
+    if (!itemsQuery.starts_with(query.substr(0, query.find('\'')))) continue;
+    const std::shared_ptr<DataAccessManager> dam = SessionDataAccessManager();
+    if (dam == nullptr) return lookups;
+    try {
+      for (items.MoveFirst(); !items.Eof(); items.MoveNext()) {
+        const Variant ncm = items.Fields("ncm").Value();
+        lookups.push_back(filtered::TariffLookup(
+            licence, *dam, ncm.isNull() ? std::string() : rt::CStr(ncm, separator)));
+      }
+    } catch (const Failure&) {
+      // An item the copy cannot read: it meets that failure itself.
+    }
+    items.MoveFirst();
+    break;
+  }
+  return lookups;
+}
+
+void RunSavings::Written(const std::string& sql) {
+  if (!answers_.empty() && WritesNcm(sql)) answers_.clear();
+}
+
+bool RunSavings::Holds(const std::string& sql) const {
+  return writes_ != nullptr && writes_->Pipelines() && IsItemInsert(sql);
+}
+
+bool RunSavings::Hold(std::string sql) {
+  held_.push_back(std::move(sql));
+  return held_.size() >= kBatch;
+}
+
+std::optional<connectors::Refused> RunSavings::SendHeld() {
+  if (held_.empty()) return std::nullopt;
+  const std::vector<std::string> batch = std::exchange(held_, {});
+  return writes_->RunWrites(batch);
+}
+
+Variant RememberingConnection::crearrs(Variant& recordset) {
+  return LookUp(*inner_, savings_, sql_, recordset);
+}
+
+Variant LookUp(HostConnection& inner, RunSavings& savings, const std::string& sql,
+               Variant& recordset) {
+  if (std::optional<Variant> answer = savings.Answer(sql)) {
+    auto* rows = dynamic_cast<Recordset*>(answer->asObject().get());
+    const bool found = !rows->Eof();
+    recordset = std::move(*answer);
+    return Variant::Boolean(found);
+  }
+  Variant result = inner.crearrs(recordset);
+  savings.Remember(sql, recordset);
+  return result;
+}
+
+}  // namespace oq::careful::guard

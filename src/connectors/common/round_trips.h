@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "connectors/common/snapshot_recordset.h"
+#include "host/failure.h"
+
+namespace oq::connectors {
+
+// A statement of a batch that the database refused: its place in the batch and the failure it
+// raised, the same as it raises when sent on its own. The statements after it did not run.
+struct Refused {
+  std::size_t index;
+  Failure failure;
+};
+
+// What a connection offers a careful host to spare it round trips to the database. The SQLite and
+// PostgreSQL connections implement it next to TransactionControl.
+class RoundTrips {
+ public:
+  RoundTrips() = default;
+  RoundTrips(const RoundTrips&) = delete;
+  RoundTrips& operator=(const RoundTrips&) = delete;
+  virtual ~RoundTrips() = default;
+
+  // Whether a statement whose text comes again runs from the form prepared when it came the
+  // second time, instead of being parsed and planned afresh (on by default, for a bounded number
+  // of texts). Results are the same either way.
+  virtual void SetReusePrepared(bool on) = 0;
+
+  // Whether RunWrites sends its statements without waiting for each answer.
+  virtual bool Pipelines() const = 0;
+
+  // Runs `statements` in order, as put_sql and ejecutar would one by one, and returns the first
+  // one refused, if any. Where the connection pipelines, they are sent without waiting for each
+  // answer (at most kMaxBatch at a time, so that the answers fit in the connection's buffers)
+  // and all are answered before this returns; a session that does not take pipelining runs them
+  // one by one. Throws Failure when the connection is lost.
+  virtual std::optional<Refused> RunWrites(const std::vector<std::string>& statements) = 0;
+  static constexpr std::size_t kMaxBatch = 1000;
+
+  // Runs the queries `queries` (at most kMaxBatch), pipelined where the connection pipelines, and
+  // gives back each one's rows as crearrs leaves them, or null for one that was refused or not
+  // answered (whoever needs it then sends it itself, and meets its failure). Throws Failure when
+  // the connection is lost.
+  virtual std::vector<std::shared_ptr<SnapshotRecordset>> RunQueries(
+      const std::vector<std::string>& queries) = 0;
+};
+
+}  // namespace oq::connectors

@@ -1,0 +1,110 @@
+// The PostgreSQL connection's batches (connectors::RoundTrips), in libpq's pipeline mode.
+#include <libpq-fe.h>
+
+#include "connectors/postgres/bracket_names.h"
+#include "connectors/postgres/postgres_connection.h"
+#include "connectors/postgres/postgres_recordset.h"
+#include "connectors/postgres/server_messages.h"
+
+namespace oq::postgres {
+
+std::optional<connectors::Refused> PostgresConnection::RunOneByOne(
+    const std::vector<std::string>& statements) {
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    put_sql(statements[i]);
+    try {
+      ejecutar();
+    } catch (const Failure& failure) {
+      return connectors::Refused{i, failure};
+    }
+  }
+  return std::nullopt;
+}
+
+bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
+                                  const std::function<void(std::size_t, PGresult*)>& answer) {
+  PGconn* const conn = RawHandle();
+  if (statements.size() > kMaxBatch || conn == nullptr || PQenterPipelineMode(conn) != 1) {
+    return false;
+  }
+  // Each statement is its own extended-protocol query, as Run sends it; one sync at the end. A
+  // refused one makes the server skip the rest up to the sync (and fails a transaction).
+  bool sent = true;
+  for (const std::string& statement : statements) {
+    const std::string text = TranslateBracketNames(statement);
+    sent = sent &&
+           PQsendQueryParams(conn, text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+  }
+  sent = sent && PQpipelineSync(conn) == 1;
+  std::string lost;
+  for (std::size_t i = 0; sent && i <= statements.size(); ++i) {
+    PGresult* const result = PQgetResult(conn);
+    if (result == nullptr) {
+      lost = FirstLine(PQerrorMessage(conn));
+      break;
+    }
+    const ExecStatusType status = PQresultStatus(result);
+    if (status == PGRES_FATAL_ERROR && PQstatus(conn) != CONNECTION_OK) {
+      lost = FirstLine(PQresultErrorMessage(result));
+    } else if (i < statements.size()) {
+      answer(i, result);
+    }
+    PQclear(result);
+    if (status == PGRES_PIPELINE_SYNC || !lost.empty()) break;
+    // Each query's results end with a null one.
+    if (PGresult* end = PQgetResult(conn)) PQclear(end);
+  }
+  if (!sent || !lost.empty() || PQexitPipelineMode(conn) != 1 || PQstatus(conn) != CONNECTION_OK) {
+    if (lost.empty()) lost = FirstLine(PQerrorMessage(conn));
+    DropSession();
+    throw LostFailure(std::string(WithoutLabel(lost)));
+  }
+  return true;
+}
+
+std::optional<connectors::Refused> PostgresConnection::RunWrites(
+    const std::vector<std::string>& statements) {
+  if (!IsOpen()) {
+    if (inRun_) throw LostFailure("the run's transaction ended with it");
+    return RunOneByOne(statements);  // reopens the session
+  }
+  std::optional<connectors::Refused> refused;
+  const bool pipelined = Pipeline(statements, [&refused](std::size_t i, PGresult* result) {
+    if (!refused && PQresultStatus(result) == PGRES_FATAL_ERROR) {
+      refused =
+          connectors::Refused{i, PostgresFailure(ServerMessage(PQresultErrorMessage(result)))};
+    }
+  });
+  return pipelined ? refused : RunOneByOne(statements);
+}
+
+std::vector<std::shared_ptr<connectors::SnapshotRecordset>> PostgresConnection::RunQueries(
+    const std::vector<std::string>& queries) {
+  std::vector<std::shared_ptr<connectors::SnapshotRecordset>> answers(queries.size());
+  if (!IsOpen() || inRun_) return answers;  // a refusal must not fail the run's transaction
+  Pipeline(queries, [&answers](std::size_t i, PGresult* result) {
+    if (PQresultStatus(result) != PGRES_TUPLES_OK) return;
+    std::vector<std::string> names;
+    for (int c = 0; c < PQnfields(result); ++c) names.emplace_back(PQfname(result, c));
+    std::vector<connectors::SnapshotRecordset::Row> rows(
+        static_cast<std::size_t>(PQntuples(result)));
+    try {
+      for (int r = 0; r < PQntuples(result); ++r) {
+        for (int c = 0; c < PQnfields(result); ++c) {
+          rows[static_cast<std::size_t>(r)].push_back(
+              ValueOf(PQftype(result, c),
+                      std::string_view(PQgetvalue(result, r, c),
+                                       static_cast<std::size_t>(PQgetlength(result, r, c))),
+                      PQgetisnull(result, r, c) != 0));
+        }
+      }
+    } catch (const Failure&) {
+      return;  // a value the component cannot hold: it meets the failure itself
+    }
+    answers[i] = std::make_shared<connectors::SnapshotRecordset>(
+        connectors::SnapshotRecordset::Options{kPostgresSource}, std::move(names), std::move(rows));
+  });
+  return answers;
+}
+
+}  // namespace oq::postgres
