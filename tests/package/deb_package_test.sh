@@ -68,7 +68,13 @@ mkdir -p "$scratch/host" && printf '%s\n' 'cmake_minimum_required(VERSION 3.25)'
   { cat "$scratch/host.log"; fail "the example host does not build against the packages"; }
 [[ "$(cat "$scratch/host/build/component_path")" == "$scratch/root/$component" ]] ||
   fail "OQUARDELINO_COMPONENT_PATH is $(cat "$scratch/host/build/component_path")"
-out="$("$scratch/host/build/load_component" "$scratch/root/$component" 2>&1)" ||
+# A component built with the sanitizers needs their runtime loaded first into a plain C host.
+preload=""
+if readelf -d "$scratch/root/$component" | grep -q 'libasan'; then
+  preload="$(gcc -print-file-name=libasan.so)"
+fi
+out="$(LD_PRELOAD="$preload" ASAN_OPTIONS=detect_leaks=0 \
+  "$scratch/host/build/load_component" "$scratch/root/$component" 2>&1)" ||
   fail "the example host failed: $out"
 [[ "$out" == *"cMAIN created"* ]] || fail "the example host said: $out"
 echo "packages $(basename "$deb") and $(basename "$dev") install and run; lintian: no errors"
