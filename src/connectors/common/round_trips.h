@@ -8,6 +8,7 @@
 
 #include "connectors/common/snapshot_recordset.h"
 #include "host/failure.h"
+#include "host/host_connection.h"
 
 namespace oq::connectors {
 
@@ -50,5 +51,20 @@ class RoundTrips {
   virtual std::vector<std::shared_ptr<SnapshotRecordset>> RunQueries(
       const std::vector<std::string>& queries) = 0;
 };
+
+// Runs `statements` through `connection` one by one, as put_sql and ejecutar, and returns the
+// first one refused, if any: what RunWrites does where nothing is pipelined.
+inline std::optional<Refused> RunEachAlone(HostConnection& connection,
+                                           const std::vector<std::string>& statements) {
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    connection.put_sql(statements[i]);
+    try {
+      connection.ejecutar();
+    } catch (const Failure& failure) {
+      return Refused{i, failure};
+    }
+  }
+  return std::nullopt;
+}
 
 }  // namespace oq::connectors

@@ -120,7 +120,6 @@ class PostgresConnection : public HostConnection,
   pqxx::result RunReusing(const std::string& statement);
   // Closes the session and forgets what was prepared in it.
   void DropSession();
-  std::optional<connectors::Refused> RunOneByOne(const std::vector<std::string>& statements);
   // libpq's handle of the open session (null when none).
   pg_conn* RawHandle() const;
   // Sends `statements` in pipeline mode and hands each one's result to `answer`; false when the

@@ -8,19 +8,6 @@
 
 namespace oq::postgres {
 
-std::optional<connectors::Refused> PostgresConnection::RunOneByOne(
-    const std::vector<std::string>& statements) {
-  for (std::size_t i = 0; i < statements.size(); ++i) {
-    put_sql(statements[i]);
-    try {
-      ejecutar();
-    } catch (const Failure& failure) {
-      return connectors::Refused{i, failure};
-    }
-  }
-  return std::nullopt;
-}
-
 bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
                                   const std::function<void(std::size_t, PGresult*)>& answer) {
   PGconn* const conn = RawHandle();
@@ -66,7 +53,7 @@ std::optional<connectors::Refused> PostgresConnection::RunWrites(
     const std::vector<std::string>& statements) {
   if (!IsOpen()) {
     if (inRun_) throw LostFailure("the run's transaction ended with it");
-    return RunOneByOne(statements);  // reopens the session
+    return connectors::RunEachAlone(*this, statements);  // reopens the session
   }
   std::optional<connectors::Refused> refused;
   const bool pipelined = Pipeline(statements, [&refused](std::size_t i, PGresult* result) {
@@ -75,7 +62,7 @@ std::optional<connectors::Refused> PostgresConnection::RunWrites(
           connectors::Refused{i, PostgresFailure(ServerMessage(PQresultErrorMessage(result)))};
     }
   });
-  return pipelined ? refused : RunOneByOne(statements);
+  return pipelined ? refused : connectors::RunEachAlone(*this, statements);
 }
 
 std::vector<std::shared_ptr<connectors::SnapshotRecordset>> PostgresConnection::RunQueries(

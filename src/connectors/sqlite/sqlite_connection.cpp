@@ -169,15 +169,7 @@ void SqliteConnection::SetReusePrepared(bool on) {
 
 std::optional<connectors::Refused> SqliteConnection::RunWrites(
     const std::vector<std::string>& statements) {
-  for (std::size_t i = 0; i < statements.size(); ++i) {
-    put_sql(statements[i]);
-    try {
-      ejecutar();
-    } catch (const Failure& failure) {
-      return connectors::Refused{i, failure};
-    }
-  }
-  return std::nullopt;
+  return connectors::RunEachAlone(*this, statements);
 }
 
 std::vector<std::shared_ptr<connectors::SnapshotRecordset>> SqliteConnection::RunQueries(
