@@ -82,8 +82,7 @@ class SettingsStore::Database {
 
   Database(const std::filesystem::path& file, std::chrono::milliseconds lockWait) {
     sqlite3* db = nullptr;
-    const int rc =
-        sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     db_.reset(db);
     if (rc != SQLITE_OK) throw DatabaseError{rc & 0xff, db ? sqlite3_errmsg(db) : "out of memory"};
     sqlite3_busy_timeout(db, static_cast<int>(lockWait.count()));

@@ -208,7 +208,8 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
   if (file_.has_parent_path()) std::filesystem::create_directories(file_.parent_path(), error);
   if (error) throw AccessError(file_.parent_path(), error.message());
 
-  for (bool retried = false;; retried = true) {
+  int vanished = 0;
+  for (bool retried = false;;) {
     const auto identity = Identity(file_);
     try {
       if (std::filesystem::is_directory(file_, error)) {
@@ -240,6 +241,9 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
       db.Run("commit", {});
       return;
     } catch (const DatabaseError& e) {
+      // Another program set a damaged store aside between the check above and the open (the
+      // open never creates the file): make it afresh, as the user's own.
+      if (e.code == SQLITE_CANTOPEN && !Exists(file_) && ++vanished < 10) continue;
       if (e.code == SQLITE_BUSY || e.code == SQLITE_LOCKED) {
         throw AccessError(file_, "locked by another program; gave up after " +
                                      std::to_string(options_.lockWait.count()) + " ms");
@@ -249,6 +253,7 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
       // other must neither fail on the missing file nor rename the new store started meanwhile.
       const FolderLock lock(file_.parent_path(), options_.lockWait);
       if (Identity(file_) == identity) SetAside(file_, e.message);
+      retried = true;
     }
   }
 }
