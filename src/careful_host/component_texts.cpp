@@ -43,6 +43,9 @@ bool IsItemsQuery(const std::string& sql) {
 }
 
 bool WritesNcm(const std::string& sql) {
+  // A statement runs alone, so one that inserts into subitems writes nothing else: the copy's
+  // own item inserts are not scanned.
+  if (CopiesItems(sql)) return false;
   std::string text;  // lower case, each run of blanks one space
   for (const char c : sql) {
     const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';

@@ -275,7 +275,18 @@ RunGuard::~RunGuard() {
 std::shared_ptr<HostConnection> RunGuard::connection() const { return impl_->connection; }
 
 std::shared_ptr<HostConnection> RunGuard::Lookups(std::shared_ptr<HostConnection> ncm) {
-  impl_->runSavings.UseForLookups(dynamic_cast<connectors::RoundTrips*>(ncm.get()));
+  // Reads held on the internos file through a second connection would keep the run's own
+  // commit waiting: only another database's are held.
+  bool otherDatabase = false;
+  auto* ncmControl = dynamic_cast<connectors::TransactionControl*>(ncm.get());
+  if (ncmControl != nullptr && impl_->txControl != nullptr) {
+    try {
+      otherDatabase = ncmControl->DatabaseIdentity() != impl_->txControl->DatabaseIdentity();
+    } catch (const Failure&) {
+      // Not known to be another: the lookups read one by one.
+    }
+  }
+  impl_->runSavings.UseForLookups(dynamic_cast<connectors::RoundTrips*>(ncm.get()), otherDatabase);
   return std::make_shared<guard::RememberingConnection>(std::move(ncm), impl_->runSavings);
 }
 

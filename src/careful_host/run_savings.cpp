@@ -13,9 +13,19 @@ void RunSavings::Start(connectors::RoundTrips* writes, bool lookups) {
   Stop();
   writes_ = writes;
   lookups_ = lookups;
+  if (lookups_ && holdReads_ && ncm_ != nullptr) {
+    try {
+      ncm_->HoldReads();
+      readsHeld_ = true;
+    } catch (const Failure&) {
+      // The lookups then read one by one, as without a run.
+    }
+  }
 }
 
 void RunSavings::Stop() {
+  if (readsHeld_) ncm_->EndReads();
+  readsHeld_ = false;
   answers_.clear();
   lastShape_.reset();
   held_.clear();

@@ -31,8 +31,13 @@ class RunSavings {
   // At the start of a run: `writes` is the internos connection's, null when its inserts are to
   // be sent one by one; `lookups` whether lookups are remembered.
   void Start(connectors::RoundTrips* writes, bool lookups);
-  // The NCM database's own connection (not the internos one), for Prefetch; null: none.
-  void UseForLookups(connectors::RoundTrips* ncm) { ncm_ = ncm; }
+  // The NCM database's own connection (not the internos one), for Prefetch; null: none. With
+  // `holdReads` (a database other than the internos one) its reads are held together for the
+  // length of each run (RoundTrips::HoldReads).
+  void UseForLookups(connectors::RoundTrips* ncm, bool holdReads) {
+    ncm_ = ncm;
+    holdReads_ = holdReads;
+  }
 
   // Asks the NCM database, all together where its connection pipelines, the lookups a filtered
   // copy is about to make, so that each is answered from here when the copy makes it. A lookup
@@ -70,6 +75,8 @@ class RunSavings {
   connectors::RoundTrips* writes_ = nullptr;
   connectors::RoundTrips* ncm_ = nullptr;
   bool lookups_ = false;
+  bool holdReads_ = false;
+  bool readsHeld_ = false;
   std::unordered_map<std::string, Answer_> answers_;
   std::shared_ptr<const Shape> lastShape_;
   std::vector<std::string> held_;

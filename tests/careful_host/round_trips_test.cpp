@@ -5,6 +5,8 @@
 
 #include "careful_host/run_guard.h"
 #include "connectors/common/round_trips.h"
+#include "connectors/sqlite/sqlite_connection.h"
+#include "demo/demo_schema.h"
 #include "support/copy_fixture.h"
 
 namespace oq::test {
@@ -35,7 +37,9 @@ class RoundTripsTest : public CopyFixture {
     }
   }
 
-  Copied Copy(bool fewer, void (*option)(careful::RunGuard&, CopyContext&), const std::string& to) {
+  Copied Copy(bool fewer, void (*option)(careful::RunGuard&, CopyContext&), const std::string& to,
+              std::shared_ptr<HostConnection> ncm = nullptr) {
+    if (ncm == nullptr) ncm = db_->ncm();
     for (const auto& connection : {db_->internos(), db_->ncm()}) {
       dynamic_cast<connectors::RoundTrips&>(*connection).SetReusePrepared(fewer);
     }
@@ -44,7 +48,7 @@ class RoundTripsTest : public CopyFixture {
     careful::RunGuard guard(db_->internos(),
                             dynamic_cast<connectors::TransactionControl*>(db_->internos().get()),
                             hooks);
-    SetUpSession(guard.connection(), guard.Lookups(db_->ncm()), "A", MakeDataAccessManager());
+    SetUpSession(guard.connection(), guard.Lookups(ncm), "A", MakeDataAccessManager());
     platform_.clear();
     form_.Text1 = to;
     form_.txtCopias = "1";
@@ -98,6 +102,38 @@ TEST_P(RoundTripsTest, FewerRoundTripsWriteTheSameRowsAndFailTheSameWay) {
       ExpectSameValues(fewer.rows, plain.rows, 2);
     }
   }
+}
+
+// A run's lookups read the NCM file under one lock, which the run lets go when it ends; when the
+// lookup connection is a second one on the internos file itself, it holds nothing that the run's
+// own commit would wait for.
+TEST_P(RoundTripsTest, HeldLookupsLetGoAtTheRunsEndAndNeverHoldTheRunsOwnFile) {
+  if (GetParam()->name != "sqlite") GTEST_SKIP() << "a server has no file locks";
+  auto path = [](const std::string& url) { return url.substr(std::string("sqlite:").size()); };
+  for (const std::string& statement : demo::NcmSchemaStatements(Dialect::kSqlite)) {
+    db_->Execute(statement);
+  }
+  db_->Execute("attach database '" + path(db_->ncmUrl()) + "' as n");
+  db_->Execute("insert into ncm select * from n.ncm");
+  db_->Execute("detach database n");
+  sqlite::OpenOptions quick;
+  quick.busyTimeout = std::chrono::seconds(2);
+  const auto conLAPI = [](careful::RunGuard& g, CopyContext& c) {
+    g.Wrap(CopyRuns::Engine()).conLAPI(c);
+  };
+
+  const Copied onOwnFile =
+      Copy(true, conLAPI, "N1", sqlite::SqliteConnection::Open(path(db_->internosUrl()), quick));
+  EXPECT_TRUE(onOwnFile.kept) << onOwnFile.fault;
+  const Copied onNcm = Copy(true, conLAPI, "N1");
+  EXPECT_TRUE(onNcm.kept) << onNcm.fault;
+  EXPECT_EQ(onNcm.rows.size(), 20u);
+  ExpectSameValues(onOwnFile.rows, onNcm.rows, 2);
+
+  quick.busyTimeout = std::chrono::milliseconds(0);
+  const auto writer = sqlite::SqliteConnection::Open(path(db_->ncmUrl()), quick);
+  writer->put_sql("update ncm set [059] = [059]");
+  EXPECT_NO_THROW(writer->ejecutar());
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RoundTripsTest, testing::ValuesIn(AvailableBackends()),

@@ -50,6 +50,14 @@ class RoundTrips {
   // the connection is lost.
   virtual std::vector<std::shared_ptr<SnapshotRecordset>> RunQueries(
       const std::vector<std::string>& queries) = 0;
+
+  // From HoldReads to EndReads the connection's queries read one state of the database, and a
+  // database file is locked once for all of them rather than once per query; a write through the
+  // connection ends that first. Other programs may read meanwhile; one that writes the same file
+  // waits for EndReads. Only for a connection that is not inside a run's transaction of its own.
+  // By default queries read on their own, as outside.
+  virtual void HoldReads() {}
+  virtual void EndReads() noexcept {}
 };
 
 // Runs `statements` through `connection` one by one, as put_sql and ejecutar, and returns the

@@ -5,10 +5,6 @@
 
 namespace oq::connectors {
 
-bool IsNameChar(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return std::isalnum(u) != 0 || c == '_' || c == '$' || u >= 0x80;
-}
 
 std::size_t SkipToken(std::string_view sql, std::size_t i, QuotedNames names) {
   auto closeAt = [&](char close) {

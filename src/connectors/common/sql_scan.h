@@ -14,7 +14,12 @@ enum class QuotedNames {
 
 // True for a byte that may appear inside an unquoted SQL name: letters, digits, '_', '$' and the
 // bytes of multi-byte characters (above 0x7F), which the engines accept in names.
-bool IsNameChar(char c);
+// ASCII only, whatever the locale: it runs on every byte of every statement.
+inline bool IsNameChar(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || c == '_' ||
+         c == '$' || u >= 0x80;
+}
 
 // The index just past the string literal ('...'), quoted name (see QuotedNames) or comment
 // (-- to end of line, /* ... */) that starts at `i`, or i + 1 when none starts there. A doubled

@@ -9,8 +9,10 @@
 #include <pqxx/errorhandler>
 #include <pqxx/except>
 #include <pqxx/nontransaction>
+#include <pqxx/prepared_statement>
 #include <thread>
 
+#include "connectors/common/literal_lifting.h"
 #include "connectors/postgres/bracket_names.h"
 #include "connectors/postgres/postgres_recordset.h"
 #include "connectors/postgres/server_messages.h"
@@ -129,44 +131,62 @@ pqxx::result PostgresConnection::Execute() {
     DropSession();
     session_ = OpenSession(connectionText_);
   }
-  return RunReusing(TranslateBracketNames(sql_));
+  std::string text = TranslateBracketNames(sql_);
+  if (reuse_) {
+    if (auto lifted = connectors::LiftLiterals(text, {connectors::LiftingRules::Engine::kPostgres})) {
+      std::vector<std::string> values;
+      values.reserve(lifted->literals.size());
+      for (connectors::LiftedLiteral& literal : lifted->literals) {
+        values.push_back(std::move(literal.text));
+      }
+      return RunReusing(lifted->shape, &values);
+    }
+  }
+  return RunReusing(text);
 }
 
 void PostgresConnection::DropSession() {
   session_.reset();
   prepared_.clear();
+  pipelinePrepared_.clear();
   seen_.clear();
 }
 
 void PostgresConnection::SetReusePrepared(bool on) { reuse_ = on; }
 
-pqxx::result PostgresConnection::RunReusing(const std::string& statement) {
-  if (!reuse_) return Run(statement);
-  if (const auto found = prepared_.find(statement); found != prepared_.end()) {
-    return Run(statement, &found->second);
-  }
-  // Only the hash of a text run once is remembered: most texts (an item's insert) never come
-  // again. A collision only prepares a text that did not need it.
+bool PostgresConnection::CameBefore(const std::string& statement) {
+  // Only the hash of a text run once is remembered: most texts never come again. A collision
+  // only prepares a text that did not need it.
   if (seen_.size() > 100000) seen_.clear();
-  if (seen_.insert(std::hash<std::string>{}(statement)).second ||
-      prepared_.size() >= kPreparedTexts) {
-    return Run(statement);
+  return !seen_.insert(std::hash<std::string>{}(statement)).second &&
+         prepared_.size() + pipelinePrepared_.size() < kPreparedTexts;
+}
+
+pqxx::result PostgresConnection::RunReusing(const std::string& statement,
+                                            const std::vector<std::string>* values) {
+  if (!reuse_) return Run(statement, nullptr, values);
+  if (const auto found = prepared_.find(statement); found != prepared_.end()) {
+    return Run(statement, &found->second, values);
   }
+  if (!CameBefore(statement)) return Run(statement, nullptr, values);
   const std::string name = "oq_" + std::to_string(prepared_.size() + 1);
   // libpqxx prepares it on the server when it first runs, and again on a new session.
   session_->connection.prepare(name, statement);
-  return Run(statement, &prepared_.emplace(statement, name).first->second);
+  return Run(statement, &prepared_.emplace(statement, name).first->second, values);
 }
 
 pqxx::result PostgresConnection::Run(const std::string& statement,
-                                     const std::string* preparedName) {
+                                     const std::string* preparedName,
+                                     const std::vector<std::string>* values) {
+  static const std::vector<std::string> kNone;
+  const auto parameters = pqxx::prepare::make_dynamic_params(values != nullptr ? *values : kNone);
   try {
     // A nontransaction sends the statement as it is: in autocommit, or inside the transaction
     // that BeginRun opened on the session.
     pqxx::nontransaction work(session_->connection);
     // The extended protocol runs exactly one statement: a second one in the text is an error.
-    pqxx::result rows =
-        preparedName != nullptr ? work.exec_prepared(*preparedName) : work.exec_params(statement);
+    pqxx::result rows = preparedName != nullptr ? work.exec_prepared(*preparedName, parameters)
+                                                : work.exec_params(statement, parameters);
     work.commit();
     return rows;
   } catch (const pqxx::broken_connection& e) {

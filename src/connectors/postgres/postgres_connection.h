@@ -90,8 +90,11 @@ class PostgresConnection : public HostConnection,
   std::string DatabaseIdentity() override;
   void SetWaitNotice(std::function<void(const std::string& what)> notice) override;
 
-  // A text that comes a second time is prepared on the server under a name of its own
-  // (PREPARE, once per session) and run by that name from then on; up to kPreparedTexts texts.
+  // On (the default): a text that comes a second time is prepared on the server under a name of
+  // its own (once per session) and run by that name from then on, up to kPreparedTexts texts;
+  // and a statement's literals are sent as parameters where that means the same
+  // (literal_lifting.h), so the statements a copy repeats with other values are planned once.
+  // Off: every text is sent as it is.
   void SetReusePrepared(bool on) override;
   static constexpr std::size_t kPreparedTexts = 256;
   // Pipelines, in libpq's pipeline mode.
@@ -114,10 +117,15 @@ class PostgresConnection : public HostConnection,
   // Runs the statement set through put_sql on the open session, reopening it first if it was
   // lost. Converts every driver error to a Failure.
   pqxx::result Execute();
-  // Runs `statement` as it is, on the session that is open; by `preparedName` when given.
-  pqxx::result Run(const std::string& statement, const std::string* preparedName = nullptr);
+  // Runs `statement` as it is, on the session that is open; by `preparedName` when given; with
+  // `values` for its parameters ($1, $2...) when given.
+  pqxx::result Run(const std::string& statement, const std::string* preparedName = nullptr,
+                   const std::vector<std::string>* values = nullptr);
   // Run, from the prepared form when the text came before.
-  pqxx::result RunReusing(const std::string& statement);
+  pqxx::result RunReusing(const std::string& statement,
+                          const std::vector<std::string>* values = nullptr);
+  // Whether `statement` came before in this session and may be prepared now.
+  bool CameBefore(const std::string& statement);
   // Closes the session and forgets what was prepared in it.
   void DropSession();
   // libpq's handle of the open session (null when none).
@@ -140,6 +148,8 @@ class PostgresConnection : public HostConnection,
   bool reuse_ = true;
   std::unordered_set<std::size_t> seen_;                   // hashes of texts run once
   std::unordered_map<std::string, std::string> prepared_;  // text -> name, in this session
+  // The same for the texts a pipeline prepared itself (libpqxx does not know of them).
+  std::unordered_map<std::string, std::string> pipelinePrepared_;
 };
 
 }  // namespace oq::postgres

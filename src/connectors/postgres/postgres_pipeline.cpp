@@ -1,6 +1,7 @@
 // The PostgreSQL connection's batches (connectors::RoundTrips), in libpq's pipeline mode.
 #include <libpq-fe.h>
 
+#include "connectors/common/literal_lifting.h"
 #include "connectors/postgres/bracket_names.h"
 #include "connectors/postgres/postgres_connection.h"
 #include "connectors/postgres/postgres_recordset.h"
@@ -8,23 +9,70 @@
 
 namespace oq::postgres {
 
+namespace {
+
+// One statement as a pipeline sends it: its text or shape, its parameters, and the name of its
+// prepared form when it has one.
+struct Outgoing {
+  std::string text;
+  std::vector<std::string> values;
+  std::string prepared;
+  bool prepareNow = false;  // the prepared form is made in this pipeline, just before it
+};
+
+}  // namespace
+
 bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
                                   const std::function<void(std::size_t, PGresult*)>& answer) {
   PGconn* const conn = RawHandle();
   if (statements.size() > kMaxBatch || conn == nullptr || PQenterPipelineMode(conn) != 1) {
     return false;
   }
+  std::vector<Outgoing> outgoing(statements.size());
+  for (std::size_t i = 0; i < statements.size(); ++i) {
+    Outgoing& out = outgoing[i];
+    out.text = TranslateBracketNames(statements[i]);
+    if (!reuse_) continue;
+    if (auto lifted =
+            connectors::LiftLiterals(out.text, {connectors::LiftingRules::Engine::kPostgres})) {
+      out.text = std::move(lifted->shape);
+      for (connectors::LiftedLiteral& literal : lifted->literals) {
+        out.values.push_back(std::move(literal.text));
+      }
+    }
+    if (const auto found = pipelinePrepared_.find(out.text); found != pipelinePrepared_.end()) {
+      out.prepared = found->second;
+    } else if (CameBefore(out.text)) {
+      out.prepared = "oqp_" + std::to_string(pipelinePrepared_.size() + 1);
+      out.prepareNow = true;
+      pipelinePrepared_.emplace(out.text, out.prepared);
+    }
+  }
   // Each statement is its own extended-protocol query, as Run sends it; one sync at the end. A
   // refused one makes the server skip the rest up to the sync (and fails a transaction).
+  // Which statement each query answers for, and whether it is a statement's prepare.
+  std::vector<std::pair<std::size_t, bool>> queries;
   bool sent = true;
-  for (const std::string& statement : statements) {
-    const std::string text = TranslateBracketNames(statement);
+  for (std::size_t i = 0; i < outgoing.size() && sent; ++i) {
+    const Outgoing& out = outgoing[i];
+    std::vector<const char*> values;
+    for (const std::string& value : out.values) values.push_back(value.c_str());
+    const int count = static_cast<int>(values.size());
+    if (out.prepareNow) {
+      sent = PQsendPrepare(conn, out.prepared.c_str(), out.text.c_str(), 0, nullptr) == 1;
+      queries.emplace_back(i, true);
+    }
     sent = sent &&
-           PQsendQueryParams(conn, text.c_str(), 0, nullptr, nullptr, nullptr, nullptr, 0) == 1;
+           (out.prepared.empty()
+                ? PQsendQueryParams(conn, out.text.c_str(), count, nullptr, values.data(), nullptr,
+                                    nullptr, 0)
+                : PQsendQueryPrepared(conn, out.prepared.c_str(), count, values.data(), nullptr,
+                                      nullptr, 0)) == 1;
+    queries.emplace_back(i, false);
   }
   sent = sent && PQpipelineSync(conn) == 1;
   std::string lost;
-  for (std::size_t i = 0; sent && i <= statements.size(); ++i) {
+  for (std::size_t q = 0; sent && q <= queries.size(); ++q) {
     PGresult* const result = PQgetResult(conn);
     if (result == nullptr) {
       lost = FirstLine(PQerrorMessage(conn));
@@ -33,8 +81,16 @@ bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
     const ExecStatusType status = PQresultStatus(result);
     if (status == PGRES_FATAL_ERROR && PQstatus(conn) != CONNECTION_OK) {
       lost = FirstLine(PQresultErrorMessage(result));
-    } else if (i < statements.size()) {
-      answer(i, result);
+    } else if (q < queries.size()) {
+      const auto [statement, isPrepare] = queries[q];
+      if (!isPrepare) {
+        answer(statement, result);
+      } else if (status != PGRES_COMMAND_OK) {
+        // Not prepared: the statement is refused for the same reason, and says so itself when
+        // sent again.
+        pipelinePrepared_.erase(outgoing[statement].text);
+        answer(statement, result);
+      }
     }
     PQclear(result);
     if (status == PGRES_PIPELINE_SYNC || !lost.empty()) break;

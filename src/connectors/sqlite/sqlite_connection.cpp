@@ -60,13 +60,35 @@ struct StatementDeleter {
 using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
 
 // A kept statement is reset after each use, however the use ends, so that it holds no lock and
-// can run again.
+// can run again; its values are unbound, since they point into the connection's lifted_.
 struct ResetOnExit {
   sqlite3_stmt* statement;
   ~ResetOnExit() {
-    if (statement != nullptr) sqlite3_reset(statement);
+    if (statement == nullptr) return;
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
   }
 };
+
+// Binds the lifted literals in order; false when SQLite refuses one.
+bool BindLifted(sqlite3_stmt* statement, const std::vector<connectors::LiftedLiteral>& literals) {
+  if (sqlite3_bind_parameter_count(statement) != static_cast<int>(literals.size())) return false;
+  int index = 0;
+  for (const connectors::LiftedLiteral& literal : literals) {
+    ++index;
+    int rc;
+    if (literal.kind == connectors::LiftedLiteral::Kind::kInteger) {
+      // At most 18 digits and a sign: always a 64-bit integer, as the literal was.
+      rc = sqlite3_bind_int64(statement, index, std::stoll(literal.text));
+    } else {
+      // An empty text is bound from a non-null pointer, which SQLite keeps apart from NULL.
+      rc = sqlite3_bind_text(statement, index, literal.text.data(),
+                             static_cast<int>(literal.text.size()), SQLITE_STATIC);
+    }
+    if (rc != SQLITE_OK) return false;
+  }
+  return true;
+}
 
 // Whether `rest` holds nothing but blanks, semicolons and comments: no further statement.
 bool NothingMore(std::string_view rest) {
@@ -216,7 +238,10 @@ void SqliteConnection::ExecDirect(const std::string& pragma) {
   }
 }
 
-void SqliteConnection::BeginRun() { ExecDirect("BEGIN IMMEDIATE"); }
+void SqliteConnection::BeginRun() {
+  EndReads();
+  ExecDirect("BEGIN IMMEDIATE");
+}
 
 void SqliteConnection::CommitRun() {
   try {
@@ -229,6 +254,22 @@ void SqliteConnection::CommitRun() {
 
 void SqliteConnection::RollbackRun() noexcept {
   if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SqliteConnection::HoldReads() {
+  if (readsHeld_ || sqlite3_get_autocommit(db_) == 0) return;
+  ExecDirect("BEGIN");
+  readsHeld_ = true;
+}
+
+void SqliteConnection::EndReads() noexcept {
+  if (!readsHeld_) return;
+  readsHeld_ = false;
+  // Nothing was written in it: the commit only lets the shared lock go.
+  if (sqlite3_get_autocommit(db_) == 0 &&
+      sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    RollbackRun();
+  }
 }
 
 void SqliteConnection::LockNumber(const std::string& /*number*/) {}
@@ -268,9 +309,28 @@ SqliteConnection::Prepared SqliteConnection::PrepareOne(const std::string& text)
 
 void SqliteConnection::put_sql(const std::string& text) { sql_ = text; }
 
+sqlite3_stmt* SqliteConnection::StatementForSql(Prepared& fresh) {
+  std::string text = TranslateLeftCalls(sql_);
+  if (reuse_) {
+    if (auto lifted = connectors::LiftLiterals(text, {connectors::LiftingRules::Engine::kSqlite})) {
+      lifted_ = std::move(lifted->literals);
+      sqlite3_stmt* statement = nullptr;
+      try {
+        statement = Statement(lifted->shape, fresh);
+      } catch (const Failure&) {
+        // The text as written fails with the engine's own words about it, below.
+      }
+      if (statement != nullptr && BindLifted(statement, lifted_)) return statement;
+      if (statement != nullptr) sqlite3_clear_bindings(statement);
+      fresh = Prepared{};
+    }
+  }
+  return Statement(text, fresh);
+}
+
 Variant SqliteConnection::crearrs(Variant& recordset) {
   Prepared fresh;
-  sqlite3_stmt* const raw = Statement(TranslateLeftCalls(sql_), fresh);
+  sqlite3_stmt* const raw = StatementForSql(fresh);
   const ResetOnExit reset{raw};
   std::vector<std::string> names;
   std::vector<connectors::SnapshotRecordset::Row> rows;
@@ -293,8 +353,9 @@ Variant SqliteConnection::crearrs(Variant& recordset) {
 }
 
 Variant SqliteConnection::ejecutar() {
+  EndReads();  // a write goes on its own, as if no reads were held
   Prepared fresh;
-  sqlite3_stmt* const raw = Statement(TranslateLeftCalls(sql_), fresh);
+  sqlite3_stmt* const raw = StatementForSql(fresh);
   if (raw == nullptr) return IntegerVariant(0);
   const ResetOnExit reset{raw};
   const sqlite3_int64 before = sqlite3_total_changes64(db_);

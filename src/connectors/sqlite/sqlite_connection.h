@@ -8,6 +8,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "connectors/common/literal_lifting.h"
 #include "connectors/common/round_trips.h"
 #include "connectors/common/transaction_control.h"
 #include "host/host_connection.h"
@@ -102,7 +103,9 @@ class SqliteConnection : public HostConnection,
   // Called once per wait, when a statement has waited a second for another connection's lock.
   void SetWaitNotice(std::function<void(const std::string& what)> notice) override;
 
-  // Up to kKeptStatements texts stay prepared.
+  // On (the default): up to kKeptStatements texts stay prepared, and a statement's literals are
+  // sent as bound values where that means the same (literal_lifting.h), so the statements a copy
+  // repeats with other values are parsed once. Off: every text is prepared as it is.
   void SetReusePrepared(bool on) override;
   static constexpr std::size_t kKeptStatements = 256;
   // A file has no round trips to spare: the writes run one by one.
@@ -110,6 +113,10 @@ class SqliteConnection : public HostConnection,
   std::optional<connectors::Refused> RunWrites(const std::vector<std::string>& statements) override;
   std::vector<std::shared_ptr<connectors::SnapshotRecordset>> RunQueries(
       const std::vector<std::string>& queries) override;
+  // A deferred transaction that writes nothing: the file's shared lock is taken by the first
+  // query and kept until EndReads. Does nothing inside a transaction already open.
+  void HoldReads() override;
+  void EndReads() noexcept override;
 
   // The statement text as it was set (before translation).
   const std::string& sql() const { return sql_; }
@@ -124,6 +131,9 @@ class SqliteConnection : public HostConnection,
   // The statement for `text`: a kept one, or `fresh` prepared now (and kept when the text came
   // before).
   sqlite3_stmt* Statement(const std::string& text, Prepared& fresh);
+  // The statement for the text set through put_sql, with its lifted literals bound; they stay in
+  // lifted_ until the next call.
+  sqlite3_stmt* StatementForSql(Prepared& fresh);
   void DropKept() noexcept;
   // SQLite's busy handler: waits in short sleeps up to the timeout, and says so after a second.
   static int OnBusy(void* self, int attempt);
@@ -138,6 +148,8 @@ class SqliteConnection : public HostConnection,
   bool reuse_ = true;
   std::unordered_set<std::size_t> seen_;  // hashes of the texts prepared once
   std::unordered_map<std::string, sqlite3_stmt*> kept_;
+  std::vector<connectors::LiftedLiteral> lifted_;  // bound to the statement running
+  bool readsHeld_ = false;
 };
 
 }  // namespace oq::sqlite

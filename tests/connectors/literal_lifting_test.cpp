@@ -1,0 +1,88 @@
+#include "connectors/common/literal_lifting.h"
+
+#include <gtest/gtest.h>
+
+namespace oq::connectors {
+namespace {
+
+using Engine = LiftingRules::Engine;
+
+struct Case {
+  Engine engine;
+  const char* sql;
+  const char* shape;  // nullptr: the text is kept as it is
+  std::vector<std::string> values;
+};
+
+TEST(LiteralLifting, LiftsOnlyWhereAParameterMeansTheSame) {
+  const Case cases[] = {
+      // The copy's own statements: a tariff lookup and an item's insert.
+      {Engine::kSqlite,
+       "select [001] as total,[002] from ncm where (substr('8471.30.12 100', 1, 10) = [001] and "
+       "substr('8471.30.12 100', 12, 3) = [002] and [059] = '*')",
+       "select [001] as total,[002] from ncm where (substr(?, ?, ?) = [001] and substr(?, ?, ?) = "
+       "[002] and [059] = ?)",
+       {"8471.30.12 100", "1", "10", "8471.30.12 100", "12", "3", "*"}},
+      {Engine::kPostgres,
+       "select \"001\" as total ,\"002\" from ncm where (left('8471', 10) = \"001\" and "
+       "SUBSTRING('8471', 12, 3) = \"002\" and \"059\" = '')",
+       "select \"001\" as total ,\"002\" from ncm where (left($1, $2::int4) = \"001\" and "
+       "SUBSTRING($3, $4::int4, $5::int4) = \"002\" and \"059\" = $6)",
+       {"8471", "10", "8471", "12", "3", ""}},
+      {Engine::kSqlite, "insert into t values ('it''s', -12.5, 7, 1e3, - .5)",
+       "insert into t values (?, CAST(? AS REAL), ?, CAST(? AS REAL), CAST(? AS REAL))",
+       {"it's", "-12.5", "7", "1e3", "-.5"}},
+      {Engine::kPostgres, "insert into t values ('a', -2147483648, 2147483647, 12.50)",
+       "insert into t values ($1, $2::int8, $3::int4, $4::numeric)",
+       {"a", "-2147483648", "2147483647", "12.50"}},
+      // SQLite's decimals only as values: a comparison would see the cast's affinity.
+      {Engine::kSqlite, "update t set x = 2.5 where s = 'a' and y = 1.5",
+       "update t set x = 2.5 where s = ? and y = 1.5", {"a"}},
+      {Engine::kSqlite, "insert into t select 1.5, 'a' from u where v = 2.5", nullptr, {}},
+      // Result columns, positions, sizes, typed literals, operands of other operators: kept.
+      {Engine::kSqlite, "select 'a', n, (select 'b' from u where w = 'c') from t where n = 1",
+       "select 'a', n, (select 'b' from u where w = 'c') from t where n = ?", {"1"}},
+      {Engine::kSqlite, "select n from t where s = 'a' group by n order by 1, 2 limit 5, 10",
+       "select n from t where s = ? group by n order by 1, 2 limit 5, 10", {"a"}},
+      {Engine::kPostgres,
+       "select n from t where cast(n as varchar(10)) = '1' and x::numeric(10, 2) = 2 and "
+       "d = date '2024-01-02' and e = '2024-01-01'::date and s || 'x' = 'y' and n = -(1)",
+       "select n from t where cast(n as varchar(10)) = $1 and x::numeric(10, 2) = $2::int4 and "
+       "d = date '2024-01-02' and e = $3::date and s || 'x' = $4 and n = -($5::int4)",
+       {"1", "2", "2024-01-01", "y", "1"}},
+      {Engine::kSqlite, "select n from t -- 'x'\nwhere s = /* 'y' */ 'a'",
+       "select n from t -- 'x'\nwhere s = /* 'y' */ ?", {"a"}},
+      {Engine::kSqlite, "select n from t where n = 1234567890123456789 and s = 'a'",
+       "select n from t where n = 1234567890123456789 and s = ?", {"a"}},
+      // Texts whose meaning a parameter could change are sent as they are.
+      {Engine::kSqlite, "create table u (a varchar(10) default 'x')", nullptr, {}},
+      {Engine::kSqlite, "select n from t where s = 'a'; select 2", nullptr, {}},
+      {Engine::kSqlite, "select n from t where s = ? or s = 'a'", nullptr, {}},
+      {Engine::kSqlite, "select n from t where s = :s or s = 'a'", nullptr, {}},
+      {Engine::kSqlite, "select n from t where b = X'00' or s = 'a'", nullptr, {}},
+      {Engine::kSqlite, "select n from t where n = 12abc or s = 'a'", nullptr, {}},
+      {Engine::kSqlite, "select n from t where s = 'a", nullptr, {}},
+      {Engine::kSqlite, "select n from t where n = 0x1F or s = 'a'", nullptr, {}},
+      {Engine::kPostgres, "select n from t where s = E'a\\'' or s = 'a'", nullptr, {}},
+      {Engine::kPostgres, "select n from t where s = 'a'\n'b'", nullptr, {}},
+      {Engine::kPostgres, "select n from t where s = $$a$$ or s = 'a'", nullptr, {}},
+      {Engine::kPostgres, "select n from t where a[1] = 'x'", nullptr, {}},
+      {Engine::kSqlite, "select n from t where s = t.s", nullptr, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    const std::optional<LiftedStatement> lifted = LiftLiterals(c.sql, {c.engine});
+    if (c.shape == nullptr) {
+      EXPECT_FALSE(lifted.has_value()) << lifted->shape;
+      continue;
+    }
+    ASSERT_TRUE(lifted.has_value());
+    EXPECT_EQ(lifted->shape, c.shape);
+    std::vector<std::string> values;
+    for (const LiftedLiteral& literal : lifted->literals) values.push_back(literal.text);
+    EXPECT_EQ(values, c.values);
+  }
+}
+
+}  // namespace
+}  // namespace oq::connectors
