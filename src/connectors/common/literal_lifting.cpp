@@ -152,13 +152,14 @@ class Lifter {
 
   bool Text(std::size_t& i) {
     std::size_t end = 0;
-    for (std::size_t j = i + 1; j < sql_.size() && end == 0; ++j) {
-      if (sql_[j] != '\'') continue;
-      if (j + 1 < sql_.size() && sql_[j + 1] == '\'') {
-        ++j;  // '' stands for one quote
-      } else {
+    bool doubled = false;  // '' stands for one quote
+    for (std::size_t j = sql_.find('\'', i + 1); j != std::string_view::npos;
+         j = sql_.find('\'', j + 2)) {
+      if (j + 1 >= sql_.size() || sql_[j + 1] != '\'') {
         end = j + 1;
+        break;
       }
+      doubled = true;
     }
     // Unterminated, prefixed (E'..', X'..', U&'..') or glued to a name: kept as written.
     if (end == 0) return false;
@@ -169,11 +170,14 @@ class Lifter {
       return false;
     }
     if (Liftable()) {
-      std::string value;
-      value.reserve(end - i - 2);
-      for (std::size_t j = i + 1; j + 1 < end; ++j) {
-        value.push_back(sql_[j]);
-        if (sql_[j] == '\'') ++j;
+      std::string value(sql_.substr(i + 1, end - i - 2));
+      if (doubled) {
+        std::size_t kept = 0;
+        for (std::size_t j = 0; j < value.size(); ++j, ++kept) {
+          value[kept] = value[j];
+          if (value[j] == '\'') ++j;
+        }
+        value.resize(kept);
       }
       Lift(i, end, {LiftedLiteral::Kind::kText, std::move(value)}, {});
     }

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "connectors/common/packed_rows.h"
 #include "connectors/common/snapshot_recordset.h"
 #include "connectors/common/sql_scan.h"
 #include "connectors/sqlite/left_translation.h"
@@ -37,19 +38,20 @@ Variant IntegerVariant(sqlite3_int64 value) {
   return Variant::LongLong(value);
 }
 
-Variant ColumnValue(sqlite3_stmt* statement, int column) {
+void AddColumnValue(connectors::PackedRows& rows, sqlite3_stmt* statement, int column) {
   switch (sqlite3_column_type(statement, column)) {
     case SQLITE_INTEGER:
-      return IntegerVariant(sqlite3_column_int64(statement, column));
+      return rows.Add(IntegerVariant(sqlite3_column_int64(statement, column)));
     // The text form of a REAL keeps only 15 significant digits; the double keeps them all.
     case SQLITE_FLOAT:
-      return Variant::Double(sqlite3_column_double(statement, column));
+      return rows.Add(Variant::Double(sqlite3_column_double(statement, column)));
     case SQLITE_NULL:
-      return Variant::Null();
+      return rows.Add(Variant::Null());
     default: {
       const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
       const int size = sqlite3_column_bytes(statement, column);
-      return Variant::String(bytes == nullptr ? std::string() : std::string(bytes, size));
+      return rows.AddText(bytes == nullptr ? std::string_view()
+                                           : std::string_view(bytes, static_cast<std::size_t>(size)));
     }
   }
 }
@@ -333,23 +335,21 @@ Variant SqliteConnection::crearrs(Variant& recordset) {
   sqlite3_stmt* const raw = StatementForSql(fresh);
   const ResetOnExit reset{raw};
   std::vector<std::string> names;
-  std::vector<connectors::SnapshotRecordset::Row> rows;
+  const int columns = raw != nullptr ? sqlite3_column_count(raw) : 0;
+  auto rows = std::make_shared<connectors::PackedRows>(static_cast<std::size_t>(columns));
   if (raw != nullptr) {
-    const int columns = sqlite3_column_count(raw);
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-      connectors::SnapshotRecordset::Row row;
-      row.reserve(columns);
-      for (int c = 0; c < columns; ++c) row.push_back(ColumnValue(raw, c));
-      rows.push_back(std::move(row));
+      for (int c = 0; c < columns; ++c) AddColumnValue(*rows, raw, c);
     }
     if (rc != SQLITE_DONE) ThrowEngineError();
     for (int c = 0; c < columns; ++c) names.emplace_back(sqlite3_column_name(raw, c));
   }
-  const bool hasRows = !rows.empty();
+  const std::size_t rowCount = rows->rowCount();
   recordset = Variant::Object(std::make_shared<connectors::SnapshotRecordset>(
-      connectors::SnapshotRecordset::Options{kSource, true}, std::move(names), std::move(rows)));
-  return Variant::Boolean(hasRows);
+      connectors::SnapshotRecordset::Options{kSource, true}, std::move(names), rowCount,
+      connectors::PackedRows::Reader(std::move(rows))));
+  return Variant::Boolean(rowCount > 0);
 }
 
 Variant SqliteConnection::ejecutar() {
