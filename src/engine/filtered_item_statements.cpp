@@ -115,7 +115,14 @@ std::string TariffLookup(Licence licence, DataAccessManager& dam, const std::str
 
 std::string ItemInsert(Licence licence, const std::string& p_NWNRO, Recordset& items,
                        const ObjectRef& format, std::string_view decimalSeparator) {
-  std::string values = "'" + sql::Escape(p_NWNRO) + "'";
+  // Built once per item of thousands: the column list is the same every time.
+  static const std::string kColumns = SharedColumnPieces(0);
+  const std::string_view last = VariantOf(licence).insertLastColumns;
+  std::string insert;
+  insert.reserve(1024);
+  insert.append("insert into subitems (").append(kColumns).append(last).append("values ('");
+  insert.append(sql::Escape(p_NWNRO)).push_back('\'');
+  std::string& values = insert;
   for (std::size_t i = 1; i < layout::kSubitemsColumnCount; ++i) {
     values += EndsLine(i - 1) ? ", " : ",";
     const std::string column(layout::kSubitems[i]);
@@ -132,8 +139,8 @@ std::string ItemInsert(Licence licence, const std::string& p_NWNRO, Recordset& i
         break;
     }
   }
-  return "insert into subitems (" + SharedColumnPieces(0) +
-         std::string(VariantOf(licence).insertLastColumns) + "values (" + values + ")";
+  insert.push_back(')');
+  return insert;
 }
 
 std::string_view ProcedureInMessage(Licence licence) {

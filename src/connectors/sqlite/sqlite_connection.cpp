@@ -128,7 +128,9 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
           : CheckedWord(options.synchronous, {"OFF", "NORMAL", "FULL", "EXTRA"},
                         "synchronous level");
 
-  int flags = options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+  // A connection is used by one thread at a time: SQLite's own lock around every call is not
+  // needed (distinct connections may still be used from distinct threads).
+  int flags = (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
   if (options.createIfMissing && !options.readOnly) flags |= SQLITE_OPEN_CREATE;
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
@@ -214,7 +216,7 @@ std::vector<std::shared_ptr<connectors::SnapshotRecordset>> SqliteConnection::Ru
 
 sqlite3_stmt* SqliteConnection::Statement(const std::string& text, Prepared& fresh) {
   if (const auto kept = kept_.find(text); kept != kept_.end()) return kept->second;
-  fresh = PrepareOne(text);
+  fresh = PrepareOne(TranslateLeftCalls(text));
   if (!reuse_ || fresh.statement == nullptr) return fresh.statement.get();
   // Only the hash of a text seen once is remembered: most texts (an item's insert) never come
   // again. A collision only keeps a statement that did not need keeping.
@@ -312,9 +314,9 @@ SqliteConnection::Prepared SqliteConnection::PrepareOne(const std::string& text)
 void SqliteConnection::put_sql(const std::string& text) { sql_ = text; }
 
 sqlite3_stmt* SqliteConnection::StatementForSql(Prepared& fresh) {
-  std::string text = TranslateLeftCalls(sql_);
   if (reuse_) {
-    if (auto lifted = connectors::LiftLiterals(text, {connectors::LiftingRules::Engine::kSqlite})) {
+    // Lifted before translation, so that a kept statement is found by its shape as written.
+    if (auto lifted = connectors::LiftLiterals(sql_, {connectors::LiftingRules::Engine::kSqlite})) {
       lifted_ = std::move(lifted->literals);
       sqlite3_stmt* statement = nullptr;
       try {
@@ -327,7 +329,7 @@ sqlite3_stmt* SqliteConnection::StatementForSql(Prepared& fresh) {
       fresh = Prepared{};
     }
   }
-  return Statement(text, fresh);
+  return Statement(sql_, fresh);
 }
 
 Variant SqliteConnection::crearrs(Variant& recordset) {

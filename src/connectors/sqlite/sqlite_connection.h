@@ -128,8 +128,8 @@ class SqliteConnection : public HostConnection,
   // The one statement of the text set through put_sql, prepared; refuses a second one.
   struct Prepared;
   Prepared PrepareOne(const std::string& text);
-  // The statement for `text`: a kept one, or `fresh` prepared now (and kept when the text came
-  // before).
+  // The statement for `text` (as set, before translation): a kept one, or `fresh` prepared now
+  // (and kept when the text came before).
   sqlite3_stmt* Statement(const std::string& text, Prepared& fresh);
   // The statement for the text set through put_sql, with its lifted literals bound; they stay in
   // lifted_ until the next call.
