@@ -9,10 +9,18 @@ namespace {
 
 TEST(PackedRows, GiveBackEveryValueWithItsKindRowAfterRow) {
   const std::vector<Variant> values = {
-      Variant(), Variant::Null(), Variant::Boolean(true), Variant::Boolean(false),
-      Variant::Integer(-32768), Variant::Long(-2147483647 - 1), Variant::LongLong(1LL << 53),
-      Variant::Double(0.1 + 0.2), Variant::String(""), Variant::String(std::string("a\0b", 3)),
-      Variant::String(std::string(70000, 'x')), Variant::String("añil"),
+      Variant(),
+      Variant::Null(),
+      Variant::Boolean(true),
+      Variant::Boolean(false),
+      Variant::Integer(-32768),
+      Variant::Long(-2147483647 - 1),
+      Variant::LongLong(1LL << 53),
+      Variant::Double(0.1 + 0.2),
+      Variant::String(""),
+      Variant::String(std::string("a\0b", 3)),
+      Variant::String(std::string(70000, 'x')),
+      Variant::String("añil"),
   };
   // Enough rows that the blocks grow, and move, several times.
   constexpr std::size_t kRows = 2000;

@@ -15,13 +15,7 @@ bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // The characters of which the engines make operators ("=", "<>", "||", "->>"...).
 bool IsOperatorChar(char c) {
-  switch (c) {
-    case '+': case '-': case '*': case '/': case '<': case '>': case '=': case '~': case '!':
-    case '#': case '%': case '^': case '&': case '|':
-      return true;
-    default:
-      return false;
-  }
+  return c != '\0' && std::string_view("+-*/<>=~!#%^&|").find(c) != std::string_view::npos;
 }
 
 // `keyword` in lower case; ASCII only, as SQL keywords are.

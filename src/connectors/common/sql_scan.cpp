@@ -5,7 +5,6 @@
 
 namespace oq::connectors {
 
-
 std::size_t SkipToken(std::string_view sql, std::size_t i, QuotedNames names) {
   auto closeAt = [&](char close) {
     std::size_t j = i + 1;

@@ -133,7 +133,8 @@ pqxx::result PostgresConnection::Execute() {
   }
   std::string text = TranslateBracketNames(sql_);
   if (reuse_) {
-    if (auto lifted = connectors::LiftLiterals(text, {connectors::LiftingRules::Engine::kPostgres})) {
+    if (auto lifted =
+            connectors::LiftLiterals(text, {connectors::LiftingRules::Engine::kPostgres})) {
       std::vector<std::string> values;
       values.reserve(lifted->literals.size());
       for (connectors::LiftedLiteral& literal : lifted->literals) {
@@ -175,8 +176,7 @@ pqxx::result PostgresConnection::RunReusing(const std::string& statement,
   return Run(statement, &prepared_.emplace(statement, name).first->second, values);
 }
 
-pqxx::result PostgresConnection::Run(const std::string& statement,
-                                     const std::string* preparedName,
+pqxx::result PostgresConnection::Run(const std::string& statement, const std::string* preparedName,
                                      const std::vector<std::string>* values) {
   static const std::vector<std::string> kNone;
   const auto parameters = pqxx::prepare::make_dynamic_params(values != nullptr ? *values : kNone);

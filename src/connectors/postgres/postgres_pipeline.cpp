@@ -63,11 +63,10 @@ bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
       queries.emplace_back(i, true);
     }
     sent = sent &&
-           (out.prepared.empty()
-                ? PQsendQueryParams(conn, out.text.c_str(), count, nullptr, values.data(), nullptr,
-                                    nullptr, 0)
-                : PQsendQueryPrepared(conn, out.prepared.c_str(), count, values.data(), nullptr,
-                                      nullptr, 0)) == 1;
+           (out.prepared.empty() ? PQsendQueryParams(conn, out.text.c_str(), count, nullptr,
+                                                     values.data(), nullptr, nullptr, 0)
+                                 : PQsendQueryPrepared(conn, out.prepared.c_str(), count,
+                                                       values.data(), nullptr, nullptr, 0)) == 1;
     queries.emplace_back(i, false);
   }
   sent = sent && PQpipelineSync(conn) == 1;

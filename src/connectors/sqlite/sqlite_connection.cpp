@@ -50,8 +50,9 @@ void AddColumnValue(connectors::PackedRows& rows, sqlite3_stmt* statement, int c
     default: {
       const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
       const int size = sqlite3_column_bytes(statement, column);
-      return rows.AddText(bytes == nullptr ? std::string_view()
-                                           : std::string_view(bytes, static_cast<std::size_t>(size)));
+      return rows.AddText(bytes == nullptr
+                              ? std::string_view()
+                              : std::string_view(bytes, static_cast<std::size_t>(size)));
     }
   }
 }
@@ -130,7 +131,8 @@ std::shared_ptr<SqliteConnection> SqliteConnection::Open(const std::string& path
 
   // A connection is used by one thread at a time: SQLite's own lock around every call is not
   // needed (distinct connections may still be used from distinct threads).
-  int flags = (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+  int flags =
+      (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
   if (options.createIfMissing && !options.readOnly) flags |= SQLITE_OPEN_CREATE;
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
