@@ -15,9 +15,11 @@
 #include "connectors/components/dam_main.h"
 #include "connectors/components/format_main.h"
 #include "connectors/sqlite/left_translation.h"
+#include "connectors/sqlite/sqlite_connection.h"
 #include "engine/conversions.h"
 #include "engine/copy_statements.h"
 #include "engine/filtered_item_statements.h"
+#include "engine/sql_text.h"
 #include "engine/table_layouts.h"
 
 namespace {
@@ -76,6 +78,65 @@ std::vector<sqlite3_value*> Run(const std::string& sql,
 std::string Text(sqlite3_value* value) {
   return {static_cast<const char*>(sqlite3_value_blob(value)),
           static_cast<std::size_t>(sqlite3_value_bytes(value))};
+}
+
+// The program's SQLite connection on a database of its own, with statements' literals sent as
+// bound values or as written.
+std::shared_ptr<sqlite::SqliteConnection> OpenConnection(bool bound) {
+  sqlite::OpenOptions options;
+  options.createIfMissing = true;
+  auto connection = sqlite::SqliteConnection::Open(":memory:", options);
+  connection->SetReusePrepared(bound);
+  std::string subitems = "create table subitems (id integer primary key";
+  for (auto name : layout::kSubitems) subitems += "," + std::string(name);
+  for (const std::string& statement :
+       {subitems + ")", std::string("create table ncm ([001], [002], [059])")}) {
+    connection->put_sql(statement);
+    connection->ejecutar();
+  }
+  return connection;
+}
+
+// What `sql` does through `connection`: the refusal, or every value of `check` afterwards, each
+// with its kind and, for a number, its exact bits.
+std::string Outcome(sqlite::SqliteConnection& connection, const std::string& sql,
+                    const std::string& check) {
+  std::string outcome;
+  try {
+    connection.put_sql(sql);
+    connection.ejecutar();
+    Variant rows;
+    connection.put_sql(check);
+    connection.crearrs(rows);
+    for (const auto& row :
+         dynamic_cast<connectors::SnapshotRecordset&>(*rows.asObject()).AllRows()) {
+      for (const Variant& value : row) {
+        outcome += std::to_string(static_cast<int>(value.kind())) + ":";
+        if (value.kind() == Variant::Kind::kDouble) {
+          outcome += std::to_string(std::bit_cast<std::uint64_t>(value.toDouble()));
+        } else if (value.isString()) {
+          outcome += value.asString();
+        } else if (!value.isNull()) {
+          outcome += std::to_string(value.toInt64());
+        }
+        outcome += '|';
+      }
+    }
+  } catch (const Failure& failure) {
+    outcome = "refused: " + failure.description();
+  }
+  return outcome;
+}
+
+// A statement sent with its literals as bound values stores and finds exactly what its text does.
+void CheckBoundValues(const std::string& sql, const std::string& check, const std::string& clear) {
+  static const auto bound = OpenConnection(true);
+  static const auto written = OpenConnection(false);
+  Check(Outcome(*bound, sql, check) == Outcome(*written, sql, check), "bound values mean the same");
+  for (const auto& connection : {bound, written}) {
+    connection->put_sql(clear);
+    connection->ejecutar();
+  }
 }
 
 Variant RandomValue(FuzzedDataProvider& in) {
@@ -157,6 +218,7 @@ void CheckItemInsert(FuzzedDataProvider& in, const std::string& number) {
                  "refused only for a Null number or a NUL");
   }
   Check(!nullNumber && !nul, "a Null number and a NUL are refused");
+  CheckBoundValues(sql, "select * from subitems", "delete from subitems");
   Run(sql);
   const auto stored = Run("select * from subitems");
   Check(stored.size() == 1 + layout::kSubitemsColumnCount, "one row of every column");
@@ -182,6 +244,13 @@ void CheckTariffLookup(const std::string& ncm) {
   if (HasNul(ncm)) return Check(Refused([&] { lookup(filtered::Licence::kConLAPI); }), "NUL");
   Run("insert into ncm select substr(?1, 1, 10), substr(?1, 12, 3), '*'", {ncm});
   Check(Run(lookup(filtered::Licence::kConLAPI)).size() == 2, "the item's row is found");
+  for (const auto licence : {filtered::Licence::kConLAPI, filtered::Licence::kSinLAPI}) {
+    // Inserted as the lookup's own text would write the item's position and suffix.
+    const std::string quoted = "'" + sql::Escape(ncm) + "'";
+    CheckBoundValues("insert into ncm values (substr(" + quoted + ", 1, 10), substr(" + quoted +
+                         ", 12, 3), '*')",
+                     filtered::TariffLookup(licence, dam, ncm), "delete from ncm");
+  }
   Check(Run(lookup(filtered::Licence::kSinLAPI)).empty(), "no row of the other mark");
   Run("delete from ncm");
 }
