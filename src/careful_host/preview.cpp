@@ -9,6 +9,7 @@
 #include "careful_host/preflight.h"
 #include "careful_host/preview_output.h"
 #include "careful_host/request_checks.h"
+#include "connectors/common/round_trips.h"
 #include "engine/conversions.h"
 #include "engine/filtered_item_copy.h"
 #include "engine/sql_text.h"
@@ -69,6 +70,21 @@ std::string MarkOf(HostConnection& ncm, DataAccessManager& dam, const std::strin
 
 Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessManager& dam,
                      const std::string& source, const std::string& decimalSeparator) {
+  // The lookups read one state of the tariff, under one lock of its file instead of one each.
+  struct HeldReads {
+    connectors::RoundTrips* connection = nullptr;
+    ~HeldReads() {
+      if (connection != nullptr) connection->EndReads();
+    }
+  } held;
+  if (auto* reads = dynamic_cast<connectors::RoundTrips*>(&ncm)) {
+    try {
+      reads->HoldReads();
+      held.connection = reads;
+    } catch (const Failure&) {
+      // Each lookup then reads on its own.
+    }
+  }
   Preview preview;
   preview.source = source;
   const std::string where = " where interno = '" + sql::Escape(source) + "'";

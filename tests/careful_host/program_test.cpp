@@ -315,6 +315,13 @@ TEST_P(ProgramTest, ThePreviewMatchesTheCopiesAndTheSplitAndWritesNothing) {
   if (GetParam()->name == "sqlite") {
     db_->Execute("update caratula set fobdivisas = 'about 12' where interno = 'GEN'");
     EXPECT_EQ(careful::SourceFobShown(PreviewOf("GEN")), "'about 12' (not a number)");
+    // The preview reads the NCM file under one lock, let go once it is built.
+    sqlite::OpenOptions noWait;
+    noWait.busyTimeout = std::chrono::milliseconds(0);
+    const auto writer = sqlite::SqliteConnection::Open(
+        db_->ncmUrl().substr(std::string("sqlite:").size()), noWait);
+    writer->put_sql("update ncm set [059] = [059]");
+    EXPECT_NO_THROW(writer->ejecutar());
   }
   for (const std::string& url : {db_->internosUrl(), db_->ncmUrl()}) {
     auto readOnly = careful::OpenConnectionReadOnly(url);
