@@ -150,6 +150,7 @@ void PostgresConnection::DropSession() {
   session_.reset();
   prepared_.clear();
   pipelinePrepared_.clear();
+  pipelineNames_ = 0;
   seen_.clear();
 }
 

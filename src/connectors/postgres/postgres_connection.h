@@ -150,6 +150,7 @@ class PostgresConnection : public HostConnection,
   std::unordered_map<std::string, std::string> prepared_;  // text -> name, in this session
   // The same for the texts a pipeline prepared itself (libpqxx does not know of them).
   std::unordered_map<std::string, std::string> pipelinePrepared_;
+  std::size_t pipelineNames_ = 0;  // names given, so that none is given twice in a session
 };
 
 }  // namespace oq::postgres

@@ -43,7 +43,7 @@ bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
     if (const auto found = pipelinePrepared_.find(out.text); found != pipelinePrepared_.end()) {
       out.prepared = found->second;
     } else if (CameBefore(out.text)) {
-      out.prepared = "oqp_" + std::to_string(pipelinePrepared_.size() + 1);
+      out.prepared = "oqp_" + std::to_string(++pipelineNames_);
       out.prepareNow = true;
       pipelinePrepared_.emplace(out.text, out.prepared);
     }
