@@ -166,6 +166,7 @@ CopyResult RunCopySession(const SessionDatabases& databases,
     view->Finish();
     notes << prefix << line << '\n';
   };
+  if (request.keepPartial) SendTextsAsWritten(databases);
   const std::unique_ptr<RunGuard> guardOwner =
       MakeProgramRunGuard(databases.internos, request.keepPartial ? nullptr : control, note, {},
                           request.source);

@@ -6,6 +6,7 @@
 #include "careful_host/mark_ledger.h"
 #include "careful_host/preflight.h"
 #include "careful_host/request_checks.h"
+#include "connectors/common/round_trips.h"
 #include "connectors/common/transaction_control.h"
 #include "connectors/components/host_components.h"
 #include "host/class_identity.h"
@@ -15,6 +16,14 @@
 #include "platform/settings_store.h"
 
 namespace oq::careful {
+
+void SendTextsAsWritten(const SessionDatabases& databases) {
+  for (const auto& connection : {databases.internos, databases.ncm}) {
+    if (auto* trips = dynamic_cast<connectors::RoundTrips*>(connection.get())) {
+      trips->SetReusePrepared(false);
+    }
+  }
+}
 
 std::string TodayLiteral() {
   const time_t now = ::time(nullptr);

@@ -24,6 +24,10 @@ struct SessionDatabases {
   std::shared_ptr<HostConnection> ncm;
 };
 
+// For --keep-partial, the component's own behaviour: every statement goes to the database as
+// written, its literals in its text, nothing kept prepared (connectors::RoundTrips).
+void SendTextsAsWritten(const SessionDatabases& databases);
+
 // Today as a quoted SQL date literal, 'YYYY-MM-DD', in local time.
 std::string TodayLiteral();
 

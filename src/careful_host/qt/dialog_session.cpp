@@ -47,6 +47,7 @@ int RunDialogSession(const DialogRequest& request,
                      const std::function<void(const std::string& line)>& say) {
   SessionDatabases databases = OpenChecked(request.internosUrl, request.ncmUrl,
                                            {request.source, false, request.dateSql, false}, say);
+  if (request.keepPartial) SendTextsAsWritten(databases);
   // Interruptions wait only while a run writes: with a box on screen the transaction has ended
   // and the program may go at once.
   const std::unique_ptr<RunGuard> guard = MakeProgramRunGuard(
