@@ -96,5 +96,52 @@ TEST(LiteralLifting, LiftsOnlyWhereAParameterMeansTheSame) {
   }
 }
 
+// A statement that differs from the last one only in its literals' values is lifted by matching
+// it against that one, with the very result a scan of its own gives; any other difference sends
+// it to the scan.
+TEST(LiteralLifting, AStatementLikeTheLastIsLiftedByMatchingItTheSameAsByScanning) {
+  struct Like {
+    Engine engine;
+    const char* previous;
+    const char* sql;
+    bool matched;
+  };
+  const Like cases[] = {
+      {Engine::kSqlite, "insert into t values ('a', 1, 2.5, 'x')",
+       "insert into t values ('it''s', 123, 1e-3, '')", true},
+      {Engine::kPostgres, "select n from t where s = 'a' and n = 7 and x = 1.5",
+       "select n from t where s = 'b''' and n = 2147483647 and x = 0.25", true},
+      {Engine::kPostgres, "select n from t where n = 7 and s = 'a'",
+       "select n from t where n = 2147483648 and s = 'a'", false},  // int8, not int4
+      {Engine::kSqlite, "insert into t values (1, 'a')", "insert into t values (1.5, 'a')", false},
+      {Engine::kSqlite, "insert into t values (1, 'a')", "insert into t values ('1', 'a')", false},
+      {Engine::kSqlite, "insert into t values (1, 'a')", "insert into t values (-1, 'a')", false},
+      {Engine::kSqlite, "insert into t values (-1, 'a')", "insert into t values (-2, 'a')", false},
+      {Engine::kSqlite, "insert into t values (1, 'a')",
+       "insert into t values (1234567890123456789, 'a')", false},
+      {Engine::kSqlite, "insert into t values (1, 'a')", "insert into t values (1, 'a'); drop t",
+       false},
+      {Engine::kSqlite, "insert into t values (1, 'a')", "insert into u values (1, 'a')", false},
+      {Engine::kSqlite, "insert into t values (1, 'a')", "insert into t values (1, 'a'", false},
+      {Engine::kSqlite, "select 'a' from t where n = 1", "select 'b' from t where n = 2", false},
+  };
+  for (const Like& c : cases) {
+    SCOPED_TRACE(c.sql);
+    const std::optional<LiftedStatement> previous = LiftLiterals(c.previous, {c.engine});
+    ASSERT_TRUE(previous.has_value());
+    const auto matched = LiftLike(c.sql, c.previous, *previous, {c.engine});
+    EXPECT_EQ(matched.has_value(), c.matched);
+    if (!matched) continue;
+    const std::optional<LiftedStatement> scanned = LiftLiterals(c.sql, {c.engine});
+    ASSERT_TRUE(scanned.has_value());
+    EXPECT_EQ(scanned->shape, previous->shape);
+    ASSERT_EQ(matched->size(), scanned->literals.size());
+    for (std::size_t i = 0; i < matched->size(); ++i) {
+      EXPECT_EQ((*matched)[i].text, scanned->literals[i].text);
+      EXPECT_EQ((*matched)[i].kind, scanned->literals[i].kind);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace oq::connectors

@@ -35,6 +35,62 @@ bool AnyOf(std::string_view word, std::initializer_list<std::string_view> keywor
   return false;
 }
 
+// The type an integer literal of these digits has, or "" when it is not lifted.
+std::string_view IntegerType(std::string_view digits, LiftingRules rules) {
+  if (digits.size() > 18) return {};
+  std::int64_t value = 0;
+  std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (rules.engine == LiftingRules::Engine::kSqlite) return "integer";
+  return value <= 2147483647 ? "int4" : "int8";
+}
+
+// Just past the number whose digits begin at `i` (digits, a fraction, an exponent), and whether
+// it is a decimal.
+std::size_t NumberEnd(std::string_view sql, std::size_t i, bool& decimal) {
+  std::size_t end = i;
+  decimal = false;
+  while (end < sql.size() && IsDigit(sql[end])) ++end;
+  if (end < sql.size() && sql[end] == '.') {
+    decimal = true;
+    for (++end; end < sql.size() && IsDigit(sql[end]);) ++end;
+  }
+  if (end + 1 < sql.size() && (sql[end] == 'e' || sql[end] == 'E')) {
+    std::size_t exponent = end + 1;
+    if (sql[exponent] == '+' || sql[exponent] == '-') ++exponent;
+    if (exponent < sql.size() && IsDigit(sql[exponent])) {
+      decimal = true;
+      for (end = exponent; end < sql.size() && IsDigit(sql[end]);) ++end;
+    }
+  }
+  return end;
+}
+
+// Just past the text literal that opens at `i`, or 0 when it does not close; `doubled` tells
+// whether it holds a '' (one quote).
+std::size_t TextEnd(std::string_view sql, std::size_t i, bool& doubled) {
+  doubled = false;
+  for (std::size_t j = sql.find('\'', i + 1); j != std::string_view::npos;
+       j = sql.find('\'', j + 2)) {
+    if (j + 1 >= sql.size() || sql[j + 1] != '\'') return j + 1;
+    doubled = true;
+  }
+  return 0;
+}
+
+// The value of the text literal sql[begin, end).
+std::string TextValue(std::string_view sql, std::size_t begin, std::size_t end, bool doubled) {
+  std::string value(sql.substr(begin + 1, end - begin - 2));
+  if (doubled) {
+    std::size_t kept = 0;
+    for (std::size_t j = 0; j < value.size(); ++j, ++kept) {
+      value[kept] = value[j];
+      if (value[j] == '\'') ++j;
+    }
+    value.resize(kept);
+  }
+  return value;
+}
+
 // One level of parentheses (the statement's own level first).
 struct Level {
   bool resultColumns = false;  // a SELECT's result columns are being read
@@ -80,7 +136,7 @@ class Lifter {
     }
     if (literals_.empty()) return std::nullopt;
     shape_.append(sql_.substr(copied_));
-    return LiftedStatement{std::move(shape_), std::move(literals_)};
+    return LiftedStatement{std::move(shape_), std::move(literals_), std::move(spans_)};
   }
 
  private:
@@ -143,19 +199,12 @@ class Lifter {
     }
     copied_ = to;
     literals_.push_back(std::move(literal));
+    spans_.emplace_back(from, to);
   }
 
   bool Text(std::size_t& i) {
-    std::size_t end = 0;
-    bool doubled = false;  // '' stands for one quote
-    for (std::size_t j = sql_.find('\'', i + 1); j != std::string_view::npos;
-         j = sql_.find('\'', j + 2)) {
-      if (j + 1 >= sql_.size() || sql_[j + 1] != '\'') {
-        end = j + 1;
-        break;
-      }
-      doubled = true;
-    }
+    bool doubled = false;
+    const std::size_t end = TextEnd(sql_, i, doubled);
     // Unterminated, prefixed (E'..', X'..', U&'..') or glued to a name: kept as written.
     if (end == 0) return false;
     if (i > 0 && (IsNameChar(sql_[i - 1]) || sql_[i - 1] == '&')) return false;
@@ -165,49 +214,22 @@ class Lifter {
       return false;
     }
     if (Liftable()) {
-      std::string value(sql_.substr(i + 1, end - i - 2));
-      if (doubled) {
-        std::size_t kept = 0;
-        for (std::size_t j = 0; j < value.size(); ++j, ++kept) {
-          value[kept] = value[j];
-          if (value[j] == '\'') ++j;
-        }
-        value.resize(kept);
-      }
-      Lift(i, end, {LiftedLiteral::Kind::kText, std::move(value)}, {});
+      Lift(i, end, {LiftedLiteral::Kind::kText, TextValue(sql_, i, end, doubled)}, {});
     }
     before_ = Before::kOther;
     i = end;
     return true;
   }
 
-  // The type an integer literal of these digits has, or "" when it is not lifted.
   std::string_view IntegerType(std::string_view digits) const {
-    if (digits.size() > 18) return {};
-    std::int64_t value = 0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (Sqlite()) return "integer";
-    return value <= 2147483647 ? "int4" : "int8";
+    return connectors::IntegerType(digits, rules_);
   }
 
   // A number whose sign (if any) is at `start` and whose digits begin at `digits`.
   bool Number(std::size_t& start, std::size_t digits) {
     if (sql_.substr(digits, 2) == "0x" || sql_.substr(digits, 2) == "0X") return false;
-    std::size_t end = digits;
     bool decimal = false;
-    while (end < sql_.size() && IsDigit(sql_[end])) ++end;
-    if (end < sql_.size() && sql_[end] == '.') {
-      decimal = true;
-      for (++end; end < sql_.size() && IsDigit(sql_[end]);) ++end;
-    }
-    if (end + 1 < sql_.size() && (sql_[end] == 'e' || sql_[end] == 'E')) {
-      std::size_t exponent = end + 1;
-      if (sql_[exponent] == '+' || sql_[exponent] == '-') ++exponent;
-      if (exponent < sql_.size() && IsDigit(sql_[exponent])) {
-        decimal = true;
-        for (end = exponent; end < sql_.size() && IsDigit(sql_[end]);) ++end;
-      }
-    }
+    const std::size_t end = NumberEnd(sql_, digits, decimal);
     if (end < sql_.size() && (IsNameChar(sql_[end]) || sql_[end] == '.')) return false;
     const std::string_view number = sql_.substr(digits, end - digits);
     // SQLite reads a decimal literal with its own conversion, which only CAST(text AS REAL)
@@ -306,6 +328,7 @@ class Lifter {
   LiftingRules rules_;
   std::string shape_;
   std::vector<LiftedLiteral> literals_;
+  std::vector<std::pair<std::size_t, std::size_t>> spans_;
   std::size_t copied_ = 0;
   std::vector<Level> levels_{Level{}};
   Before before_ = Before::kOther;
@@ -320,6 +343,61 @@ class Lifter {
 
 std::optional<LiftedStatement> LiftLiterals(std::string_view sql, LiftingRules rules) {
   return Lifter(sql, rules).Run();
+}
+
+std::optional<std::vector<LiftedLiteral>> LiftLike(std::string_view sql, std::string_view likeText,
+                                                   const LiftedStatement& like,
+                                                   LiftingRules rules) {
+  // Between the literals the texts are the same byte for byte, so every token and every decision
+  // of the scan around each literal is the same; what is left to check is that each new literal
+  // is one token of the form the old one had, ending just where the same text goes on.
+  std::vector<LiftedLiteral> literals;
+  literals.reserve(like.literals.size());
+  std::size_t at = 0;    // in sql
+  std::size_t from = 0;  // in likeText
+  for (std::size_t k = 0; k < like.literals.size(); ++k) {
+    const auto [begin, end] = like.spans[k];
+    const std::string_view between = likeText.substr(from, begin - from);
+    if (sql.substr(at, between.size()) != between) return std::nullopt;
+    at += between.size();
+    from = end;
+    if (at >= sql.size()) return std::nullopt;
+    const LiftedLiteral& old = like.literals[k];
+    if (old.kind == LiftedLiteral::Kind::kText) {
+      bool doubled = false;
+      const std::size_t close = sql[at] == '\'' ? TextEnd(sql, at, doubled) : 0;
+      if (close == 0) return std::nullopt;
+      literals.push_back({old.kind, TextValue(sql, at, close, doubled)});
+      at = close;
+      continue;
+    }
+    // A signed number may have blanks or comments after its sign: left to the full scan.
+    if (old.text.starts_with('-') || !IsDigit(sql[at])) return std::nullopt;
+    bool decimal = false;
+    const std::size_t close = NumberEnd(sql, at, decimal);
+    const std::string_view digits = sql.substr(at, close - at);
+    if (decimal != (old.kind == LiftedLiteral::Kind::kDecimal)) return std::nullopt;
+    if (!decimal && IntegerType(digits, rules) != IntegerType(old.text, rules)) return std::nullopt;
+    literals.push_back({old.kind, std::string(digits)});
+    at = close;
+  }
+  if (sql.substr(at) != likeText.substr(from)) return std::nullopt;
+  return literals;
+}
+
+const std::string* Lifting::Lift(std::string_view sql, std::vector<LiftedLiteral>& literals) {
+  if (last_) {
+    if (auto found = LiftLike(sql, text_, *last_, rules_)) {
+      literals = std::move(*found);
+      return &last_->shape;
+    }
+  }
+  std::optional<LiftedStatement> lifted = LiftLiterals(sql, rules_);
+  if (!lifted) return nullptr;
+  literals = lifted->literals;  // the kept one needs its own, to match the next statement
+  text_.assign(sql);
+  last_ = std::move(lifted);
+  return &last_->shape;
 }
 
 }  // namespace oq::connectors

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace oq::connectors {
@@ -21,6 +22,8 @@ struct LiftedLiteral {
 struct LiftedStatement {
   std::string shape;
   std::vector<LiftedLiteral> literals;
+  // Where each literal stood in the text it was lifted from: [first, second).
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
 };
 
 // How an engine writes its parameters and which literals it can take as one with the same
@@ -50,5 +53,29 @@ struct LiftingRules {
 // (whose names and types a literal gives). Integers of up to 18 digits are lifted, longer ones
 // kept. Never throws (other than std::bad_alloc).
 std::optional<LiftedStatement> LiftLiterals(std::string_view sql, LiftingRules rules);
+
+// The literals of `sql` when it is the text `like` was lifted from (`likeText`) with other values
+// in the literals' places, each of the same form (a text for a text; an unsigned number of the
+// same kind and type for a number): then LiftLiterals(sql) has `like`'s shape and these
+// literals, found here without scanning `sql` anew. Nullopt otherwise. Never throws (other than
+// std::bad_alloc).
+std::optional<std::vector<LiftedLiteral>> LiftLike(std::string_view sql, std::string_view likeText,
+                                                   const LiftedStatement& like,
+                                                   LiftingRules rules);
+
+// Lifts statement after statement for one connection: each is matched first against the last one
+// lifted in full (LiftLike), which is what a copy sends thousands of times with other values.
+class Lifting {
+ public:
+  explicit Lifting(LiftingRules rules) : rules_(rules) {}
+  // The shape of `sql` (valid until the next call) with its literals put in `literals`, or null
+  // when `sql` keeps its text (`literals` then untouched).
+  const std::string* Lift(std::string_view sql, std::vector<LiftedLiteral>& literals);
+
+ private:
+  LiftingRules rules_;
+  std::string text_;  // the text last_ was lifted from
+  std::optional<LiftedStatement> last_;
+};
 
 }  // namespace oq::connectors

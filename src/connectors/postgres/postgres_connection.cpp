@@ -133,14 +133,12 @@ pqxx::result PostgresConnection::Execute() {
   }
   std::string text = TranslateBracketNames(sql_);
   if (reuse_) {
-    if (auto lifted =
-            connectors::LiftLiterals(text, {connectors::LiftingRules::Engine::kPostgres})) {
+    std::vector<connectors::LiftedLiteral> literals;
+    if (const std::string* shape = lifting_.Lift(text, literals)) {
       std::vector<std::string> values;
-      values.reserve(lifted->literals.size());
-      for (connectors::LiftedLiteral& literal : lifted->literals) {
-        values.push_back(std::move(literal.text));
-      }
-      return RunReusing(lifted->shape, &values);
+      values.reserve(literals.size());
+      for (connectors::LiftedLiteral& literal : literals) values.push_back(std::move(literal.text));
+      return RunReusing(*shape, &values);
     }
   }
   return RunReusing(text);

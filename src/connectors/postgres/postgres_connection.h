@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "connectors/common/literal_lifting.h"
 #include "connectors/common/round_trips.h"
 #include "connectors/common/transaction_control.h"
 #include "host/failure.h"
@@ -151,6 +152,7 @@ class PostgresConnection : public HostConnection,
   // The same for the texts a pipeline prepared itself (libpqxx does not know of them).
   std::unordered_map<std::string, std::string> pipelinePrepared_;
   std::size_t pipelineNames_ = 0;  // names given, so that none is given twice in a session
+  connectors::Lifting lifting_{{connectors::LiftingRules::Engine::kPostgres}};
 };
 
 }  // namespace oq::postgres

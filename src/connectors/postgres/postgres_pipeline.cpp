@@ -33,10 +33,10 @@ bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
     Outgoing& out = outgoing[i];
     out.text = TranslateBracketNames(statements[i]);
     if (!reuse_) continue;
-    if (auto lifted =
-            connectors::LiftLiterals(out.text, {connectors::LiftingRules::Engine::kPostgres})) {
-      out.text = std::move(lifted->shape);
-      for (connectors::LiftedLiteral& literal : lifted->literals) {
+    std::vector<connectors::LiftedLiteral> literals;
+    if (const std::string* shape = lifting_.Lift(out.text, literals)) {
+      out.text = *shape;
+      for (connectors::LiftedLiteral& literal : literals) {
         out.values.push_back(std::move(literal.text));
       }
     }

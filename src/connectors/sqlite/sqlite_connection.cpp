@@ -318,11 +318,10 @@ void SqliteConnection::put_sql(const std::string& text) { sql_ = text; }
 sqlite3_stmt* SqliteConnection::StatementForSql(Prepared& fresh) {
   if (reuse_) {
     // Lifted before translation, so that a kept statement is found by its shape as written.
-    if (auto lifted = connectors::LiftLiterals(sql_, {connectors::LiftingRules::Engine::kSqlite})) {
-      lifted_ = std::move(lifted->literals);
+    if (const std::string* shape = lifting_.Lift(sql_, lifted_)) {
       sqlite3_stmt* statement = nullptr;
       try {
-        statement = Statement(lifted->shape, fresh);
+        statement = Statement(*shape, fresh);
       } catch (const Failure&) {
         // The text as written fails with the engine's own words about it, below.
       }

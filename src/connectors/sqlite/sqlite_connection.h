@@ -148,6 +148,7 @@ class SqliteConnection : public HostConnection,
   bool reuse_ = true;
   std::unordered_set<std::size_t> seen_;  // hashes of the texts prepared once
   std::unordered_map<std::string, sqlite3_stmt*> kept_;
+  connectors::Lifting lifting_{{connectors::LiftingRules::Engine::kSqlite}};
   std::vector<connectors::LiftedLiteral> lifted_;  // bound to the statement running
   bool readsHeld_ = false;
 };
