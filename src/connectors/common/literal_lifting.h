@@ -60,8 +60,7 @@ std::optional<LiftedStatement> LiftLiterals(std::string_view sql, LiftingRules r
 // literals, found here without scanning `sql` anew. Nullopt otherwise. Never throws (other than
 // std::bad_alloc).
 std::optional<std::vector<LiftedLiteral>> LiftLike(std::string_view sql, std::string_view likeText,
-                                                   const LiftedStatement& like,
-                                                   LiftingRules rules);
+                                                   const LiftedStatement& like, LiftingRules rules);
 
 // Lifts statement after statement for one connection: each is matched first against the last one
 // lifted in full (LiftLike), which is what a copy sends thousands of times with other values.
