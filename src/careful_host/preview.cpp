@@ -71,20 +71,7 @@ std::string MarkOf(HostConnection& ncm, DataAccessManager& dam, const std::strin
 Preview BuildPreview(HostConnection& internos, HostConnection& ncm, DataAccessManager& dam,
                      const std::string& source, const std::string& decimalSeparator) {
   // The lookups read one state of the tariff, under one lock of its file instead of one each.
-  struct HeldReads {
-    connectors::RoundTrips* connection = nullptr;
-    ~HeldReads() {
-      if (connection != nullptr) connection->EndReads();
-    }
-  } held;
-  if (auto* reads = dynamic_cast<connectors::RoundTrips*>(&ncm)) {
-    try {
-      reads->HoldReads();
-      held.connection = reads;
-    } catch (const Failure&) {
-      // Each lookup then reads on its own.
-    }
-  }
+  const connectors::HeldReads held(dynamic_cast<connectors::RoundTrips*>(&ncm));
   Preview preview;
   preview.source = source;
   const std::string where = " where interno = '" + sql::Escape(source) + "'";

@@ -13,19 +13,11 @@ void RunSavings::Start(connectors::RoundTrips* writes, bool lookups) {
   Stop();
   writes_ = writes;
   lookups_ = lookups;
-  if (lookups_ && holdReads_ && ncm_ != nullptr) {
-    try {
-      ncm_->HoldReads();
-      readsHeld_ = true;
-    } catch (const Failure&) {
-      // The lookups then read one by one, as without a run.
-    }
-  }
+  if (lookups_ && holdReads_) heldReads_.emplace(ncm_);
 }
 
 void RunSavings::Stop() {
-  if (readsHeld_) ncm_->EndReads();
-  readsHeld_ = false;
+  heldReads_.reset();
   answers_.clear();
   lastShape_.reset();
   held_.clear();

@@ -76,7 +76,7 @@ class RunSavings {
   connectors::RoundTrips* ncm_ = nullptr;
   bool lookups_ = false;
   bool holdReads_ = false;
-  bool readsHeld_ = false;
+  std::optional<connectors::HeldReads> heldReads_;
   std::unordered_map<std::string, Answer_> answers_;
   std::shared_ptr<const Shape> lastShape_;
   std::vector<std::string> held_;

@@ -221,10 +221,6 @@ class Lifter {
     return true;
   }
 
-  std::string_view IntegerType(std::string_view digits) const {
-    return connectors::IntegerType(digits, rules_);
-  }
-
   // A number whose sign (if any) is at `start` and whose digits begin at `digits`.
   bool Number(std::size_t& start, std::size_t digits) {
     if (sql_.substr(digits, 2) == "0x" || sql_.substr(digits, 2) == "0X") return false;
@@ -239,7 +235,7 @@ class Lifter {
       const bool inValues = insert_ && values_ && levels_.size() == 2;
       cast = Sqlite() ? (inValues ? "REAL" : "") : "numeric";
     } else {
-      cast = IntegerType(number);
+      cast = IntegerType(number, rules_);
     }
     if (Liftable() && !cast.empty()) {
       std::string value = start != digits ? "-" : "";

@@ -60,6 +60,29 @@ class RoundTrips {
   virtual void EndReads() noexcept {}
 };
 
+// Holds a connection's reads together (RoundTrips::HoldReads) for its own lifetime. A null
+// connection, or one that refuses, reads query by query, as without.
+class HeldReads {
+ public:
+  explicit HeldReads(RoundTrips* connection) {
+    if (connection == nullptr) return;
+    try {
+      connection->HoldReads();
+      connection_ = connection;
+    } catch (const Failure&) {
+      // Each query then reads on its own.
+    }
+  }
+  ~HeldReads() {
+    if (connection_ != nullptr) connection_->EndReads();
+  }
+  HeldReads(const HeldReads&) = delete;
+  HeldReads& operator=(const HeldReads&) = delete;
+
+ private:
+  RoundTrips* connection_ = nullptr;
+};
+
 // Runs `statements` through `connection` one by one, as put_sql and ejecutar, and returns the
 // first one refused, if any: what RunWrites does where nothing is pipelined.
 inline std::optional<Refused> RunEachAlone(HostConnection& connection,

@@ -132,16 +132,18 @@ pqxx::result PostgresConnection::Execute() {
     session_ = OpenSession(connectionText_);
   }
   std::string text = TranslateBracketNames(sql_);
-  if (reuse_) {
-    std::vector<connectors::LiftedLiteral> literals;
-    if (const std::string* shape = lifting_.Lift(text, literals)) {
-      std::vector<std::string> values;
-      values.reserve(literals.size());
-      for (connectors::LiftedLiteral& literal : literals) values.push_back(std::move(literal.text));
-      return RunReusing(*shape, &values);
-    }
-  }
+  std::vector<std::string> values;
+  if (const std::string* shape = Lifted(text, values)) return RunReusing(*shape, &values);
   return RunReusing(text);
+}
+
+const std::string* PostgresConnection::Lifted(const std::string& text,
+                                              std::vector<std::string>& values) {
+  if (!reuse_) return nullptr;
+  std::vector<connectors::LiftedLiteral> literals;
+  const std::string* shape = lifting_.Lift(text, literals);
+  for (connectors::LiftedLiteral& literal : literals) values.push_back(std::move(literal.text));
+  return shape;
 }
 
 void PostgresConnection::DropSession() {

@@ -125,6 +125,9 @@ class PostgresConnection : public HostConnection,
   // Run, from the prepared form when the text came before.
   pqxx::result RunReusing(const std::string& statement,
                           const std::vector<std::string>* values = nullptr);
+  // The shape of `text` with its literals' values put in `values`, while prepared statements are
+  // reused (null: `text` goes as written).
+  const std::string* Lifted(const std::string& text, std::vector<std::string>& values);
   // Whether `statement` came before in this session and may be prepared now.
   bool CameBefore(const std::string& statement);
   // Closes the session and forgets what was prepared in it.

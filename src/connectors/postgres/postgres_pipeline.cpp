@@ -33,13 +33,7 @@ bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
     Outgoing& out = outgoing[i];
     out.text = TranslateBracketNames(statements[i]);
     if (!reuse_) continue;
-    std::vector<connectors::LiftedLiteral> literals;
-    if (const std::string* shape = lifting_.Lift(out.text, literals)) {
-      out.text = *shape;
-      for (connectors::LiftedLiteral& literal : literals) {
-        out.values.push_back(std::move(literal.text));
-      }
-    }
+    if (const std::string* shape = Lifted(out.text, out.values)) out.text = *shape;
     if (const auto found = pipelinePrepared_.find(out.text); found != pipelinePrepared_.end()) {
       out.prepared = found->second;
     } else if (CameBefore(out.text)) {
