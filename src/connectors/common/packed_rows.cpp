@@ -27,7 +27,7 @@ T Get(const char* at) {
 
 char* PackedRows::Block::Extend(std::size_t bytes) {
   if (size + bytes > capacity) {
-    const std::size_t wanted = std::max({size + bytes, capacity * 2, std::size_t{4096}});
+    const std::size_t wanted = std::max({size + bytes, capacity * 2, std::size_t{16}});
     void* grown = std::realloc(data, wanted);
     if (grown == nullptr) throw std::bad_alloc();
     data = static_cast<char*>(grown);

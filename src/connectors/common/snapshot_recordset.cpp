@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <utility>
+
 #include "host/failure.h"
 
 namespace oq::connectors {
@@ -21,7 +23,11 @@ SnapshotRecordset::SnapshotRecordset(Options options, std::vector<std::string> n
                                      std::size_t rowCount, CellReader read)
     : options_(std::move(options)), rowCount_(rowCount), read_(std::move(read)) {
   fields_.reserve(names.size());
+  firstOfName_.reserve(names.size());
   for (std::size_t i = 0; i < names.size(); ++i) {
+    bool first = true;
+    for (std::size_t j = 0; j < i && first; ++j) first = !SameName(fields_[j]->Name(), names[i]);
+    firstOfName_.push_back(first);
     fields_.push_back(std::make_unique<SnapshotField>(*this, std::move(names[i]), i));
   }
 }
@@ -31,9 +37,8 @@ SnapshotRecordset::SnapshotRecordset(Options options, std::vector<std::string> n
     : SnapshotRecordset(std::move(options), std::move(names), 0, nullptr) {
   // The count is taken before the rows move into the reader.
   rowCount_ = rows.size();
-  read_ = [rows = std::move(rows)](std::size_t row, std::size_t column) {
-    return rows[row][column];
-  };
+  read_ = [rows = std::make_shared<const std::vector<Row>>(std::move(rows))](
+              std::size_t row, std::size_t column) { return (*rows)[row][column]; };
 }
 
 std::vector<std::string> SnapshotRecordset::Names() const {
@@ -53,14 +58,34 @@ std::vector<SnapshotRecordset::Row> SnapshotRecordset::AllRows() const {
   return rows;
 }
 
+std::size_t SnapshotRecordset::RowCount() const {
+  RequireOpen();
+  return rowCount_;
+}
+
+const SnapshotRecordset::CellReader& SnapshotRecordset::Reader() const {
+  RequireOpen();
+  return read_;
+}
+
 void SnapshotRecordset::RequireOpen() const {
   if (closed_) throw err::runtime(err::kOperationOnClosed, options_.source);
 }
 
 Field& SnapshotRecordset::Fields(const std::string& name) {
   RequireOpen();
-  for (const auto& field : fields_) {
-    if (SameName(field->Name(), name)) return *field;
+  // Readers mostly ask for the columns in their order, so the one after the last found is tried
+  // first; it is taken only when it is the first field of its name.
+  const std::size_t count = fields_.size();
+  if (nextField_ < count && firstOfName_[nextField_] &&
+      SameName(fields_[nextField_]->Name(), name)) {
+    return *fields_[std::exchange(nextField_, nextField_ + 1)];
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    if (SameName(fields_[i]->Name(), name)) {
+      nextField_ = i + 1;
+      return *fields_[i];
+    }
   }
   Failure notFound = err::runtime(err::kItemNotFound, options_.source);
   if (!options_.nameInNotFound) throw notFound;

@@ -58,6 +58,10 @@ class SnapshotRecordset : public Recordset {
   std::vector<std::string> Names() const;
   std::vector<Row> AllRows() const;
   const Options& options() const { return options_; }
+  // The row count and the cell reader, for another record set over the same rows: a reader never
+  // changes its rows, so record sets may share it. Throw 3704 when closed.
+  std::size_t RowCount() const;
+  const CellReader& Reader() const;
 
   Field& Fields(const std::string& name) override;
   // The columns in statement order, for a host that reads whole rows whatever their columns.
@@ -81,6 +85,8 @@ class SnapshotRecordset : public Recordset {
   std::size_t rowCount_;
   CellReader read_;
   std::size_t position_ = 0;
+  std::vector<bool> firstOfName_;  // per field: no field before it has its name
+  std::size_t nextField_ = 0;      // the field Fields tries first
   bool closed_ = false;
 };
 
