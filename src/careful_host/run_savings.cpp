@@ -21,6 +21,7 @@ void RunSavings::Stop() {
   answers_.clear();
   lastShape_.reset();
   held_.clear();
+  inFlight_ = false;
   writes_ = nullptr;
   lookups_ = false;
 }
@@ -29,14 +30,8 @@ std::optional<Variant> RunSavings::Answer(const std::string& sql) const {
   const auto found = answers_.find(sql);
   if (found == answers_.end()) return std::nullopt;
   const Answer_& answer = found->second;
-  const std::size_t columns = answer.shape->names.size();
-  std::vector<connectors::SnapshotRecordset::Row> rows;
-  for (std::size_t from = 0; columns > 0 && from < answer.values.size(); from += columns) {
-    rows.emplace_back(answer.values.begin() + static_cast<std::ptrdiff_t>(from),
-                      answer.values.begin() + static_cast<std::ptrdiff_t>(from + columns));
-  }
   return Variant::Object(std::make_shared<connectors::SnapshotRecordset>(
-      answer.shape->options, answer.shape->names, std::move(rows)));
+      answer.shape->options, answer.shape->names, answer.rowCount, answer.read));
 }
 
 void RunSavings::Remember(const std::string& sql, const Variant& answer) {
@@ -44,41 +39,31 @@ void RunSavings::Remember(const std::string& sql, const Variant& answer) {
   const auto* rows = dynamic_cast<const connectors::SnapshotRecordset*>(answer.asObject().get());
   if (rows == nullptr) return;  // a record set of another kind is not copied
   try {
-    // Later lookups get record sets of their own; the component reads the one it was given.
-    Answer_ kept;
+    // Later lookups get record sets of their own over the same rows, which nobody changes; the
+    // component reads, and may close, the one it was given.
     std::vector<std::string> names = rows->Names();
     if (lastShape_ == nullptr || lastShape_->names != names ||
         lastShape_->options.source != rows->options().source ||
         lastShape_->options.nameInNotFound != rows->options().nameInNotFound) {
       lastShape_ = std::make_shared<const Shape>(Shape{rows->options(), std::move(names)});
     }
-    kept.shape = lastShape_;
-    for (connectors::SnapshotRecordset::Row& row : rows->AllRows()) {
-      for (Variant& value : row) kept.values.push_back(std::move(value));
-    }
-    kept.values.shrink_to_fit();
-    answers_.emplace(sql, std::move(kept));
+    answers_.emplace(sql, Answer_{lastShape_, rows->RowCount(), rows->Reader()});
   } catch (const Failure&) {
-    // A value that cannot be read is read by the component itself, and fails there.
+    // Closed already: the next lookup of the text asks the database again.
   }
 }
 
 void RunSavings::Prefetch(const std::vector<std::string>& lookups) {
-  if (!lookups_ || ncm_ == nullptr || !ncm_->Pipelines()) return;
+  if (!Prefetches()) return;
   std::vector<std::string> asked;
   std::unordered_set<std::string> seen;
   for (const std::string& lookup : lookups) {
     if (!answers_.contains(lookup) && seen.insert(lookup).second) asked.push_back(lookup);
   }
   try {
-    for (std::size_t from = 0; from < asked.size(); from += kBatch) {
-      const std::vector<std::string> batch(
-          asked.begin() + static_cast<std::ptrdiff_t>(from),
-          asked.begin() + static_cast<std::ptrdiff_t>(std::min(asked.size(), from + kBatch)));
-      const auto answers = ncm_->RunQueries(batch);
-      for (std::size_t i = 0; i < batch.size(); ++i) {
-        if (answers[i]) Remember(batch[i], Variant::Object(answers[i]));
-      }
+    const auto answers = ncm_->RunQueries(asked);
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+      if (answers[i]) Remember(asked[i], Variant::Object(answers[i]));
     }
   } catch (const Failure&) {
     // The connection is gone: the copy's own lookup meets that.
@@ -122,10 +107,18 @@ bool RunSavings::Hold(std::string sql) {
   return held_.size() >= kBatch;
 }
 
-std::optional<connectors::Refused> RunSavings::SendHeld() {
-  if (held_.empty()) return std::nullopt;
-  const std::vector<std::string> batch = std::exchange(held_, {});
-  return writes_->RunWrites(batch);
+std::optional<connectors::Refused> RunSavings::SendHeld(bool finish) {
+  std::optional<connectors::Refused> refused;
+  if (!held_.empty()) {
+    const std::vector<std::string> batch = std::exchange(held_, {});
+    inFlight_ = true;
+    refused = writes_->SendWrites(batch);
+  }
+  if (finish && inFlight_ && !refused) {
+    inFlight_ = false;
+    refused = writes_->FinishWrites();
+  }
+  return refused;
 }
 
 Variant RememberingConnection::crearrs(Variant& recordset) {

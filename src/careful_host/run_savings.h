@@ -19,9 +19,10 @@ namespace oq::careful::guard {
 // - the answers of the tariff lookups made in the run, by their text: a lookup sent again is
 //   answered from here (the run's transaction reads committed ncm rows, and the run itself writes
 //   none; a write to ncm through either connection forgets them all);
-// - the item inserts of a filtered copy, held and sent together (RoundTrips::RunWrites) when
-//   kBatch are held, when the run's items are all gone through, and before any other statement,
-//   box or commit. The component never reads their counts; each is answered with the count of a
+// - the item inserts of a filtered copy, held and sent together (RoundTrips::SendWrites) when
+//   kBatch are held, the server running them while the copy builds the next ones; all are
+//   answered when the run's items are all gone through, and before any other statement, box or
+//   commit. The component never reads their counts; each is answered with the count of a
 //   one-row insert, 1. A refused one surfaces where the run stands, with its own failure, and the
 //   run's transaction is then lost whatever comes after, as when it is refused on its own.
 class RunSavings {
@@ -43,6 +44,8 @@ class RunSavings {
   // copy is about to make, so that each is answered from here when the copy makes it. A lookup
   // not answered (or a guess that is not what the copy then sends) is left to the copy.
   void Prefetch(const std::vector<std::string>& lookups);
+  // Whether Prefetch asks anything: not where the NCM connection would ask one by one anyway.
+  bool Prefetches() const { return lookups_ && ncm_ != nullptr && ncm_->Pipelines(); }
   // At its end: forgets the answers and drops what is still held (a run that did not end well).
   void Stop();
 
@@ -57,9 +60,12 @@ class RunSavings {
   bool Holds(const std::string& sql) const;
   // Holds `sql`; true when kBatch are held and they are to be sent now.
   bool Hold(std::string sql);
-  bool holding() const { return !held_.empty(); }
-  // Sends what is held, and gives back the one refused if any.
-  std::optional<connectors::Refused> SendHeld();
+  // Whether inserts are held, or sent and not all answered.
+  bool holding() const { return !held_.empty() || inFlight_; }
+  // Sends what is held, and gives back the one refused if any among the answers read. With
+  // `finish`, every insert sent is answered before it returns; without, the last batch may still
+  // be running on the server (RoundTrips::SendWrites) while the copy goes on.
+  std::optional<connectors::Refused> SendHeld(bool finish);
 
  private:
   // What every answer of one shape shares: the record set's options and column names.
@@ -67,10 +73,12 @@ class RunSavings {
     connectors::SnapshotRecordset::Options options;
     std::vector<std::string> names;
   };
-  // One answer, kept small: a run may remember one per item. The values row after row.
+  // One answer, kept small: a run may remember one per item. Its rows stay in the form the
+  // connection read them in, shared with the record sets made from them.
   struct Answer_ {
     std::shared_ptr<const Shape> shape;
-    std::vector<Variant> values;
+    std::size_t rowCount;
+    connectors::SnapshotRecordset::CellReader read;
   };
   connectors::RoundTrips* writes_ = nullptr;
   connectors::RoundTrips* ncm_ = nullptr;
@@ -80,6 +88,7 @@ class RunSavings {
   std::unordered_map<std::string, Answer_> answers_;
   std::shared_ptr<const Shape> lastShape_;
   std::vector<std::string> held_;
+  bool inFlight_ = false;  // SendWrites sent inserts that FinishWrites has not answered
 };
 
 // The NCM database's connection of a guarded run, when it is not the internos one: its lookups

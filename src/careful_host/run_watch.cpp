@@ -47,7 +47,10 @@ Variant GuardedConnection::crearrs(Variant& recordset) {
     }
     if (watch != nullptr && IsItemsQuery(sql_) && !recordset.isEmpty()) {
       if (auto* items = dynamic_cast<Recordset*>(recordset.asObject().get())) {
-        state_.savings().Prefetch(ItemLookups(sql_, *items, state_.DecimalSeparator()));
+        RunSavings& savings = state_.savings();
+        if (savings.Prefetches()) {
+          savings.Prefetch(ItemLookups(sql_, *items, state_.DecimalSeparator()));
+        }
         recordset =
             Variant::Object(std::make_shared<ItemsRecordset>(recordset.asObject(), *items, *this));
       }
@@ -61,7 +64,7 @@ Variant GuardedConnection::ejecutar() {
     if (state_.watch() != nullptr) {
       RunSavings& savings = state_.savings();
       if (savings.Holds(sql_)) {
-        if (savings.Hold(sql_)) SendHeld();
+        if (savings.Hold(sql_)) SendHeld(false);
         return Variant::Long(1);
       }
       SendHeld();
@@ -71,12 +74,12 @@ Variant GuardedConnection::ejecutar() {
   });
 }
 
-void GuardedConnection::SendHeld() {
+void GuardedConnection::SendHeld(bool finish) {
   RunWatch* watch = state_.watch();
   if (watch == nullptr || !state_.savings().holding()) return;
   std::optional<connectors::Refused> refused;
   try {
-    refused = state_.savings().SendHeld();
+    refused = state_.savings().SendHeld(finish);
   } catch (const Failure& failure) {
     watch->Fault("a statement failed: " + failure.description());
     throw;

@@ -87,8 +87,9 @@ class GuardedConnection : public HostConnection {
   Variant crearrs(Variant& recordset) override;
   Variant ejecutar() override;
 
-  // Sends the inserts the run's savings hold; a refused one is the run's fault, and thrown.
-  void SendHeld();
+  // Sends the inserts the run's savings hold and, with `finish`, reads every answer (without,
+  // the last batch may still run on the server); a refused one is the run's fault, and thrown.
+  void SendHeld(bool finish = true);
   // The same, for where nothing can be thrown: a refused insert is only the run's fault.
   void SendHeldQuietly() noexcept;
 

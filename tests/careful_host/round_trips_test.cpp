@@ -104,6 +104,32 @@ TEST_P(RoundTripsTest, FewerRoundTripsWriteTheSameRowsAndFailTheSameWay) {
   }
 }
 
+// Where the inserts of one batch are still running on the server while the copy builds the next
+// ones, an item refused there fails the run as it does when sent alone: its own words, nothing
+// kept.
+TEST_P(RoundTripsTest, AnItemRefusedWhileItsBatchRunsFailsTheRunWithItsOwnWords) {
+  db_->MultiplyLicensedItems("A", 6);  // 1,536 items, more than a batch; two refused among them
+  if (GetParam()->name == "sqlite") {
+    db_->Execute(
+        "create trigger refuse before insert on subitems when new.interno <> 'A' and "
+        "new.descripcion_maria = 'refused' begin select raise(abort, 'item refused'); end");
+  } else {
+    db_->Execute(
+        "alter table subitems add constraint refuse check (interno = 'A' or "
+        "descripcion_maria <> 'refused') not valid");
+  }
+  const auto conLAPI = [](careful::RunGuard& g, CopyContext& c) {
+    g.Wrap(CopyRuns::Engine()).conLAPI(c);
+  };
+  const Copied plain = Copy(false, conLAPI, "N1");
+  const Copied fewer = Copy(true, conLAPI, "N1");
+  EXPECT_FALSE(fewer.kept);
+  EXPECT_NE(fewer.fault.find("refuse"), std::string::npos) << fewer.fault;
+  EXPECT_EQ(fewer.fault, plain.fault);
+  EXPECT_EQ(fewer.boxes, plain.boxes);
+  EXPECT_TRUE(fewer.rows.empty());
+}
+
 // A run's lookups read the NCM file under one lock, which the run lets go when it ends; when the
 // lookup connection is a second one on the internos file itself, it holds nothing that the run's
 // own commit would wait for.

@@ -6,6 +6,7 @@
 #include <functional>
 #include <future>
 #include <iomanip>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -197,6 +198,12 @@ TEST_P(ConnectionTest, RecordSetFindsFieldsInAnyCaseWalksItsSnapshotAndRefusesAl
             sqlite() ? "cantidadDeSubitemsCargados" : "cantidaddesubitemscargados");
   EXPECT_EQ(rs().Fields("cantidaddesubitemscargados").Value(), Variant::Long(1));
   EXPECT_EQ(rs().Fields("mixedcase").Value(), Variant::String("uno"));
+  // Where two columns share a name the first one answers, also right after the one before it.
+  Query("select n as a, s as b, x as A from t where n = 1");
+  for (const char* name : {"a", "b", "A"}) {
+    EXPECT_EQ(rs().Fields(name).Value(), *name == 'b' ? Variant::String("uno") : Variant::Long(1))
+        << name;
+  }
   EXPECT_EQ(FailureOf([&] { rs().Fields("n"); }).description(),
             std::string("Item cannot be found in the collection corresponding to the requested "
                         "name or ordinal.") +
@@ -219,6 +226,77 @@ TEST_P(ConnectionTest, RecordSetFindsFieldsInAnyCaseWalksItsSnapshotAndRefusesAl
            [&] { rs().Fields("n"); }, [&] { n.Value(); }}) {
     EXPECT_EQ(FailureOf(call).number(), err::kOperationOnClosed);
   }
+}
+
+// Several batches in one call: every answer is its own statement's, a refused one stays with its
+// statement, and the session goes on as before.
+TEST_P(ConnectionTest, ManyQueriesAtOnceAnswerEachItsOwn) {
+  auto& trips = dynamic_cast<connectors::RoundTrips&>(db());
+  const std::size_t count = 2 * connectors::RoundTrips::kMaxBatch + 500;
+  const std::size_t refused = connectors::RoundTrips::kMaxBatch + 234;
+  std::vector<std::string> queries;
+  for (std::size_t i = 0; i < count; ++i) {
+    queries.push_back(i == refused ? "select n as v from nope"
+                                   : "select " + std::to_string(i) + " as v, 'x' as w");
+  }
+  const auto answers = trips.RunQueries(queries);
+  ASSERT_EQ(answers.size(), count);
+  // A server skips the rest of a refused statement's batch; those are not answered.
+  for (std::size_t i = 0; i < count; ++i) {
+    SCOPED_TRACE(i);
+    if (i == refused) {
+      EXPECT_EQ(answers[i], nullptr);
+    } else if (i < refused || i >= 2 * connectors::RoundTrips::kMaxBatch || answers[i]) {
+      ASSERT_NE(answers[i], nullptr);
+      EXPECT_EQ(answers[i]->Fields("v").Value().toInt64(), static_cast<std::int64_t>(i));
+    }
+  }
+  EXPECT_EQ(Single("(select count(*) from t)"), Variant::Long(3));
+}
+
+// Inside a run, writes may stay in flight while the caller goes on: the next call on the connection
+// reads their answers first, so it sees their rows, and a refused one fails with its own words.
+TEST_P(ConnectionTest, WritesLeftInFlightAreAnsweredBeforeAnythingElse) {
+  auto& run = dynamic_cast<connectors::TransactionControl&>(db());
+  auto& trips = dynamic_cast<connectors::RoundTrips&>(db());
+  const std::size_t count = connectors::RoundTrips::kMaxBatch + 500;
+  auto inserts = [count](std::optional<std::size_t> refused) {
+    std::vector<std::string> statements;
+    for (std::size_t i = 0; i < count; ++i) {
+      statements.push_back(i == refused ? "insert into nope values (1)"
+                                        : "insert into t (interno, n) values ('W', " +
+                                              std::to_string(i) + ")");
+    }
+    return statements;
+  };
+  run.BeginRun();
+  EXPECT_FALSE(trips.SendWrites(inserts(std::nullopt)));
+  EXPECT_EQ(Single("(select count(*) from t where interno = 'W')"),
+            Variant::Long(static_cast<std::int32_t>(count)));
+  EXPECT_FALSE(trips.SendWrites(inserts(std::nullopt)));
+  EXPECT_FALSE(trips.FinishWrites());
+  run.CommitRun();
+  EXPECT_EQ(Single("(select count(*) from t where interno = 'W')"),
+            Variant::Long(static_cast<std::int32_t>(2 * count)));
+
+  const std::string missing = sqlite() ? "no such table: nope" : "relation \"nope\" does not exist";
+  for (const std::size_t at : {std::size_t{10}, connectors::RoundTrips::kMaxBatch + 10}) {
+    SCOPED_TRACE(at);
+    run.BeginRun();
+    const std::optional<connectors::Refused> refused = trips.SendWrites(inserts(at));
+    // Where nothing is pipelined, or the refusal's batch was answered while the next one went
+    // out, the call says so itself; else the next statement does.
+    const Failure failure = refused
+                                ? refused->failure
+                                : FailureOf([&] { Exec("insert into t (interno) values ('X')"); });
+    if (refused) {
+      EXPECT_EQ(refused->index, at);
+    }
+    EXPECT_EQ(failure.description(), missing);
+    run.RollbackRun();
+  }
+  EXPECT_EQ(Single("(select count(*) from t)"),
+            Variant::Long(static_cast<std::int32_t>(3 + 2 * count)));
 }
 
 TEST_P(ConnectionTest, RefusedStatementsCarryTheEnginesMessageAndTheSessionGoesOn) {

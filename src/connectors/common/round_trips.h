@@ -44,10 +44,23 @@ class RoundTrips {
   virtual std::optional<Refused> RunWrites(const std::vector<std::string>& statements) = 0;
   static constexpr std::size_t kMaxBatch = 1000;
 
-  // Runs the queries `queries` (at most kMaxBatch), pipelined where the connection pipelines, and
-  // gives back each one's rows as crearrs leaves them, or null for one that was refused or not
-  // answered (whoever needs it then sends it itself, and meets its failure). Throws Failure when
-  // the connection is lost.
+  // Inside a run's transaction, where the connection pipelines: sends `statements` as RunWrites
+  // does but returns once they are sent, so that the database runs them while the caller goes
+  // on. Their answers are read by the next SendWrites (all but the batch it sent last), by
+  // FinishWrites, or first thing by any other call on the connection, which then throws the
+  // failure of a refused one. Returns the first refused among the answers read meanwhile (its
+  // index counts within the call that sent it). Statements sent after a refused one fail with the
+  // transaction, which must then be rolled back. Elsewhere, RunWrites.
+  virtual std::optional<Refused> SendWrites(const std::vector<std::string>& statements) {
+    return RunWrites(statements);
+  }
+  // Reads the answers of every statement SendWrites left in flight; the first refused, if any.
+  virtual std::optional<Refused> FinishWrites() { return std::nullopt; }
+
+  // Runs the queries `queries`, pipelined where the connection pipelines (kMaxBatch at a time,
+  // the next batch sent while the one before is answered), and gives back each one's rows as
+  // crearrs leaves them, or null for one that was refused or not answered (whoever needs it then
+  // sends it itself, and meets its failure). Throws Failure when the connection is lost.
   virtual std::vector<std::shared_ptr<SnapshotRecordset>> RunQueries(
       const std::vector<std::string>& queries) = 0;
 

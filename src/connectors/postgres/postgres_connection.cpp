@@ -125,6 +125,7 @@ pg_conn* PostgresConnection::RawHandle() const { return session_ ? session_->raw
 bool PostgresConnection::IsOpen() const { return session_ && session_->connection.is_open(); }
 
 pqxx::result PostgresConnection::Execute() {
+  SettleWrites();
   if (!IsOpen()) {
     // A new session would run the rest of a run in autocommit, outside its transaction.
     if (inRun_) throw LostFailure("the run's transaction ended with it");
@@ -148,6 +149,7 @@ const std::string* PostgresConnection::Lifted(const std::string& text,
 
 void PostgresConnection::DropSession() {
   session_.reset();
+  sent_.clear();
   prepared_.clear();
   pipelinePrepared_.clear();
   pipelineNames_ = 0;
@@ -208,6 +210,7 @@ pqxx::result PostgresConnection::Run(const std::string& statement, const std::st
 }
 
 void PostgresConnection::BeginRun() {
+  SettleWrites();
   if (!IsOpen()) {
     DropSession();
     session_ = OpenSession(connectionText_);
@@ -227,6 +230,7 @@ void PostgresConnection::CommitRun() {
   // The server answers COMMIT of an aborted transaction with a rollback, not with an error; a
   // statement sent first finds the transaction aborted and says so.
   try {
+    SettleWrites();
     Run("select 1");
   } catch (const Failure&) {
     RollbackRun();
@@ -242,6 +246,9 @@ void PostgresConnection::RollbackRun() noexcept {
   lockedKeys_.clear();
   if (!IsOpen()) return;
   try {
+    // What is still in flight fails with the transaction; only the session's state matters.
+    while (!sent_.empty()) ReadBatch([](std::size_t, pg_result*) {});
+    LeavePipeline();
     Run("ROLLBACK");
   } catch (const Failure&) {
     // The session is gone, and the server has discarded the transaction with it.
@@ -249,6 +256,7 @@ void PostgresConnection::RollbackRun() noexcept {
 }
 
 void PostgresConnection::LockNumber(const std::string& number) {
+  SettleWrites();
   if (!IsOpen()) throw LostFailure("the run's transaction ended with it");
   const std::string key = NumberLockKey(number);
   if (lockedKeys_.contains(key)) return;

@@ -101,6 +101,12 @@ class PostgresConnection : public HostConnection,
   // Pipelines, in libpq's pipeline mode.
   bool Pipelines() const override { return true; }
   std::optional<connectors::Refused> RunWrites(const std::vector<std::string>& statements) override;
+  // Inside a run's transaction, the statements stay in flight (the session in pipeline mode)
+  // until FinishWrites, the next SendWrites, or any other call on the connection, which reads
+  // their answers first and throws the failure of one refused.
+  std::optional<connectors::Refused> SendWrites(
+      const std::vector<std::string>& statements) override;
+  std::optional<connectors::Refused> FinishWrites() override;
   // Pipelined too; outside a run's transaction only (none is answered inside one).
   std::vector<std::shared_ptr<connectors::SnapshotRecordset>> RunQueries(
       const std::vector<std::string>& queries) override;
@@ -134,10 +140,31 @@ class PostgresConnection : public HostConnection,
   void DropSession();
   // libpq's handle of the open session (null when none).
   pg_conn* RawHandle() const;
-  // Sends `statements` in pipeline mode and hands each one's result to `answer`; false when the
-  // session does not take pipelining (nothing was sent). Throws the "lost" Failure.
+  // Sends `statements` in pipeline mode, batch after batch, and hands each one's result to
+  // `answer` with its index; false when the session does not take pipelining (nothing was sent).
+  // Throws the "lost" Failure.
   bool Pipeline(const std::vector<std::string>& statements,
                 const std::function<void(std::size_t, pg_result*)>& answer);
+
+  // A batch sent in pipeline mode whose answers are not read yet.
+  struct SentBatch {
+    std::size_t first = 0;           // the index of its first statement in the caller's list
+    std::vector<std::string> texts;  // each statement's text or shape, as sent
+    // Each query sent, in order: its statement's place in the batch, and whether it prepared it.
+    std::vector<std::pair<std::size_t, bool>> queries;
+  };
+  // Whether the session is in pipeline mode (entering it if not).
+  bool EnterPipeline();
+  // Sends statements [from, to) and a sync, and notes the batch in sent_.
+  void SendBatch(const std::vector<std::string>& statements, std::size_t from, std::size_t to);
+  // Reads the answers of the oldest batch in sent_, handing each to `answer` with its index.
+  void ReadBatch(const std::function<void(std::size_t, pg_result*)>& answer);
+  void LeavePipeline();
+  // Reads the writes still in flight and leaves pipeline mode; throws the failure of a refused
+  // one. Before anything else the session does.
+  void SettleWrites();
+  // Drops the session and throws the "lost" Failure with `reason`.
+  [[noreturn]] void Lost(const std::string& reason);
 
   // Whether the lock of `key` is free, taking it if so; with `wait`, waits for it.
   bool TakeLock(const std::string& key, bool wait);
@@ -155,6 +182,7 @@ class PostgresConnection : public HostConnection,
   // The same for the texts a pipeline prepared itself (libpqxx does not know of them).
   std::unordered_map<std::string, std::string> pipelinePrepared_;
   std::size_t pipelineNames_ = 0;  // names given, so that none is given twice in a session
+  std::vector<SentBatch> sent_;    // in flight, oldest first
   connectors::Lifting lifting_{{connectors::LiftingRules::Engine::kPostgres}};
 };
 

@@ -1,6 +1,8 @@
 // The PostgreSQL connection's batches (connectors::RoundTrips), in libpq's pipeline mode.
 #include <libpq-fe.h>
 
+#include <algorithm>
+
 #include "connectors/common/literal_lifting.h"
 #include "connectors/postgres/bracket_names.h"
 #include "connectors/postgres/postgres_connection.h"
@@ -11,90 +13,123 @@ namespace oq::postgres {
 
 namespace {
 
-// One statement as a pipeline sends it: its text or shape, its parameters, and the name of its
-// prepared form when it has one.
-struct Outgoing {
-  std::string text;
-  std::vector<std::string> values;
-  std::string prepared;
-  bool prepareNow = false;  // the prepared form is made in this pipeline, just before it
-};
+// Notes the first statement the server refused.
+auto FirstRefused(std::optional<connectors::Refused>& refused) {
+  return [&refused](std::size_t i, PGresult* result) {
+    if (!refused && PQresultStatus(result) == PGRES_FATAL_ERROR) {
+      refused =
+          connectors::Refused{i, PostgresFailure(ServerMessage(PQresultErrorMessage(result)))};
+    }
+  };
+}
 
 }  // namespace
 
-bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
-                                  const std::function<void(std::size_t, PGresult*)>& answer) {
+bool PostgresConnection::EnterPipeline() {
   PGconn* const conn = RawHandle();
-  if (statements.size() > kMaxBatch || conn == nullptr || PQenterPipelineMode(conn) != 1) {
-    return false;
-  }
-  std::vector<Outgoing> outgoing(statements.size());
-  for (std::size_t i = 0; i < statements.size(); ++i) {
-    Outgoing& out = outgoing[i];
-    out.text = TranslateBracketNames(statements[i]);
-    if (!reuse_) continue;
-    if (const std::string* shape = Lifted(out.text, out.values)) out.text = *shape;
-    if (const auto found = pipelinePrepared_.find(out.text); found != pipelinePrepared_.end()) {
-      out.prepared = found->second;
-    } else if (CameBefore(out.text)) {
-      out.prepared = "oqp_" + std::to_string(++pipelineNames_);
-      out.prepareNow = true;
-      pipelinePrepared_.emplace(out.text, out.prepared);
-    }
-  }
+  if (conn == nullptr) return false;
+  return PQpipelineStatus(conn) != PQ_PIPELINE_OFF || PQenterPipelineMode(conn) == 1;
+}
+
+void PostgresConnection::SendBatch(const std::vector<std::string>& statements, std::size_t from,
+                                   std::size_t to) {
+  PGconn* const conn = RawHandle();
+  SentBatch batch;
+  batch.first = from;
   // Each statement is its own extended-protocol query, as Run sends it; one sync at the end. A
   // refused one makes the server skip the rest up to the sync (and fails a transaction).
-  // Which statement each query answers for, and whether it is a statement's prepare.
-  std::vector<std::pair<std::size_t, bool>> queries;
+  std::vector<std::string> values;
+  std::vector<const char*> pointers;
   bool sent = true;
-  for (std::size_t i = 0; i < outgoing.size() && sent; ++i) {
-    const Outgoing& out = outgoing[i];
-    std::vector<const char*> values;
-    for (const std::string& value : out.values) values.push_back(value.c_str());
-    const int count = static_cast<int>(values.size());
-    if (out.prepareNow) {
-      sent = PQsendPrepare(conn, out.prepared.c_str(), out.text.c_str(), 0, nullptr) == 1;
-      queries.emplace_back(i, true);
+  for (std::size_t i = from; i < to && sent; ++i) {
+    std::string text = TranslateBracketNames(statements[i]);
+    values.clear();
+    std::string prepared;
+    bool prepareNow = false;  // the prepared form is made in this batch, just before it
+    if (reuse_) {
+      if (const std::string* shape = Lifted(text, values)) text = *shape;
+      if (const auto found = pipelinePrepared_.find(text); found != pipelinePrepared_.end()) {
+        prepared = found->second;
+      } else if (CameBefore(text)) {
+        prepared = "oqp_" + std::to_string(++pipelineNames_);
+        prepareNow = true;
+        pipelinePrepared_.emplace(text, prepared);
+      }
     }
-    sent = sent &&
-           (out.prepared.empty() ? PQsendQueryParams(conn, out.text.c_str(), count, nullptr,
-                                                     values.data(), nullptr, nullptr, 0)
-                                 : PQsendQueryPrepared(conn, out.prepared.c_str(), count,
-                                                       values.data(), nullptr, nullptr, 0)) == 1;
-    queries.emplace_back(i, false);
+    pointers.clear();
+    for (const std::string& value : values) pointers.push_back(value.c_str());
+    const int count = static_cast<int>(pointers.size());
+    if (prepareNow) {
+      sent = PQsendPrepare(conn, prepared.c_str(), text.c_str(), 0, nullptr) == 1;
+      batch.queries.push_back({i - from, true});
+    }
+    sent =
+        sent && (prepared.empty() ? PQsendQueryParams(conn, text.c_str(), count, nullptr,
+                                                      pointers.data(), nullptr, nullptr, 0)
+                                  : PQsendQueryPrepared(conn, prepared.c_str(), count,
+                                                        pointers.data(), nullptr, nullptr, 0)) == 1;
+    batch.queries.push_back({i - from, false});
+    batch.texts.push_back(std::move(text));
   }
-  sent = sent && PQpipelineSync(conn) == 1;
-  std::string lost;
-  for (std::size_t q = 0; sent && q <= queries.size(); ++q) {
+  if (!sent || PQpipelineSync(conn) != 1) Lost(PQerrorMessage(conn));
+  sent_.push_back(std::move(batch));
+}
+
+void PostgresConnection::ReadBatch(const std::function<void(std::size_t, PGresult*)>& answer) {
+  PGconn* const conn = RawHandle();
+  const SentBatch batch = std::move(sent_.front());
+  sent_.erase(sent_.begin());
+  for (std::size_t q = 0; q <= batch.queries.size(); ++q) {
     PGresult* const result = PQgetResult(conn);
-    if (result == nullptr) {
-      lost = FirstLine(PQerrorMessage(conn));
-      break;
-    }
+    if (result == nullptr) Lost(PQerrorMessage(conn));
     const ExecStatusType status = PQresultStatus(result);
     if (status == PGRES_FATAL_ERROR && PQstatus(conn) != CONNECTION_OK) {
-      lost = FirstLine(PQresultErrorMessage(result));
-    } else if (q < queries.size()) {
-      const auto [statement, isPrepare] = queries[q];
+      const std::string reason = PQresultErrorMessage(result);
+      PQclear(result);
+      Lost(reason);
+    }
+    if (q < batch.queries.size()) {
+      const auto [statement, isPrepare] = batch.queries[q];
       if (!isPrepare) {
-        answer(statement, result);
+        answer(batch.first + statement, result);
       } else if (status != PGRES_COMMAND_OK) {
         // Not prepared: the statement is refused for the same reason, and says so itself when
         // sent again.
-        pipelinePrepared_.erase(outgoing[statement].text);
-        answer(statement, result);
+        pipelinePrepared_.erase(batch.texts[statement]);
+        answer(batch.first + statement, result);
       }
     }
     PQclear(result);
-    if (status == PGRES_PIPELINE_SYNC || !lost.empty()) break;
+    if (status == PGRES_PIPELINE_SYNC) break;
     // Each query's results end with a null one.
     if (PGresult* end = PQgetResult(conn)) PQclear(end);
   }
-  if (!sent || !lost.empty() || PQexitPipelineMode(conn) != 1 || PQstatus(conn) != CONNECTION_OK) {
-    if (lost.empty()) lost = FirstLine(PQerrorMessage(conn));
-    DropSession();
-    throw LostFailure(std::string(WithoutLabel(lost)));
+}
+
+void PostgresConnection::LeavePipeline() {
+  PGconn* const conn = RawHandle();
+  if (conn != nullptr && (PQexitPipelineMode(conn) != 1 || PQstatus(conn) != CONNECTION_OK)) {
+    Lost(PQerrorMessage(conn));
   }
+}
+
+void PostgresConnection::Lost(const std::string& reason) {
+  DropSession();
+  throw LostFailure(std::string(WithoutLabel(FirstLine(reason))));
+}
+
+bool PostgresConnection::Pipeline(const std::vector<std::string>& statements,
+                                  const std::function<void(std::size_t, PGresult*)>& answer) {
+  SettleWrites();
+  if (!EnterPipeline()) return false;
+  // The next batch goes out while the server answers the one before, so that neither side waits
+  // for the other; one batch's answers at most wait in the buffers.
+  for (std::size_t from = 0; from < statements.size(); from += kMaxBatch) {
+    SendBatch(statements, from, std::min(statements.size(), from + kMaxBatch));
+    if (sent_.size() > 1) ReadBatch(answer);
+  }
+  while (!sent_.empty()) ReadBatch(answer);
+  LeavePipeline();
   return true;
 }
 
@@ -105,13 +140,32 @@ std::optional<connectors::Refused> PostgresConnection::RunWrites(
     return connectors::RunEachAlone(*this, statements);  // reopens the session
   }
   std::optional<connectors::Refused> refused;
-  const bool pipelined = Pipeline(statements, [&refused](std::size_t i, PGresult* result) {
-    if (!refused && PQresultStatus(result) == PGRES_FATAL_ERROR) {
-      refused =
-          connectors::Refused{i, PostgresFailure(ServerMessage(PQresultErrorMessage(result)))};
-    }
-  });
+  const bool pipelined = Pipeline(statements, FirstRefused(refused));
   return pipelined ? refused : connectors::RunEachAlone(*this, statements);
+}
+
+std::optional<connectors::Refused> PostgresConnection::SendWrites(
+    const std::vector<std::string>& statements) {
+  // Outside a run's transaction a statement after a refused one would be kept.
+  if (!inRun_ || !IsOpen() || !EnterPipeline()) return RunWrites(statements);
+  std::optional<connectors::Refused> refused;
+  for (std::size_t from = 0; from < statements.size(); from += kMaxBatch) {
+    SendBatch(statements, from, std::min(statements.size(), from + kMaxBatch));
+    while (sent_.size() > 1) ReadBatch(FirstRefused(refused));
+  }
+  return refused;
+}
+
+std::optional<connectors::Refused> PostgresConnection::FinishWrites() {
+  if (sent_.empty()) return std::nullopt;
+  std::optional<connectors::Refused> refused;
+  while (!sent_.empty()) ReadBatch(FirstRefused(refused));
+  LeavePipeline();
+  return refused;
+}
+
+void PostgresConnection::SettleWrites() {
+  if (const std::optional<connectors::Refused> refused = FinishWrites()) throw refused->failure;
 }
 
 std::vector<std::shared_ptr<connectors::SnapshotRecordset>> PostgresConnection::RunQueries(
