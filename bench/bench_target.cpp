@@ -29,6 +29,10 @@ Sample SqliteTarget::Replay(const StatementLog& log, Mode mode) {
   return bench::Replay(paths_, settings_, log, mode);
 }
 
+Sample SqliteTarget::ReplayPrepared(const StatementLog& log, Mode mode) {
+  return bench::ReplayPrepared(paths_, settings_, log, mode);
+}
+
 CopiedItems SqliteTarget::ItemsOf(const std::string& interno) {
   return bench::ItemsOf(paths_.internos, interno);
 }

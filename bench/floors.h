@@ -49,6 +49,13 @@ StatementLog WritesOnly(const StatementLog& log);
 Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log,
               Mode mode = Mode::kAutocommit);
 
+// The prepared floor: as Replay, but each statement goes as its shape with its literals' values
+// bound, the way the connectors send them (connectors::LiftLiterals, lifted before the clock),
+// and each shape is prepared once, on its first use; a lookup that came before is not asked
+// again. The least a host that sends one statement per lookup and per kept item can cost here.
+Sample ReplayPrepared(const DatabasePaths& paths, const SqliteSettings& settings,
+                      const StatementLog& log, Mode mode);
+
 // What a person would write by hand for a filtered copy: one INSERT ... SELECT ... JOIN ncm for
 // the kept items (the NCM database attached, not timed), the invoice and cover-sheet copies, and
 // one UPDATE for the FOB total. Returns the seconds taken.

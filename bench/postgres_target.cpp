@@ -13,6 +13,7 @@
 #include "connectors/postgres/postgres_connection.h"
 #include "demo/demo_schema.h"
 #include "demo/demo_sql.h"
+#include "pipelined_replay.h"
 
 namespace oq::bench {
 
@@ -202,6 +203,10 @@ Sample PostgresTarget::Replay(const StatementLog& log, Mode mode) {
   }
   if (mode == Mode::kTransaction) toInternos.exec("commit");
   return clock.Elapsed();
+}
+
+Sample PostgresTarget::ReplayPrepared(const StatementLog& log, Mode mode) {
+  return PipelinedReplay(ConnectionText(kInternosDb), ConnectionText(kNcmDb), log, mode);
 }
 
 CopiedItems PostgresTarget::ItemsOf(const std::string& interno) {

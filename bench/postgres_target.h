@@ -32,6 +32,8 @@ class PostgresTarget : public BenchTarget {
   RunConnections Open() override;
   StatementLog AsReceived(const StatementLog& log) const override;
   Sample Replay(const StatementLog& log, Mode mode) override;
+  // Pipelined on each connection, a batch of statements in flight while the next is sent.
+  Sample ReplayPrepared(const StatementLog& log, Mode mode) override;
   CopiedItems ItemsOf(const std::string& interno) override;
 
  private:

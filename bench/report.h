@@ -14,6 +14,8 @@ namespace oq::bench {
 inline constexpr const char* kRun = "run";             // through cMAIN and the copy run
 inline constexpr const char* kFloor = "floor";         // the same statements through the C API
 inline constexpr const char* kSetBased = "set-based";  // one INSERT ... SELECT ... JOIN ncm
+// The floor's statements by shape, values bound, pipelined where the engine can.
+inline constexpr const char* kPrepared = "prepared";
 // Part of the run: the connector's rewriting of left(x, n) calls for SQLite, over the statements
 // of one run (a diagnostic: how much of the run's margin over the floor it accounts for).
 inline constexpr const char* kRewrite = "left-rewrite";
