@@ -17,6 +17,7 @@ void RunSavings::Start(connectors::RoundTrips* writes, bool lookups) {
 }
 
 void RunSavings::Stop() {
+  ForgetAhead();
   heldReads_.reset();
   answers_.clear();
   lastShape_.reset();
@@ -26,9 +27,13 @@ void RunSavings::Stop() {
   lookups_ = false;
 }
 
-std::optional<Variant> RunSavings::Answer(const std::string& sql) const {
-  const auto found = answers_.find(sql);
-  if (found == answers_.end()) return std::nullopt;
+std::optional<Variant> RunSavings::Answer(const std::string& sql) {
+  auto found = answers_.find(sql);
+  if (found == answers_.end()) {
+    ReadAhead(sql);
+    found = answers_.find(sql);
+    if (found == answers_.end()) return std::nullopt;
+  }
   const Answer_& answer = found->second;
   return Variant::Object(std::make_shared<connectors::SnapshotRecordset>(
       answer.shape->options, answer.shape->names, answer.rowCount, answer.read));
@@ -61,12 +66,40 @@ void RunSavings::Prefetch(const std::vector<std::string>& lookups) {
     if (!answers_.contains(lookup) && seen.insert(lookup).second) asked.push_back(lookup);
   }
   try {
-    const auto answers = ncm_->RunQueries(asked);
-    for (std::size_t i = 0; i < asked.size(); ++i) {
-      if (answers[i]) Remember(asked[i], Variant::Object(answers[i]));
+    if (!ncm_->AskAhead(asked)) return;
+  } catch (const Failure&) {
+    return;  // the connection is gone: the copy's own lookup meets that
+  }
+  ahead_ = std::move(asked);
+  aheadRead_ = 0;
+  for (std::size_t i = 0; i < ahead_.size(); ++i) aheadIndex_.emplace(ahead_[i], i);
+}
+
+void RunSavings::ReadAhead(const std::string& upTo) {
+  const auto at = aheadIndex_.find(upTo);
+  const std::size_t last = upTo.empty()              ? ahead_.size()
+                           : at == aheadIndex_.end() ? 0
+                                                     : at->second + 1;
+  try {
+    while (aheadRead_ < last) {
+      const std::shared_ptr<connectors::SnapshotRecordset> rows = ncm_->NextAnswer();
+      const std::string& asked = ahead_[aheadRead_++];
+      if (rows) Remember(asked, Variant::Object(rows));
     }
   } catch (const Failure&) {
-    // The connection is gone: the copy's own lookup meets that.
+    ForgetAhead();  // the connection is gone: the copy's own lookup meets that
+  }
+}
+
+void RunSavings::ForgetAhead() {
+  if (ahead_.empty()) return;
+  aheadIndex_.clear();
+  ahead_.clear();
+  aheadRead_ = 0;
+  try {
+    ncm_->DropAnswers();
+  } catch (const Failure&) {
+    // Lost: nothing is left to drop.
   }
 }
 
@@ -95,7 +128,10 @@ std::vector<std::string> ItemLookups(const std::string& itemsQuery, Recordset& i
 }
 
 void RunSavings::Written(const std::string& sql) {
-  if (!answers_.empty() && WritesNcm(sql)) answers_.clear();
+  if ((!answers_.empty() || !ahead_.empty()) && WritesNcm(sql)) {
+    answers_.clear();
+    ForgetAhead();
+  }
 }
 
 bool RunSavings::Holds(const std::string& sql) const {
@@ -133,6 +169,8 @@ Variant LookUp(HostConnection& inner, RunSavings& savings, const std::string& sq
     recordset = std::move(*answer);
     return Variant::Boolean(found);
   }
+  // Answers asked ahead are read first, since the connection drops the unread ones.
+  savings.ReadAhead();
   Variant result = inner.crearrs(recordset);
   savings.Remember(sql, recordset);
   return result;

@@ -40,17 +40,21 @@ class RunSavings {
     holdReads_ = holdReads;
   }
 
-  // Asks the NCM database, all together where its connection pipelines, the lookups a filtered
-  // copy is about to make, so that each is answered from here when the copy makes it. A lookup
-  // not answered (or a guess that is not what the copy then sends) is left to the copy.
+  // Asks the NCM database ahead, where its connection pipelines, the lookups a filtered copy is
+  // about to make (RoundTrips::AskAhead), so that each is answered from here when the copy makes
+  // it; the answers are read as the copy comes to them, while the server answers the next ones.
+  // A lookup not answered (or a guess that is not what the copy then sends) is left to the copy.
   void Prefetch(const std::vector<std::string>& lookups);
+  // Reads the answers asked ahead up to the one to `upTo` (all of them when empty, none when it
+  // was not asked ahead) into the run's answers.
+  void ReadAhead(const std::string& upTo = {});
   // Whether Prefetch asks anything: not where the NCM connection would ask one by one anyway.
   bool Prefetches() const { return lookups_ && ncm_ != nullptr && ncm_->Pipelines(); }
   // At its end: forgets the answers and drops what is still held (a run that did not end well).
   void Stop();
 
-  // A copy of the answer to `sql`, if the run has it.
-  std::optional<Variant> Answer(const std::string& sql) const;
+  // A copy of the answer to `sql`, if the run has it or asked it ahead.
+  std::optional<Variant> Answer(const std::string& sql);
   // Remembers `answer` (a record set crearrs left) to `sql`, when it is a tariff lookup's.
   void Remember(const std::string& sql, const Variant& answer);
   // Called with every writing statement: one to ncm forgets the answers.
@@ -87,7 +91,13 @@ class RunSavings {
   std::optional<connectors::HeldReads> heldReads_;
   std::unordered_map<std::string, Answer_> answers_;
   std::shared_ptr<const Shape> lastShape_;
+  // Forgets the lookups asked ahead, and the connection drops their answers.
+  void ForgetAhead();
+
   std::vector<std::string> held_;
+  std::vector<std::string> ahead_;                                // asked ahead, in order
+  std::unordered_map<std::string_view, std::size_t> aheadIndex_;  // into ahead_
+  std::size_t aheadRead_ = 0;                                     // answers read of ahead_
   bool inFlight_ = false;  // SendWrites sent inserts that FinishWrites has not answered
 };
 

@@ -228,8 +228,8 @@ TEST_P(ConnectionTest, RecordSetFindsFieldsInAnyCaseWalksItsSnapshotAndRefusesAl
   }
 }
 
-// Several batches in one call: every answer is its own statement's, a refused one stays with its
-// statement, and the session goes on as before.
+// Several batches in one call, or asked ahead: every answer is its own statement's, a refused one
+// stays with its statement, and the session goes on as before.
 TEST_P(ConnectionTest, ManyQueriesAtOnceAnswerEachItsOwn) {
   auto& trips = dynamic_cast<connectors::RoundTrips&>(db());
   const std::size_t count = 2 * connectors::RoundTrips::kMaxBatch + 500;
@@ -252,6 +252,20 @@ TEST_P(ConnectionTest, ManyQueriesAtOnceAnswerEachItsOwn) {
     }
   }
   EXPECT_EQ(Single("(select count(*) from t)"), Variant::Long(3));
+
+  // Asked ahead, the same answers come one by one; a statement of another kind drops the rest.
+  ASSERT_EQ(trips.AskAhead(queries), !sqlite());
+  if (sqlite()) return;
+  for (std::size_t i = 0; i < count - 100; ++i) {
+    SCOPED_TRACE(i);
+    const auto answer = trips.NextAnswer();
+    ASSERT_EQ(answer == nullptr, answers[i] == nullptr);
+    if (answer) {
+      EXPECT_EQ(answer->Fields("v").Value().toInt64(), static_cast<std::int64_t>(i));
+    }
+  }
+  EXPECT_EQ(Single("(select count(*) from t)"), Variant::Long(3));
+  EXPECT_EQ(trips.NextAnswer(), nullptr);
 }
 
 // Inside a run, writes may stay in flight while the caller goes on: the next call on the connection

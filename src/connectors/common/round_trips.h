@@ -57,6 +57,21 @@ class RoundTrips {
   // Reads the answers of every statement SendWrites left in flight; the first refused, if any.
   virtual std::optional<Refused> FinishWrites() { return std::nullopt; }
 
+  // Outside a run's transaction, where the connection pipelines: sends the queries `queries`
+  // and returns at once (false when it cannot, nothing sent), so that the database answers them
+  // while the caller goes on; NextAnswer then gives their answers one by one, in order, reading
+  // no more than it needs, and the connection sends the rest as the answers are read. What is
+  // not read by the connection's next call of any other kind is dropped first.
+  virtual bool AskAhead(const std::vector<std::string>& queries) {
+    static_cast<void>(queries);
+    return false;
+  }
+  // The answer to the next query AskAhead sent, as RunQueries gives it (null for one refused or
+  // not answered, and once all are given). Throws Failure when the connection is lost.
+  virtual std::shared_ptr<SnapshotRecordset> NextAnswer() { return nullptr; }
+  // Drops the answers asked ahead and not read. Throws Failure when the connection is lost.
+  virtual void DropAnswers() {}
+
   // Runs the queries `queries`, pipelined where the connection pipelines (kMaxBatch at a time,
   // the next batch sent while the one before is answered), and gives back each one's rows as
   // crearrs leaves them, or null for one that was refused or not answered (whoever needs it then

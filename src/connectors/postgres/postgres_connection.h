@@ -107,6 +107,10 @@ class PostgresConnection : public HostConnection,
   std::optional<connectors::Refused> SendWrites(
       const std::vector<std::string>& statements) override;
   std::optional<connectors::Refused> FinishWrites() override;
+  // Two batches of the queries asked ahead are kept on their way to the server.
+  bool AskAhead(const std::vector<std::string>& queries) override;
+  std::shared_ptr<connectors::SnapshotRecordset> NextAnswer() override;
+  void DropAnswers() override;
   // Pipelined too; outside a run's transaction only (none is answered inside one).
   std::vector<std::shared_ptr<connectors::SnapshotRecordset>> RunQueries(
       const std::vector<std::string>& queries) override;
@@ -146,22 +150,32 @@ class PostgresConnection : public HostConnection,
   bool Pipeline(const std::vector<std::string>& statements,
                 const std::function<void(std::size_t, pg_result*)>& answer);
 
-  // A batch sent in pipeline mode whose answers are not read yet.
+  // A batch sent in pipeline mode whose answers are not all read yet.
   struct SentBatch {
     std::size_t first = 0;           // the index of its first statement in the caller's list
     std::vector<std::string> texts;  // each statement's text or shape, as sent
     // Each query sent, in order: its statement's place in the batch, and whether it prepared it.
     std::vector<std::pair<std::size_t, bool>> queries;
+    std::size_t next = 0;  // the query whose answer is read next
+    bool asked = false;    // queries asked ahead, whose refusals are their readers' business
   };
   // Whether the session is in pipeline mode (entering it if not).
   bool EnterPipeline();
   // Sends statements [from, to) and a sync, and notes the batch in sent_.
   void SendBatch(const std::vector<std::string>& statements, std::size_t from, std::size_t to);
+  // Reads the answer to the next query of the oldest batch in sent_ and hands it to `answer`
+  // with its statement's index (true), or reads the batch's sync, which ends it (false).
+  bool ReadQuery(const std::function<void(std::size_t, pg_result*)>& answer);
   // Reads the answers of the oldest batch in sent_, handing each to `answer` with its index.
-  void ReadBatch(const std::function<void(std::size_t, pg_result*)>& answer);
+  void ReadBatch(const std::function<void(std::size_t, pg_result*)>& answer) {
+    while (ReadQuery(answer)) {
+    }
+  }
+  // Sends the next batch of the queries asked ahead, while fewer than two are on their way.
+  void SendAhead();
   void LeavePipeline();
-  // Reads the writes still in flight and leaves pipeline mode; throws the failure of a refused
-  // one. Before anything else the session does.
+  // Reads what is still in flight and leaves pipeline mode, dropping the answers asked ahead;
+  // throws the failure of a refused write. Before anything else the session does.
   void SettleWrites();
   // Drops the session and throws the "lost" Failure with `reason`.
   [[noreturn]] void Lost(const std::string& reason);
@@ -181,8 +195,10 @@ class PostgresConnection : public HostConnection,
   std::unordered_map<std::string, std::string> prepared_;  // text -> name, in this session
   // The same for the texts a pipeline prepared itself (libpqxx does not know of them).
   std::unordered_map<std::string, std::string> pipelinePrepared_;
-  std::size_t pipelineNames_ = 0;  // names given, so that none is given twice in a session
-  std::vector<SentBatch> sent_;    // in flight, oldest first
+  std::size_t pipelineNames_ = 0;   // names given, so that none is given twice in a session
+  std::vector<SentBatch> sent_;     // in flight, oldest first
+  std::vector<std::string> asked_;  // the queries asked ahead
+  std::size_t askedSent_ = 0;       // how many of them are sent
   connectors::Lifting lifting_{{connectors::LiftingRules::Engine::kPostgres}};
 };
 

@@ -23,6 +23,30 @@ auto FirstRefused(std::optional<connectors::Refused>& refused) {
   };
 }
 
+// A query's rows as crearrs leaves them; null for a refused query, or a value the component
+// cannot hold (it meets that failure itself when it sends the query).
+std::shared_ptr<connectors::SnapshotRecordset> AnswerOf(PGresult* result) {
+  if (PQresultStatus(result) != PGRES_TUPLES_OK) return nullptr;
+  std::vector<std::string> names;
+  for (int c = 0; c < PQnfields(result); ++c) names.emplace_back(PQfname(result, c));
+  std::vector<connectors::SnapshotRecordset::Row> rows(static_cast<std::size_t>(PQntuples(result)));
+  try {
+    for (int r = 0; r < PQntuples(result); ++r) {
+      for (int c = 0; c < PQnfields(result); ++c) {
+        rows[static_cast<std::size_t>(r)].push_back(
+            ValueOf(PQftype(result, c),
+                    std::string_view(PQgetvalue(result, r, c),
+                                     static_cast<std::size_t>(PQgetlength(result, r, c))),
+                    PQgetisnull(result, r, c) != 0));
+      }
+    }
+  } catch (const Failure&) {
+    return nullptr;
+  }
+  return std::make_shared<connectors::SnapshotRecordset>(
+      connectors::SnapshotRecordset::Options{kPostgresSource}, std::move(names), std::move(rows));
+}
+
 }  // namespace
 
 bool PostgresConnection::EnterPipeline() {
@@ -75,35 +99,36 @@ void PostgresConnection::SendBatch(const std::vector<std::string>& statements, s
   sent_.push_back(std::move(batch));
 }
 
-void PostgresConnection::ReadBatch(const std::function<void(std::size_t, PGresult*)>& answer) {
+bool PostgresConnection::ReadQuery(const std::function<void(std::size_t, PGresult*)>& answer) {
   PGconn* const conn = RawHandle();
-  const SentBatch batch = std::move(sent_.front());
-  sent_.erase(sent_.begin());
-  for (std::size_t q = 0; q <= batch.queries.size(); ++q) {
-    PGresult* const result = PQgetResult(conn);
-    if (result == nullptr) Lost(PQerrorMessage(conn));
-    const ExecStatusType status = PQresultStatus(result);
-    if (status == PGRES_FATAL_ERROR && PQstatus(conn) != CONNECTION_OK) {
-      const std::string reason = PQresultErrorMessage(result);
-      PQclear(result);
-      Lost(reason);
-    }
-    if (q < batch.queries.size()) {
-      const auto [statement, isPrepare] = batch.queries[q];
-      if (!isPrepare) {
-        answer(batch.first + statement, result);
-      } else if (status != PGRES_COMMAND_OK) {
-        // Not prepared: the statement is refused for the same reason, and says so itself when
-        // sent again.
-        pipelinePrepared_.erase(batch.texts[statement]);
-        answer(batch.first + statement, result);
-      }
-    }
+  SentBatch& batch = sent_.front();
+  PGresult* const result = PQgetResult(conn);
+  if (result == nullptr) Lost(PQerrorMessage(conn));
+  const ExecStatusType status = PQresultStatus(result);
+  if (status == PGRES_FATAL_ERROR && PQstatus(conn) != CONNECTION_OK) {
+    const std::string reason = PQresultErrorMessage(result);
     PQclear(result);
-    if (status == PGRES_PIPELINE_SYNC) break;
-    // Each query's results end with a null one.
-    if (PGresult* end = PQgetResult(conn)) PQclear(end);
+    Lost(reason);
   }
+  if (status == PGRES_PIPELINE_SYNC || batch.next == batch.queries.size()) {
+    PQclear(result);
+    sent_.erase(sent_.begin());
+    if (status != PGRES_PIPELINE_SYNC) Lost("the server's answers are out of step");
+    return false;
+  }
+  const auto [statement, isPrepare] = batch.queries[batch.next++];
+  if (!isPrepare) {
+    answer(batch.first + statement, result);
+  } else if (status != PGRES_COMMAND_OK) {
+    // Not prepared: the statement is refused for the same reason, and says so itself when sent
+    // again.
+    pipelinePrepared_.erase(batch.texts[statement]);
+    answer(batch.first + statement, result);
+  }
+  PQclear(result);
+  // Each query's results end with a null one.
+  if (PGresult* end = PQgetResult(conn)) PQclear(end);
+  return true;
 }
 
 void PostgresConnection::LeavePipeline() {
@@ -157,12 +182,57 @@ std::optional<connectors::Refused> PostgresConnection::SendWrites(
 }
 
 std::optional<connectors::Refused> PostgresConnection::FinishWrites() {
-  if (sent_.empty()) return std::nullopt;
+  PGconn* const conn = RawHandle();
+  if (conn == nullptr || PQpipelineStatus(conn) == PQ_PIPELINE_OFF) return std::nullopt;
   std::optional<connectors::Refused> refused;
-  while (!sent_.empty()) ReadBatch(FirstRefused(refused));
+  while (!sent_.empty()) {
+    if (sent_.front().asked) {
+      ReadBatch([](std::size_t, PGresult*) {});
+    } else {
+      ReadBatch(FirstRefused(refused));
+    }
+  }
+  asked_.clear();
+  askedSent_ = 0;
   LeavePipeline();
   return refused;
 }
+
+bool PostgresConnection::AskAhead(const std::vector<std::string>& queries) {
+  if (!IsOpen() || inRun_ || queries.empty()) return false;
+  SettleWrites();
+  if (!EnterPipeline()) return false;
+  asked_ = queries;
+  askedSent_ = 0;
+  SendAhead();
+  return true;
+}
+
+void PostgresConnection::SendAhead() {
+  while (askedSent_ < asked_.size() && sent_.size() < 2) {
+    const std::size_t to = std::min(asked_.size(), askedSent_ + kMaxBatch);
+    SendBatch(asked_, askedSent_, to);
+    sent_.back().asked = true;
+    askedSent_ = to;
+  }
+}
+
+std::shared_ptr<connectors::SnapshotRecordset> PostgresConnection::NextAnswer() {
+  std::shared_ptr<connectors::SnapshotRecordset> rows;
+  const auto take = [&rows](std::size_t, PGresult* result) { rows = AnswerOf(result); };
+  while (!sent_.empty() && sent_.front().asked) {
+    if (!ReadQuery(take)) {
+      SendAhead();
+      continue;
+    }
+    // A failed prepare is answered too; the statement's own answer follows it.
+    const SentBatch& batch = sent_.front();
+    if (!batch.queries[batch.next - 1].second) return rows;
+  }
+  return nullptr;
+}
+
+void PostgresConnection::DropAnswers() { SettleWrites(); }
 
 void PostgresConnection::SettleWrites() {
   if (const std::optional<connectors::Refused> refused = FinishWrites()) throw refused->failure;
@@ -172,28 +242,7 @@ std::vector<std::shared_ptr<connectors::SnapshotRecordset>> PostgresConnection::
     const std::vector<std::string>& queries) {
   std::vector<std::shared_ptr<connectors::SnapshotRecordset>> answers(queries.size());
   if (!IsOpen() || inRun_) return answers;  // a refusal must not fail the run's transaction
-  Pipeline(queries, [&answers](std::size_t i, PGresult* result) {
-    if (PQresultStatus(result) != PGRES_TUPLES_OK) return;
-    std::vector<std::string> names;
-    for (int c = 0; c < PQnfields(result); ++c) names.emplace_back(PQfname(result, c));
-    std::vector<connectors::SnapshotRecordset::Row> rows(
-        static_cast<std::size_t>(PQntuples(result)));
-    try {
-      for (int r = 0; r < PQntuples(result); ++r) {
-        for (int c = 0; c < PQnfields(result); ++c) {
-          rows[static_cast<std::size_t>(r)].push_back(
-              ValueOf(PQftype(result, c),
-                      std::string_view(PQgetvalue(result, r, c),
-                                       static_cast<std::size_t>(PQgetlength(result, r, c))),
-                      PQgetisnull(result, r, c) != 0));
-        }
-      }
-    } catch (const Failure&) {
-      return;  // a value the component cannot hold: it meets the failure itself
-    }
-    answers[i] = std::make_shared<connectors::SnapshotRecordset>(
-        connectors::SnapshotRecordset::Options{kPostgresSource}, std::move(names), std::move(rows));
-  });
+  Pipeline(queries, [&answers](std::size_t i, PGresult* result) { answers[i] = AnswerOf(result); });
   return answers;
 }
 
