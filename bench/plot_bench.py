@@ -33,6 +33,20 @@ def series(rows):
     return {k: sorted(v) for k, v in out.items()}
 
 
+def sqlite_settings(folder):
+    """The SQLite connection settings the report's first line names, in words."""
+    try:
+        with open(f"{folder}/report.txt", encoding="utf-8") as report:
+            line = report.readline()
+    except FileNotFoundError:
+        return "settings not recorded"
+    values = dict(part.strip().split("=", 1) for part in
+                  line.split(":", 1)[-1].split(",") if "=" in part)
+    journal = values.get("journal_mode") or "each file's own journal mode"
+    synchronous = values.get("synchronous")
+    return journal + (f", synchronous {synchronous}" if synchronous else ", SQLite's defaults")
+
+
 def draw_times(ax, data, scenarios, title):
     for (scenario, impl), points in sorted(data.items()):
         if scenario not in scenarios or impl not in STYLE:
@@ -113,7 +127,7 @@ def main():
         draw_network(axes[3], network)
     else:
         axes[3].set_axis_off()
-    fig.suptitle("oQUARDELINO copy cost against N (SQLite, WAL, synchronous NORMAL)"
+    fig.suptitle(f"oQUARDELINO copy cost against N (SQLite: {sqlite_settings(folder)})"
                  + (f"\n{machine}" if machine else ""), fontsize=10)
     fig.tight_layout()
     fig.savefig(output, dpi=110)
