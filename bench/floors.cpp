@@ -62,6 +62,17 @@ Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const 
   return clock.Elapsed();
 }
 
+StatementLog LookupsOnce(const StatementLog& log) {
+  StatementLog once;
+  std::unordered_set<std::string> asked;
+  for (const SentStatement& statement : log) {
+    const bool lookup = statement.target == SentStatement::Target::kNcm &&
+                        statement.kind == SentStatement::Kind::kQuery;
+    if (!lookup || asked.insert(statement.sql).second) once.push_back(statement);
+  }
+  return once;
+}
+
 namespace {
 
 // A statement of the log as the prepared floor sends it: the shape to prepare and the values to
@@ -125,12 +136,7 @@ Sample ReplayPrepared(const DatabasePaths& paths, const SqliteSettings& settings
   RawDb ncm(paths.ncm, settings);
   std::vector<BoundStatement> statements;
   statements.reserve(log.size());
-  std::unordered_set<std::string> asked;
-  for (const SentStatement& statement : log) {
-    // A run asks a lookup once and answers it again from memory; so does the floor.
-    const bool lookup = statement.target == SentStatement::Target::kNcm &&
-                        statement.kind == SentStatement::Kind::kQuery;
-    if (lookup && !asked.insert(statement.sql).second) continue;
+  for (const SentStatement& statement : LookupsOnce(log)) {
     BoundStatement bound{
         statement.target == SentStatement::Target::kInternos ? internos.handle() : ncm.handle(),
         statement.sql,

@@ -49,6 +49,10 @@ StatementLog WritesOnly(const StatementLog& log);
 Sample Replay(const DatabasePaths& paths, const SqliteSettings& settings, const StatementLog& log,
               Mode mode = Mode::kAutocommit);
 
+// `log` without the lookups (queries on the NCM database) that came before in it: a run asks a
+// lookup once and answers it again from memory, and so do the prepared floors.
+StatementLog LookupsOnce(const StatementLog& log);
+
 // The prepared floor: as Replay, but each statement goes as its shape with its literals' values
 // bound, the way the connectors send them (connectors::LiftLiterals, lifted before the clock),
 // and each shape is prepared once, on its first use; a lookup that came before is not asked

@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <stdexcept>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "connectors/common/literal_lifting.h"
@@ -115,15 +114,9 @@ Sample PipelinedReplay(const std::string& internosConnection, const std::string&
   PipelinedSession ncm(ncmConnection);
   std::vector<BoundStatement> statements;
   statements.reserve(log.size());
-  std::unordered_set<std::string> asked;
-  for (const SentStatement& statement : log) {
-    // A run asks a lookup once and answers it again from memory; so does the floor.
-    const bool lookup = statement.target == SentStatement::Target::kNcm &&
-                        statement.kind == SentStatement::Kind::kQuery;
-    if (lookup && !asked.insert(statement.sql).second) continue;
-    BoundStatement bound{statement.target == SentStatement::Target::kInternos ? &internos : &ncm,
-                         statement.sql,
-                         {}};
+  for (const SentStatement& statement : LookupsOnce(log)) {
+    BoundStatement bound{
+        statement.target == SentStatement::Target::kInternos ? &internos : &ncm, statement.sql, {}};
     if (auto lifted = connectors::LiftLiterals(statement.sql,
                                                {connectors::LiftingRules::Engine::kPostgres})) {
       bound.text = std::move(lifted->shape);
