@@ -150,11 +150,18 @@ Sample ReplayPrepared(const DatabasePaths& paths, const SqliteSettings& settings
   }
   KeptStatements kept;
   Stopwatch clock;
-  if (mode == Mode::kTransaction) internos.Exec("begin immediate");
+  // A run holds one read lock on the nomenclature for all its lookups; so does the floor.
+  if (mode == Mode::kTransaction) {
+    internos.Exec("begin immediate");
+    ncm.Exec("begin");
+  }
   for (const BoundStatement& statement : statements) {
     RunBound(kept.For(statement.db, statement.text), statement);
   }
-  if (mode == Mode::kTransaction) internos.Exec("commit");
+  if (mode == Mode::kTransaction) {
+    ncm.Exec("commit");
+    internos.Exec("commit");
+  }
   return clock.Elapsed();
 }
 

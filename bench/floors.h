@@ -56,7 +56,8 @@ StatementLog LookupsOnce(const StatementLog& log);
 // The prepared floor: as Replay, but each statement goes as its shape with its literals' values
 // bound, the way the connectors send them (connectors::LiftLiterals, lifted before the clock),
 // and each shape is prepared once, on its first use; a lookup that came before is not asked
-// again. The least a host that sends one statement per lookup and per kept item can cost here.
+// again, and in one transaction the lookups read the NCM file under one read lock, as a guarded
+// run's do. The least a host that sends one statement per lookup and per kept item can cost here.
 Sample ReplayPrepared(const DatabasePaths& paths, const SqliteSettings& settings,
                       const StatementLog& log, Mode mode);
 

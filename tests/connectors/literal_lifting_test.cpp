@@ -143,5 +143,35 @@ TEST(LiteralLifting, AStatementLikeTheLastIsLiftedByMatchingItTheSameAsByScannin
   }
 }
 
+// A copy takes turns between statements of a few shapes, and more shapes than a connection
+// remembers come and go: whichever remembered statement a text matches, it gets its own shape and
+// its own values, the same as a scan gives.
+TEST(LiteralLifting, StatementsTakingTurnsEachGetTheirOwnShapeAndValues) {
+  const char* const shapes[] = {
+      "select a from t where s = '%' and n = 1",  "insert into t values ('%', 2)",
+      "update t set s = '%' where n = 3",         "delete from t where s = '%'",
+      "select b from u where s = '%' and n = 4",  "insert into u values (5, '%')",
+  };
+  // Turns between two, a third between them, more shapes than are remembered, and back.
+  const std::size_t turns[] = {0, 1, 0, 1, 2, 0, 3, 1, 4, 5, 0, 2, 2, 5, 1, 1};
+  Lifting lifting({Engine::kSqlite});
+  for (std::size_t n = 0; n < std::size(turns); ++n) {
+    std::string sql = shapes[turns[n]];
+    sql.replace(sql.find('%'), 1, "v" + std::to_string(n) + "''");
+    SCOPED_TRACE(sql);
+    std::vector<LiftedLiteral> literals;
+    const std::string* shape = lifting.Lift(sql, literals);
+    const std::optional<LiftedStatement> scanned = LiftLiterals(sql, {Engine::kSqlite});
+    ASSERT_NE(shape, nullptr);
+    ASSERT_TRUE(scanned.has_value());
+    EXPECT_EQ(*shape, scanned->shape);
+    ASSERT_EQ(literals.size(), scanned->literals.size());
+    for (std::size_t i = 0; i < literals.size(); ++i) {
+      EXPECT_EQ(literals[i].text, scanned->literals[i].text);
+      EXPECT_EQ(literals[i].kind, scanned->literals[i].kind);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace oq::connectors

@@ -1,5 +1,6 @@
 #include "connectors/common/literal_lifting.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <utility>
@@ -382,18 +383,19 @@ std::optional<std::vector<LiftedLiteral>> LiftLike(std::string_view sql, std::st
 }
 
 const std::string* Lifting::Lift(std::string_view sql, std::vector<LiftedLiteral>& literals) {
-  if (last_) {
-    if (auto found = LiftLike(sql, text_, *last_, rules_)) {
+  for (auto it = recent_.begin(); it != recent_.end(); ++it) {
+    if (auto found = LiftLike(sql, it->text, it->lifted, rules_)) {
       literals = std::move(*found);
-      return &last_->shape;
+      std::rotate(recent_.begin(), it, it + 1);
+      return &recent_.front().lifted.shape;
     }
   }
   std::optional<LiftedStatement> lifted = LiftLiterals(sql, rules_);
   if (!lifted) return nullptr;
   literals = lifted->literals;  // the kept one needs its own, to match the next statement
-  text_.assign(sql);
-  last_ = std::move(lifted);
-  return &last_->shape;
+  if (recent_.size() == kRemembered) recent_.pop_back();
+  recent_.insert(recent_.begin(), Remembered{std::string(sql), std::move(*lifted)});
+  return &recent_.front().lifted.shape;
 }
 
 }  // namespace oq::connectors

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,8 +63,10 @@ std::optional<LiftedStatement> LiftLiterals(std::string_view sql, LiftingRules r
 std::optional<std::vector<LiftedLiteral>> LiftLike(std::string_view sql, std::string_view likeText,
                                                    const LiftedStatement& like, LiftingRules rules);
 
-// Lifts statement after statement for one connection: each is matched first against the last one
-// lifted in full (LiftLike), which is what a copy sends thousands of times with other values.
+// Lifts statement after statement for one connection: each is matched first against the last few
+// lifted in full (LiftLike), which is what a copy sends thousands of times with other values. A
+// copy takes turns between its statements (a lookup, an item insert, the next lookup), so one
+// remembered statement would miss every time the kind changes.
 class Lifting {
  public:
   explicit Lifting(LiftingRules rules) : rules_(rules) {}
@@ -72,9 +75,14 @@ class Lifting {
   const std::string* Lift(std::string_view sql, std::vector<LiftedLiteral>& literals);
 
  private:
+  struct Remembered {
+    std::string text;  // the text `lifted` came from
+    LiftedStatement lifted;
+  };
+  static constexpr std::size_t kRemembered = 4;
+
   LiftingRules rules_;
-  std::string text_;  // the text last_ was lifted from
-  std::optional<LiftedStatement> last_;
+  std::vector<Remembered> recent_;  // the last matched or lifted first
 };
 
 }  // namespace oq::connectors
