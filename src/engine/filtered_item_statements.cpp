@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <utility>
+#include <vector>
 
 #include "engine/conversions.h"
 #include "engine/sql_text.h"
@@ -85,9 +87,10 @@ ValueForm FormOf(std::string_view column) {
 }
 
 // A text literal: a Null field has no text, so it is written as the empty text, never as NULL.
-std::string TextLiteral(const Variant& value, std::string_view decimalSeparator) {
-  const std::string text = value.isNull() ? std::string() : rt::CStr(value, decimalSeparator);
-  return "'" + sql::Escape(text) + "'";
+void AppendTextLiteral(std::string& out, const Variant& value, std::string_view decimalSeparator) {
+  out.push_back('\'');
+  if (!value.isNull()) sql::AppendEscaped(out, rt::CStr(value, decimalSeparator));
+  out.push_back('\'');
 }
 
 // The component is reached by member name, so an object without EsNumero fails only when asked.
@@ -121,15 +124,24 @@ std::string ItemInsert(Licence licence, const std::string& p_NWNRO, Recordset& i
   std::string insert;
   insert.reserve(1024);
   insert.append("insert into subitems (").append(kColumns).append(last).append("values ('");
-  insert.append(sql::Escape(p_NWNRO)).push_back('\'');
+  sql::AppendEscaped(insert, p_NWNRO);
+  insert.push_back('\'');
   std::string& values = insert;
+  // Each column's name and form, found once: the same for every item.
+  static const std::vector<std::pair<std::string, ValueForm>> kColumnForms = [] {
+    std::vector<std::pair<std::string, ValueForm>> forms;
+    for (std::size_t i = 0; i < layout::kSubitemsColumnCount; ++i) {
+      forms.emplace_back(layout::kSubitems[i], FormOf(layout::kSubitems[i]));
+    }
+    return forms;
+  }();
   for (std::size_t i = 1; i < layout::kSubitemsColumnCount; ++i) {
     values += EndsLine(i - 1) ? ", " : ",";
-    const std::string column(layout::kSubitems[i]);
+    const auto& [column, form] = kColumnForms[i];
     Field& field = items.Fields(column);
-    switch (FormOf(column)) {
+    switch (form) {
       case ValueForm::kText:
-        values += TextLiteral(field.Value(), decimalSeparator);
+        AppendTextLiteral(values, field.Value(), decimalSeparator);
         break;
       case ValueForm::kNumber:
         values += sql::NumberLiteral(field.Value(), decimalSeparator);

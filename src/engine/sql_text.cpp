@@ -21,18 +21,23 @@ std::size_t SkipDigits(std::string_view text, std::size_t& at) {
 }  // namespace
 
 std::string Escape(std::string_view text) {
+  std::string escaped;
+  AppendEscaped(escaped, text);
+  return escaped;
+}
+
+void AppendEscaped(std::string& out, std::string_view text) {
   if (text.find('\0') != std::string_view::npos) {
     throw Failure(err::kInvalidProcedureCall,
                   "Invalid procedure call or argument: a text holding a NUL character cannot be "
                   "written into a statement");
   }
-  std::string escaped;
-  escaped.reserve(text.size() + 2);
-  for (char c : text) {
-    escaped += c;
-    if (c == '\'') escaped += '\'';
+  // Most texts hold no quote: they go in whole, the rest a quote at a time.
+  for (std::size_t quote; (quote = text.find('\'')) != std::string_view::npos;) {
+    out.append(text.substr(0, quote + 1)).push_back('\'');
+    text.remove_prefix(quote + 1);
   }
-  return escaped;
+  out.append(text);
 }
 
 bool IsDecimalNumber(std::string_view text) {
@@ -58,9 +63,12 @@ std::string NumberLiteral(const Variant& value, std::string_view decimalSeparato
     if (std::isinf(number)) return number > 0 ? "9e999" : "-9e999";
   }
   const std::string text = rt::CStr(value, decimalSeparator);
-  std::string number = rt::Replace(text, ",", ".");
+  std::string number = text.find(',') == std::string::npos ? text : rt::Replace(text, ",", ".");
   if (IsDecimalNumber(number)) return number;
-  return "'" + Escape(text) + "'";
+  std::string quoted = "'";
+  AppendEscaped(quoted, text);
+  quoted.push_back('\'');
+  return quoted;
 }
 
 }  // namespace oq::sql

@@ -13,6 +13,8 @@ namespace oq::sql {
 // Throws Failure 5 for a text that holds a NUL character: statement texts end at the first NUL,
 // so no literal can carry one, and a cut statement is refused rather than sent.
 std::string Escape(std::string_view text);
+// The same, appended to `out`; `out` is left untouched when it throws.
+void AppendEscaped(std::string& out, std::string_view text);
 
 // Whether `text` is a plain decimal number, which every SQL dialect reads as one number literal:
 // an optional sign, digits, optionally "." and digits, optionally an exponent (E or e, an optional
