@@ -88,9 +88,7 @@ ValueForm FormOf(std::string_view column) {
 
 // A text literal: a Null field has no text, so it is written as the empty text, never as NULL.
 void AppendTextLiteral(std::string& out, const Variant& value, std::string_view decimalSeparator) {
-  out.push_back('\'');
-  if (!value.isNull()) sql::AppendEscaped(out, rt::CStr(value, decimalSeparator));
-  out.push_back('\'');
+  sql::AppendQuoted(out, value.isNull() ? std::string() : rt::CStr(value, decimalSeparator));
 }
 
 // The component is reached by member name, so an object without EsNumero fails only when asked.

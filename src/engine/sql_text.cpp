@@ -18,6 +18,23 @@ std::size_t SkipDigits(std::string_view text, std::size_t& at) {
   return at - start;
 }
 
+void RefuseNul(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) {
+    throw Failure(err::kInvalidProcedureCall,
+                  "Invalid procedure call or argument: a text holding a NUL character cannot be "
+                  "written into a statement");
+  }
+}
+
+void AppendDoubled(std::string& out, std::string_view text) {
+  // Most texts hold no quote: they go in whole, the rest a quote at a time.
+  for (std::size_t quote; (quote = text.find('\'')) != std::string_view::npos;) {
+    out.append(text.substr(0, quote + 1)).push_back('\'');
+    text.remove_prefix(quote + 1);
+  }
+  out.append(text);
+}
+
 }  // namespace
 
 std::string Escape(std::string_view text) {
@@ -27,17 +44,15 @@ std::string Escape(std::string_view text) {
 }
 
 void AppendEscaped(std::string& out, std::string_view text) {
-  if (text.find('\0') != std::string_view::npos) {
-    throw Failure(err::kInvalidProcedureCall,
-                  "Invalid procedure call or argument: a text holding a NUL character cannot be "
-                  "written into a statement");
-  }
-  // Most texts hold no quote: they go in whole, the rest a quote at a time.
-  for (std::size_t quote; (quote = text.find('\'')) != std::string_view::npos;) {
-    out.append(text.substr(0, quote + 1)).push_back('\'');
-    text.remove_prefix(quote + 1);
-  }
-  out.append(text);
+  RefuseNul(text);
+  AppendDoubled(out, text);
+}
+
+void AppendQuoted(std::string& out, std::string_view text) {
+  RefuseNul(text);
+  out.push_back('\'');
+  AppendDoubled(out, text);
+  out.push_back('\'');
 }
 
 bool IsDecimalNumber(std::string_view text) {
@@ -65,9 +80,8 @@ std::string NumberLiteral(const Variant& value, std::string_view decimalSeparato
   const std::string text = rt::CStr(value, decimalSeparator);
   std::string number = text.find(',') == std::string::npos ? text : rt::Replace(text, ",", ".");
   if (IsDecimalNumber(number)) return number;
-  std::string quoted = "'";
-  AppendEscaped(quoted, text);
-  quoted.push_back('\'');
+  std::string quoted;
+  AppendQuoted(quoted, text);
   return quoted;
 }
 

@@ -15,6 +15,8 @@ namespace oq::sql {
 std::string Escape(std::string_view text);
 // The same, appended to `out`; `out` is left untouched when it throws.
 void AppendEscaped(std::string& out, std::string_view text);
+// The whole text literal, quotes around it, appended to `out`; untouched when it throws.
+void AppendQuoted(std::string& out, std::string_view text);
 
 // Whether `text` is a plain decimal number, which every SQL dialect reads as one number literal:
 // an optional sign, digits, optionally "." and digits, optionally an exponent (E or e, an optional
