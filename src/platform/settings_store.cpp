@@ -210,7 +210,7 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
 
   int vanished = 0;
   for (bool retried = false;;) {
-    const auto identity = Identity(file_);
+    std::optional<std::pair<dev_t, ino_t>> identity;  // the file this attempt opens
     try {
       if (std::filesystem::is_directory(file_, error)) {
         throw DatabaseError{SQLITE_NOTADB, "a folder is in its place"};
@@ -222,6 +222,7 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
         const int fd = ::open(file_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) ::close(fd);
       }
+      identity = Identity(file_);
       Database db(file_, options_.lockWait);
       // Taking the write lock first means the wait for another writer happens here, bounded by
       // the busy timeout, and never as a deadlock between two readers that both want to write.
@@ -241,9 +242,12 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
       db.Run("commit", {});
       return;
     } catch (const DatabaseError& e) {
-      // Another program set a damaged store aside between the check above and the open (the
-      // open never creates the file): make it afresh, as the user's own.
-      if (e.code == SQLITE_CANTOPEN && !Exists(file_) && ++vanished < 10) continue;
+      // Another program set a damaged store aside while this attempt was opening or using it:
+      // whatever SQLite made of the file moving away (it cannot open it, or finds it moved and read
+      // only), start again on the store made afresh, as the user's own.
+      // (The open never creates the file.)
+      const bool moved = Identity(file_) != identity || !Exists(file_);
+      if (moved && ++vanished < 10) continue;
       if (e.code == SQLITE_BUSY || e.code == SQLITE_LOCKED) {
         throw AccessError(file_, "locked by another program; gave up after " +
                                      std::to_string(options_.lockWait.count()) + " ms");

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <fstream>
 
 #include "../host/test_support.h"
@@ -56,6 +57,9 @@ TEST_F(SettingsStoreTest, TwoProgramsWritingAtOnceLoseNothing) {
     if (children.back() != 0) continue;
     try {
       for (int i = 0; i < 60; ++i) Store().Save("T", "P", writer + std::to_string(i), "SI");
+    } catch (const std::exception& failure) {
+      std::fprintf(stderr, "writer %s: %s\n", writer, failure.what());
+      ::_exit(1);
     } catch (...) {
       ::_exit(1);
     }
