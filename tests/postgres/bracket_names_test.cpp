@@ -16,6 +16,7 @@ TEST(BracketNames, BecomeQuotedNamesOutsideLiteralsCommentsAndSubscripts) {
       {"select \"[a]\", [b]", "select \"[a]\", \"b\""},
       {"select [a] -- [b]\n, [c]", "select \"a\" -- [b]\n, \"c\""},
       {"select /* [a] */ [b]", "select /* [a] */ \"b\""},
+      {"select 1-[a], 2/[b], [c]-[d]", "select 1-\"a\", 2/\"b\", \"c\"-\"d\""},
       {"select arr[1], (f(x))[2], m[1][2]", "select arr[1], (f(x))[2], m[1][2]"},
       {"select [open\n]", "select [open\n]"},
       {"select [my name], [a]]b], [q\"x]", "select \"my name\", \"a]b\", \"q\"\"x\""},
