@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <pqxx/field>
 #include <string_view>
 #include <vector>
@@ -77,6 +79,35 @@ Variant ValueOf(unsigned typeOid, std::string_view text, bool isNull) {
   }
 }
 
+namespace {
+
+// A result's cells as the record set reads them, one at a time. A row and a field of libpqxx each
+// hold a copy of their result; the row being read is kept, and the column types asked once.
+class ResultCells {
+ public:
+  explicit ResultCells(pqxx::result rows) : rows_(std::move(rows)) {
+    for (pqxx::row::size_type column = 0; column < rows_.columns(); ++column) {
+      types_.push_back(rows_.column_type(column));
+    }
+  }
+  Variant Read(std::size_t row, std::size_t column) {
+    if (!current_ || currentIndex_ != row) {
+      current_.emplace(rows_[static_cast<pqxx::result::size_type>(row)]);
+      currentIndex_ = row;
+    }
+    const pqxx::field field = (*current_)[static_cast<pqxx::row::size_type>(column)];
+    return ValueOf(types_[column], std::string_view(field.c_str(), field.size()), field.is_null());
+  }
+
+ private:
+  pqxx::result rows_;
+  std::vector<pqxx::oid> types_;
+  std::optional<pqxx::row> current_;
+  std::size_t currentIndex_ = 0;
+};
+
+}  // namespace
+
 std::shared_ptr<connectors::SnapshotRecordset> MakeRecordset(pqxx::result rows) {
   std::vector<std::string> names;
   for (pqxx::row::size_type column = 0; column < rows.columns(); ++column) {
@@ -86,9 +117,9 @@ std::shared_ptr<connectors::SnapshotRecordset> MakeRecordset(pqxx::result rows) 
   // Values are converted when read, so a number the component cannot hold fails at its field.
   return std::make_shared<connectors::SnapshotRecordset>(
       connectors::SnapshotRecordset::Options{"PostgreSQL"}, std::move(names), count,
-      [rows = std::move(rows)](std::size_t row, std::size_t column) {
-        return ValueOf(rows[static_cast<pqxx::result::size_type>(row)]
-                           [static_cast<pqxx::row::size_type>(column)]);
+      [cells = std::make_shared<ResultCells>(std::move(rows))](std::size_t row,
+                                                               std::size_t column) {
+        return cells->Read(row, column);
       });
 }
 
