@@ -107,11 +107,21 @@ std::string ItemsQuery(Licence licence, const std::string& p_NRO) {
 }
 
 std::string TariffLookup(Licence licence, DataAccessManager& dam, const std::string& ncm) {
+  // Built once per item: the text is put together in place rather than from temporaries.
   const LicenceVariant& variant = VariantOf(licence);
-  const std::string quoted = sql::Escape(ncm);
-  return std::string(variant.lookupOpening) + quoted + "',10) = [001] and " +
-         dam.getMidFormatbyEntity("INTERNOS", "'" + quoted + "'", "12", "3") +
-         std::string(variant.lookupClosing);
+  std::string quotedLiteral = "'";
+  sql::AppendEscaped(quotedLiteral, ncm);
+  quotedLiteral += '\'';
+  const std::string mid = dam.getMidFormatbyEntity("INTERNOS", quotedLiteral, "12", "3");
+  std::string lookup;
+  lookup.reserve(variant.lookupOpening.size() + 2 * quotedLiteral.size() + mid.size() +
+                 variant.lookupClosing.size() + 32);
+  lookup += variant.lookupOpening;
+  lookup.append(quotedLiteral, 1);  // the opening's own quote comes before the code
+  lookup += ",10) = [001] and ";
+  lookup += mid;
+  lookup += variant.lookupClosing;
+  return lookup;
 }
 
 std::string ItemInsert(Licence licence, const std::string& p_NWNRO, Recordset& items,
