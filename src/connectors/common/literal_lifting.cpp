@@ -79,8 +79,11 @@ std::size_t TextEnd(std::string_view sql, std::size_t i, bool& doubled) {
 }
 
 // The value of the text literal sql[begin, end).
-std::string TextValue(std::string_view sql, std::size_t begin, std::size_t end, bool doubled) {
-  std::string value(sql.substr(begin + 1, end - begin - 2));
+// The value of the text literal sql[begin, end) (quotes included) put in `value`, whose buffer is
+// reused: a connection lifts thousands of statements into the same literals.
+void AssignTextValue(std::string& value, std::string_view sql, std::size_t begin, std::size_t end,
+                     bool doubled) {
+  value.assign(sql.substr(begin + 1, end - begin - 2));
   if (doubled) {
     std::size_t kept = 0;
     for (std::size_t j = 0; j < value.size(); ++j, ++kept) {
@@ -89,6 +92,11 @@ std::string TextValue(std::string_view sql, std::size_t begin, std::size_t end, 
     }
     value.resize(kept);
   }
+}
+
+std::string TextValue(std::string_view sql, std::size_t begin, std::size_t end, bool doubled) {
+  std::string value;
+  AssignTextValue(value, sql, begin, end, doubled);
   return value;
 }
 
@@ -342,50 +350,56 @@ std::optional<LiftedStatement> LiftLiterals(std::string_view sql, LiftingRules r
   return Lifter(sql, rules).Run();
 }
 
-std::optional<std::vector<LiftedLiteral>> LiftLike(std::string_view sql, std::string_view likeText,
-                                                   const LiftedStatement& like,
-                                                   LiftingRules rules) {
+bool LiftLike(std::string_view sql, std::string_view likeText, const LiftedStatement& like,
+              LiftingRules rules, std::vector<LiftedLiteral>& literals) {
   // Between the literals the texts are the same byte for byte, so every token and every decision
   // of the scan around each literal is the same; what is left to check is that each new literal
   // is one token of the form the old one had, ending just where the same text goes on.
-  std::vector<LiftedLiteral> literals;
-  literals.reserve(like.literals.size());
+  literals.resize(like.literals.size());
   std::size_t at = 0;    // in sql
   std::size_t from = 0;  // in likeText
   for (std::size_t k = 0; k < like.literals.size(); ++k) {
     const auto [begin, end] = like.spans[k];
     const std::string_view between = likeText.substr(from, begin - from);
-    if (sql.substr(at, between.size()) != between) return std::nullopt;
+    if (sql.substr(at, between.size()) != between) return false;
     at += between.size();
     from = end;
-    if (at >= sql.size()) return std::nullopt;
+    if (at >= sql.size()) return false;
     const LiftedLiteral& old = like.literals[k];
+    LiftedLiteral& literal = literals[k];
+    literal.kind = old.kind;
     if (old.kind == LiftedLiteral::Kind::kText) {
       bool doubled = false;
       const std::size_t close = sql[at] == '\'' ? TextEnd(sql, at, doubled) : 0;
-      if (close == 0) return std::nullopt;
-      literals.push_back({old.kind, TextValue(sql, at, close, doubled)});
+      if (close == 0) return false;
+      AssignTextValue(literal.text, sql, at, close, doubled);
       at = close;
       continue;
     }
     // A signed number may have blanks or comments after its sign: left to the full scan.
-    if (old.text.starts_with('-') || !IsDigit(sql[at])) return std::nullopt;
+    if (old.text.starts_with('-') || !IsDigit(sql[at])) return false;
     bool decimal = false;
     const std::size_t close = NumberEnd(sql, at, decimal);
     const std::string_view digits = sql.substr(at, close - at);
-    if (decimal != (old.kind == LiftedLiteral::Kind::kDecimal)) return std::nullopt;
-    if (!decimal && IntegerType(digits, rules) != IntegerType(old.text, rules)) return std::nullopt;
-    literals.push_back({old.kind, std::string(digits)});
+    if (decimal != (old.kind == LiftedLiteral::Kind::kDecimal)) return false;
+    if (!decimal && IntegerType(digits, rules) != IntegerType(old.text, rules)) return false;
+    literal.text.assign(digits);
     at = close;
   }
-  if (sql.substr(at) != likeText.substr(from)) return std::nullopt;
+  return sql.substr(at) == likeText.substr(from);
+}
+
+std::optional<std::vector<LiftedLiteral>> LiftLike(std::string_view sql, std::string_view likeText,
+                                                   const LiftedStatement& like,
+                                                   LiftingRules rules) {
+  std::vector<LiftedLiteral> literals;
+  if (!LiftLike(sql, likeText, like, rules, literals)) return std::nullopt;
   return literals;
 }
 
 const std::string* Lifting::Lift(std::string_view sql, std::vector<LiftedLiteral>& literals) {
   for (auto it = recent_.begin(); it != recent_.end(); ++it) {
-    if (auto found = LiftLike(sql, it->text, it->lifted, rules_)) {
-      literals = std::move(*found);
+    if (LiftLike(sql, it->text, it->lifted, rules_, literals)) {
       std::rotate(recent_.begin(), it, it + 1);
       return &recent_.front().lifted.shape;
     }

@@ -62,6 +62,10 @@ std::optional<LiftedStatement> LiftLiterals(std::string_view sql, LiftingRules r
 // std::bad_alloc).
 std::optional<std::vector<LiftedLiteral>> LiftLike(std::string_view sql, std::string_view likeText,
                                                    const LiftedStatement& like, LiftingRules rules);
+// The same, the literals put in `literals` (their buffers reused); false, with `literals` left
+// unspecified, where the other gives nullopt.
+bool LiftLike(std::string_view sql, std::string_view likeText, const LiftedStatement& like,
+              LiftingRules rules, std::vector<LiftedLiteral>& literals);
 
 // Lifts statement after statement for one connection: each is matched first against the last few
 // lifted in full (LiftLike), which is what a copy sends thousands of times with other values. A
@@ -70,8 +74,8 @@ std::optional<std::vector<LiftedLiteral>> LiftLike(std::string_view sql, std::st
 class Lifting {
  public:
   explicit Lifting(LiftingRules rules) : rules_(rules) {}
-  // The shape of `sql` (valid until the next call) with its literals put in `literals`, or null
-  // when `sql` keeps its text (`literals` then untouched).
+  // The shape of `sql` (valid until the next call) with its literals put in `literals` (their
+  // buffers reused), or null when `sql` keeps its text (`literals` then unspecified).
   const std::string* Lift(std::string_view sql, std::vector<LiftedLiteral>& literals);
 
  private:

@@ -143,6 +143,7 @@ const std::string* PostgresConnection::Lifted(const std::string& text,
   if (!reuse_) return nullptr;
   std::vector<connectors::LiftedLiteral> literals;
   const std::string* shape = lifting_.Lift(text, literals);
+  if (shape == nullptr) return nullptr;  // the text goes as written, with no values
   for (connectors::LiftedLiteral& literal : literals) values.push_back(std::move(literal.text));
   return shape;
 }
