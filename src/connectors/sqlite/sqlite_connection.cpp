@@ -39,17 +39,21 @@ Variant IntegerVariant(sqlite3_int64 value) {
 }
 
 void AddColumnValue(connectors::PackedRows& rows, sqlite3_stmt* statement, int column) {
-  switch (sqlite3_column_type(statement, column)) {
+  // The column's value is found once and read through it: each sqlite3_column_* call finds it
+  // anew, and a copy reads every cell of its items. Reading an unprotected value this way is not
+  // thread-safe, which a connection used by one thread at a time never needs.
+  sqlite3_value* const value = sqlite3_column_value(statement, column);
+  switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
-      return rows.Add(IntegerVariant(sqlite3_column_int64(statement, column)));
+      return rows.Add(IntegerVariant(sqlite3_value_int64(value)));
     // The text form of a REAL keeps only 15 significant digits; the double keeps them all.
     case SQLITE_FLOAT:
-      return rows.Add(Variant::Double(sqlite3_column_double(statement, column)));
+      return rows.Add(Variant::Double(sqlite3_value_double(value)));
     case SQLITE_NULL:
       return rows.Add(Variant::Null());
     default: {
-      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
-      const int size = sqlite3_column_bytes(statement, column);
+      const auto* bytes = static_cast<const char*>(sqlite3_value_blob(value));
+      const int size = sqlite3_value_bytes(value);
       return rows.AddText(bytes == nullptr
                               ? std::string_view()
                               : std::string_view(bytes, static_cast<std::size_t>(size)));
