@@ -78,7 +78,6 @@ std::size_t TextEnd(std::string_view sql, std::size_t i, bool& doubled) {
   return 0;
 }
 
-// The value of the text literal sql[begin, end).
 // The value of the text literal sql[begin, end) (quotes included) put in `value`, whose buffer is
 // reused: a connection lifts thousands of statements into the same literals.
 void AssignTextValue(std::string& value, std::string_view sql, std::size_t begin, std::size_t end,
@@ -94,6 +93,7 @@ void AssignTextValue(std::string& value, std::string_view sql, std::size_t begin
   }
 }
 
+// The value of the text literal sql[begin, end).
 std::string TextValue(std::string_view sql, std::size_t begin, std::size_t end, bool doubled) {
   std::string value;
   AssignTextValue(value, sql, begin, end, doubled);
