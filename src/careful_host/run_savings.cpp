@@ -30,6 +30,7 @@ void RunSavings::Stop() {
 std::optional<Variant> RunSavings::Answer(const std::string& sql) {
   auto found = answers_.find(sql);
   if (found == answers_.end()) {
+    if (ahead_.empty()) return std::nullopt;  // nothing asked ahead can answer it
     ReadAhead(sql);
     found = answers_.find(sql);
     if (found == answers_.end()) return std::nullopt;
@@ -46,11 +47,11 @@ void RunSavings::Remember(const std::string& sql, const Variant& answer) {
   try {
     // Later lookups get record sets of their own over the same rows, which nobody changes; the
     // component reads, and may close, the one it was given.
-    std::vector<std::string> names = rows->Names();
-    if (lastShape_ == nullptr || lastShape_->names != names ||
+    // Nearly every answer has the shape of the one before: compared in place, copied only when new.
+    if (lastShape_ == nullptr || !rows->HasNames(lastShape_->names) ||
         lastShape_->options.source != rows->options().source ||
         lastShape_->options.nameInNotFound != rows->options().nameInNotFound) {
-      lastShape_ = std::make_shared<const Shape>(Shape{rows->options(), std::move(names)});
+      lastShape_ = std::make_shared<const Shape>(Shape{rows->options(), rows->Names()});
     }
     answers_.emplace(sql, Answer_{lastShape_, rows->RowCount(), rows->Reader()});
   } catch (const Failure&) {

@@ -200,6 +200,11 @@ TEST_P(ConnectionTest, RecordSetFindsFieldsInAnyCaseWalksItsSnapshotAndRefusesAl
   EXPECT_EQ(rs().Fields("mixedcase").Value(), Variant::String("uno"));
   // Where two columns share a name the first one answers, also right after the one before it.
   Query("select n as a, s as b, x as A from t where n = 1");
+  const auto& snapshot = dynamic_cast<const connectors::SnapshotRecordset&>(rs());
+  const std::vector<std::string> names = snapshot.Names();
+  EXPECT_TRUE(snapshot.HasNames(names));
+  EXPECT_FALSE(snapshot.HasNames({names[1], names[0], names[2]}));
+  EXPECT_FALSE(snapshot.HasNames({names[0], names[1]}));
   for (const char* name : {"a", "b", "A"}) {
     EXPECT_EQ(rs().Fields(name).Value(), *name == 'b' ? Variant::String("uno") : Variant::Long(1))
         << name;
@@ -223,7 +228,8 @@ TEST_P(ConnectionTest, RecordSetFindsFieldsInAnyCaseWalksItsSnapshotAndRefusesAl
   rs().Close();
   for (auto call : std::vector<std::function<void()>>{
            [&] { rs().Eof(); }, [&] { rs().MoveFirst(); }, [&] { rs().MoveNext(); },
-           [&] { rs().Fields("n"); }, [&] { n.Value(); }}) {
+           [&] { rs().Fields("n"); }, [&] { n.Value(); },
+           [&] { dynamic_cast<const connectors::SnapshotRecordset&>(rs()).HasNames({"n"}); }}) {
     EXPECT_EQ(FailureOf(call).number(), err::kOperationOnClosed);
   }
 }

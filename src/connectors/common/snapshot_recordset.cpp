@@ -44,8 +44,18 @@ SnapshotRecordset::SnapshotRecordset(Options options, std::vector<std::string> n
 std::vector<std::string> SnapshotRecordset::Names() const {
   RequireOpen();
   std::vector<std::string> names;
+  names.reserve(fields_.size());
   for (const auto& field : fields_) names.push_back(field->Name());
   return names;
+}
+
+bool SnapshotRecordset::HasNames(const std::vector<std::string>& names) const {
+  RequireOpen();
+  if (names.size() != fields_.size()) return false;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (fields_[i]->Name() != names[i]) return false;
+  }
+  return true;
 }
 
 std::vector<SnapshotRecordset::Row> SnapshotRecordset::AllRows() const {

@@ -56,6 +56,9 @@ class SnapshotRecordset : public Recordset {
   // The column names, and every row's values read now (wherever the record set stands), for a
   // record set of its own over the same rows. Throw what a field read throws, and 3704 when closed.
   std::vector<std::string> Names() const;
+  // Whether the column names are `names`, in order (what Names() == names says, without a copy).
+  // Throws 3704 when closed.
+  bool HasNames(const std::vector<std::string>& names) const;
   std::vector<Row> AllRows() const;
   const Options& options() const { return options_; }
   // The row count and the cell reader, for another record set over the same rows: a reader never
