@@ -109,9 +109,8 @@ std::string ItemsQuery(Licence licence, const std::string& p_NRO) {
 std::string TariffLookup(Licence licence, DataAccessManager& dam, const std::string& ncm) {
   // Built once per item: the text is put together in place rather than from temporaries.
   const LicenceVariant& variant = VariantOf(licence);
-  std::string quotedLiteral = "'";
-  sql::AppendEscaped(quotedLiteral, ncm);
-  quotedLiteral += '\'';
+  std::string quotedLiteral;
+  sql::AppendQuoted(quotedLiteral, ncm);
   const std::string mid = dam.getMidFormatbyEntity("INTERNOS", quotedLiteral, "12", "3");
   std::string lookup;
   lookup.reserve(variant.lookupOpening.size() + 2 * quotedLiteral.size() + mid.size() +
