@@ -88,12 +88,85 @@ bool Exists(const std::filesystem::path& file) {
          std::filesystem::file_type::not_found;
 }
 
-// Which file a path names: whether it still names the one that was found damaged.
-std::optional<std::pair<dev_t, ino_t>> Identity(const std::filesystem::path& file) {
-  struct stat info {};
-  if (::lstat(file.c_str(), &info) != 0) return std::nullopt;
-  return std::pair(info.st_dev, info.st_ino);
-}
+// A store file held under SQLite's exclusive lock, taken through SQLite's own file layer as a
+// write would take it, so that no program reads or writes it meanwhile; the file is reached only
+// through that layer (closing any other descriptor of it would drop this process's locks on it).
+class ExclusiveFile {
+ public:
+  // Opens `file` (false: it cannot be opened for writing) and takes the lock, waiting at most
+  // `wait` for the programs that read or write it (false for `locked`: they did not finish).
+  ExclusiveFile(const std::filesystem::path& file, std::chrono::milliseconds wait) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    db_.reset(db);
+    if (rc != SQLITE_OK ||
+        sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file_) != SQLITE_OK ||
+        file_ == nullptr || file_->pMethods == nullptr) {
+      file_ = nullptr;
+      return;
+    }
+    opened_ = true;
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    const auto waiting = [&deadline] {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      return true;
+    };
+    // As SQLite's writers do: never wait for the write lock while reading, since the writer
+    // holding it would wait for this reader to finish before it commits.
+    const sqlite3_io_methods& methods = *file_->pMethods;
+    while (methods.xLock(file_, SQLITE_LOCK_SHARED) != SQLITE_OK ||
+           methods.xLock(file_, SQLITE_LOCK_RESERVED) != SQLITE_OK) {
+      methods.xUnlock(file_, SQLITE_LOCK_NONE);
+      if (!waiting()) return;
+    }
+    // Holding the write lock, wait for the readers to finish, as a commit does.
+    int taken = SQLITE_BUSY;
+    while ((taken = methods.xLock(file_, SQLITE_LOCK_EXCLUSIVE)) == SQLITE_BUSY && waiting()) {
+    }
+    locked_ = taken == SQLITE_OK;
+  }
+  ExclusiveFile(const ExclusiveFile&) = delete;
+  ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+  ~ExclusiveFile() {
+    if (file_ != nullptr) file_->pMethods->xUnlock(file_, SQLITE_LOCK_NONE);
+  }
+
+  bool opened() const { return opened_; }
+  bool locked() const { return locked_; }
+
+  // Writes the file's bytes to the new file `copy`, on disk before this returns.
+  bool CopyTo(const std::filesystem::path& copy) const {
+    sqlite3_int64 size = 0;
+    if (file_->pMethods->xFileSize(file_, &size) != SQLITE_OK) return false;
+    const int out = ::open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0) return false;
+    std::vector<char> buffer(64 * 1024);
+    bool ok = true;
+    for (sqlite3_int64 at = 0; ok && at < size;) {
+      const int n = static_cast<int>(std::min<sqlite3_int64>(size - at, buffer.size()));
+      ok = file_->pMethods->xRead(file_, buffer.data(), n, at) == SQLITE_OK &&
+           ::write(out, buffer.data(), static_cast<std::size_t>(n)) == n;
+      at += n;
+    }
+    ok = ::fsync(out) == 0 && ok;
+    return ::close(out) == 0 && ok;
+  }
+  // Leaves the file empty (an empty database), on disk before this returns.
+  bool Empty() const {
+    return file_->pMethods->xTruncate(file_, 0) == SQLITE_OK &&
+           file_->pMethods->xSync(file_, SQLITE_SYNC_NORMAL) == SQLITE_OK;
+  }
+
+ private:
+  struct Close {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+  };
+  std::unique_ptr<sqlite3, Close> db_;  // closed after the lock is dropped
+  sqlite3_file* file_ = nullptr;
+  bool opened_ = false;
+  bool locked_ = false;
+};
 
 // An exclusive lock on a folder for the object's life, waited for at most `wait`; without it
 // (timed out, or the folder cannot be opened) the caller goes on all the same.
@@ -118,6 +191,30 @@ class FolderLock {
 };
 
 }  // namespace
+
+// Whether the path still names the file an attempt found damaged, and whether anything has
+// written to it since.
+struct SettingsStore::FileState {
+  dev_t device;
+  ino_t inode;
+  off_t size;
+  std::int64_t modified;  // nanoseconds
+  std::int64_t changed;
+  bool SameFile(const FileState& other) const {
+    return device == other.device && inode == other.inode;
+  }
+  bool operator==(const FileState&) const = default;
+};
+
+std::optional<SettingsStore::FileState> SettingsStore::StateOf(const std::filesystem::path& file) {
+  struct stat info {};
+  if (::lstat(file.c_str(), &info) != 0) return std::nullopt;
+  const auto nanoseconds = [](const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+  };
+  return FileState{info.st_dev, info.st_ino, info.st_size, nanoseconds(info.st_mtim),
+                   nanoseconds(info.st_ctim)};
+}
 
 SettingsStore::SettingsStore(std::filesystem::path file, SettingsStoreOptions options)
     : file_(std::move(file)), options_(std::move(options)) {}
@@ -210,7 +307,7 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
 
   int vanished = 0;
   for (bool retried = false;;) {
-    std::optional<std::pair<dev_t, ino_t>> identity;  // the file this attempt opens
+    std::optional<FileState> seen = StateOf(file_);  // the file this attempt opens, as it was
     try {
       if (std::filesystem::is_directory(file_, error)) {
         throw DatabaseError{SQLITE_NOTADB, "a folder is in its place"};
@@ -221,8 +318,8 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
         // a file drops every lock this process holds on it, SQLite's included.)
         const int fd = ::open(file_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd >= 0) ::close(fd);
+        seen = StateOf(file_);
       }
-      identity = Identity(file_);
       Database db(file_, options_.lockWait);
       // Taking the write lock first means the wait for another writer happens here, bounded by
       // the busy timeout, and never as a deadlock between two readers that both want to write.
@@ -246,17 +343,22 @@ void SettingsStore::Transaction(const std::function<void(Database&)>& work) cons
       // whatever SQLite made of the file moving away (it cannot open it, or finds it moved and read
       // only), start again on the store made afresh, as the user's own.
       // (The open never creates the file.)
-      const bool moved = Identity(file_) != identity || !Exists(file_);
+      const std::optional<FileState> now = StateOf(file_);
+      const bool moved = !now || !seen || !now->SameFile(*seen);
       if (moved && ++vanished < 10) continue;
       if (e.code == SQLITE_BUSY || e.code == SQLITE_LOCKED) {
         throw AccessError(file_, "locked by another program; gave up after " +
                                      std::to_string(options_.lockWait.count()) + " ms");
       }
-      if (!IsDamage(e.code) || retried) throw AccessError(file_, e.message);
+      if (!IsDamage(e.code) || retried || !seen) throw AccessError(file_, e.message);
       // Two programs may find the same damaged store at once: the first sets it aside, and the
-      // other must neither fail on the missing file nor rename the new store started meanwhile.
+      // other must neither fail nor set aside the new store begun meanwhile.
       const FolderLock lock(file_.parent_path(), options_.lockWait);
-      if (Identity(file_) == identity) SetAside(file_, e.message);
+      if (std::filesystem::is_directory(file_, error)) {
+        if (StateOf(file_) == seen) SetAside(file_, e.message);
+      } else {
+        ResetDamaged(*seen, e.message);
+      }
       retried = true;
     }
   }
@@ -290,19 +392,57 @@ void SettingsStore::Import(Database& db) const {
   }
 }
 
+void SettingsStore::ResetDamaged(const FileState& seen, const std::string& why) const {
+  // The store is emptied where it is rather than renamed: a program that opened it before, and
+  // reads it only now, must find the new store in the same file. Beside a renamed file it would
+  // take the new store's journal, a path, for its own, roll it back into the old file and delete
+  // it under the program writing the new store.
+  const ExclusiveFile locked(file_, options_.lockWait);
+  if (!locked.opened()) {
+    SetAside(file_, why);  // one this user may not write: it is renamed, as anything else
+    return;
+  }
+  if (!locked.locked()) {
+    throw AccessError(file_, "damaged (" + why + ") and in use by another program");
+  }
+  // Another program may have emptied it already, and written to the new store since.
+  if (StateOf(file_) != seen) return;
+  const std::filesystem::path aside = AsideName(file_);
+  if (!locked.CopyTo(aside)) {
+    throw AccessError(file_, "damaged (" + why + ") and cannot be copied to " + aside.string());
+  }
+  // A journal left by an interrupted write belongs to the damaged content: SQLite would play it
+  // back into the new store. No program is writing (the lock says so), so none is live.
+  std::error_code error;
+  std::filesystem::rename(WithSuffix(file_, "-journal"), WithSuffix(aside, "-journal"), error);
+  if (!locked.Empty()) {
+    throw AccessError(file_, "damaged (" + why + ") and cannot be emptied");
+  }
+  std::filesystem::permissions(
+      file_, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, error);
+  WarnSetAside(file_, aside, why);
+}
+
 void SettingsStore::SetAside(const std::filesystem::path& damaged, const std::string& why) const {
-  const std::string stamp = ".damaged-" + UtcStamp();
-  std::filesystem::path aside = WithSuffix(damaged, stamp);
-  for (int n = 2; Exists(aside); ++n) aside = WithSuffix(damaged, stamp + "-" + std::to_string(n));
+  const std::filesystem::path aside = AsideName(damaged);
   std::error_code error;
   std::filesystem::rename(damaged, aside, error);
   if (error) {
     throw AccessError(damaged, "damaged (" + why + ") and cannot be set aside: " + error.message());
   }
-  // A journal left by an interrupted write belongs to the damaged file: beside a new store, SQLite
-  // would play it back into it.
   std::filesystem::rename(WithSuffix(damaged, "-journal"), WithSuffix(aside, "-journal"), error);
+  WarnSetAside(damaged, aside, why);
+}
 
+std::filesystem::path SettingsStore::AsideName(const std::filesystem::path& damaged) {
+  const std::string stamp = ".damaged-" + UtcStamp();
+  std::filesystem::path aside = WithSuffix(damaged, stamp);
+  for (int n = 2; Exists(aside); ++n) aside = WithSuffix(damaged, stamp + "-" + std::to_string(n));
+  return aside;
+}
+
+void SettingsStore::WarnSetAside(const std::filesystem::path& damaged,
+                                 const std::filesystem::path& aside, const std::string& why) const {
   const std::string warning = "oquardelino: " + damaged.string() + " was damaged (" + why +
                               "); it is kept as " + aside.string() +
                               ", and the settings store goes on without it";

@@ -27,9 +27,11 @@ struct SettingsStoreOptions {
 // writing at once lose nothing, and what a write costs does not depend on how many values the
 // store holds. A call waits at most `lockWait` for a lock held elsewhere, then fails.
 //
-// A damaged store (not a database, cut short, a folder in its place) is never overwritten and never
-// stops a call: it is renamed to "<file>.damaged-<UTC time>" (with its journal, if any), one
-// warning names both paths, and the call goes on with a new, empty store.
+// A damaged store (not a database, cut short, a folder in its place) is never lost and never stops
+// a call: it is kept as "<file>.damaged-<UTC time>" (with its journal, if any), one warning names
+// both paths, and the call goes on with a new, empty store. A damaged file is copied there and
+// emptied where it is, under SQLite's exclusive lock, so that a program that had it open goes on
+// with the new store in the same file; a folder is renamed.
 //
 // The call that creates the store first imports, in the same transaction, every text value of
 // "settings.json" beside it (the form in which earlier versions kept the store), and so does it
@@ -111,6 +113,9 @@ class SettingsStore {
 
  private:
   class Database;
+  // Which file a path names, and when it last changed.
+  struct FileState;
+  static std::optional<FileState> StateOf(const std::filesystem::path& file);
 
   // Whether there is a store, or a file to import into one.
   bool HasAnything() const;
@@ -119,8 +124,15 @@ class SettingsStore {
   void Transaction(const std::function<void(Database&)>& work) const;
   void Import(Database& db) const;
   static void AddHistory(Database& db, const std::string& origin, const HistoryEntry& entry);
+  // Copies the damaged store, as the attempt that found it damaged `seen` it, aside with its
+  // journal and empties it in place, under SQLite's exclusive lock; nothing when it has changed
+  // since (another program did it first). Reports it.
+  void ResetDamaged(const FileState& seen, const std::string& why) const;
   // Renames a damaged `damaged` (and its journal) aside and reports it.
   void SetAside(const std::filesystem::path& damaged, const std::string& why) const;
+  static std::filesystem::path AsideName(const std::filesystem::path& damaged);
+  void WarnSetAside(const std::filesystem::path& damaged, const std::filesystem::path& aside,
+                    const std::string& why) const;
 
   std::filesystem::path file_;
   SettingsStoreOptions options_;

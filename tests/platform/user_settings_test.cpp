@@ -1,16 +1,23 @@
 // The user's settings: the store, where any key round-trips, an earlier version's file is imported
 // once, and two programs writing at once lose nothing, a damaged store they both find set aside
-// once; and the decimal separator from the locale variables, in their order of precedence.
+// once (a program that held it open meanwhile then uses the new store, and a folder in its place is
+// kept whole); and the decimal separator from the locale variables, in their order of precedence.
 #include "platform/regional_settings.h"
 #include "platform/settings_store.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "../host/test_support.h"
 
@@ -78,6 +85,69 @@ TEST_F(SettingsStoreTest, TwoProgramsWritingAtOnceLoseNothing) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2);
   EXPECT_EQ(std::filesystem::status(folder_ / "settings.db").permissions(),
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A program that opened the damaged store before it was set aside (and reads it only later) must
+// take neither the journal of the store that replaced it for its own, nor any row of it.
+TEST_F(SettingsStoreTest, AProgramHoldingTheDamagedStoreOpenLeavesTheNewStoreWhole) {
+  const std::filesystem::path file = folder_ / "settings.db";
+  std::ofstream(file) << "damaged";
+  sqlite3* early = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(file.c_str(), &early, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closeEarly(early, sqlite3_close_v2);
+
+  std::vector<std::string> warnings;
+  const SettingsStore store(file, {std::chrono::milliseconds(3000),
+                                   [&](const std::string& w) { warnings.push_back(w); }});
+  store.Save("T", "P", "before", "SI");
+  ASSERT_EQ(warnings.size(), 1u);
+
+  // Another program is writing the new store, its journal live, when the early one reads.
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(file.c_str(), &writer, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+  const std::unique_ptr<sqlite3, int (*)(sqlite3*)> closeWriter(writer, sqlite3_close_v2);
+  // A write larger than its cache: SQLite marks the journal in use (hot) before the commit.
+  ASSERT_EQ(
+      sqlite3_exec(writer,
+                   "pragma cache_size = 2; begin immediate; "
+                   "with recursive n(i) as (select 1 union all select i + 1 from n where i < 100) "
+                   "insert into settings select 'T', 'P', 'during' || i, "
+                   "printf('%.2000c', 'x') from n",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK)
+      << sqlite3_errmsg(writer);
+  sqlite3_exec(early, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
+  EXPECT_EQ(sqlite3_exec(writer, "commit", nullptr, nullptr, nullptr), SQLITE_OK)
+      << sqlite3_errmsg(writer);
+
+  EXPECT_EQ(store.Get("T", "P", "before"), "SI");
+  EXPECT_EQ(store.Get("T", "P", "during100"), std::string(2000, 'x'));
+  // The early program now reads the store everyone else reads.
+  int rows = 0;
+  sqlite3_exec(
+      early, "select count(*) from settings",
+      [](void* count, int, char** values, char**) {
+        *static_cast<int*>(count) = std::atoi(values[0]);
+        return 0;
+      },
+      &rows, nullptr);
+  EXPECT_EQ(rows, 101);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2);
+}
+
+TEST_F(SettingsStoreTest, AFolderInTheStoresPlaceIsSetAsideWhole) {
+  std::filesystem::create_directory(folder_ / "settings.db");
+  std::ofstream(folder_ / "settings.db" / "inside") << "kept";
+  std::vector<std::string> warnings;
+  const SettingsStore store(
+      folder_ / "settings.db",
+      {std::chrono::milliseconds(3000), [&](const std::string& w) { warnings.push_back(w); }});
+  store.Save("T", "P", "K", "SI");
+  EXPECT_EQ(store.Get("T", "P", "K"), "SI");
+  ASSERT_EQ(warnings.size(), 1u);
+  const std::string aside = warnings[0].substr(warnings[0].find("kept as ") + 8);
+  std::ifstream inside(aside.substr(0, aside.find(',')) + "/inside");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(inside), {}), "kept");
 }
 
 TEST(RegionalSettingsTest, TheSeparatorFollowsTheLocaleThatGovernsNumbers) {
