@@ -27,7 +27,9 @@ namespace oq::careful::guard {
 //   run's transaction is then lost whatever comes after, as when it is refused on its own.
 class RunSavings {
  public:
-  static constexpr std::size_t kBatch = connectors::RoundTrips::kMaxBatch;
+  // Small batches, so that the server starts on the first inserts early and is left with few
+  // after the last item; up to kMaxBatch of them are on their way at once.
+  static constexpr std::size_t kBatch = 100;
 
   // At the start of a run: `writes` is the internos connection's, null when its inserts are to
   // be sent one by one; `lookups` whether lookups are remembered.

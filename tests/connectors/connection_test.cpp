@@ -317,6 +317,32 @@ TEST_P(ConnectionTest, WritesLeftInFlightAreAnsweredBeforeAnythingElse) {
   }
   EXPECT_EQ(Single("(select count(*) from t)"),
             Variant::Long(static_cast<std::int32_t>(3 + 2 * count)));
+
+  // Small batches, many on their way at once: a refusal in an early one is told by a later call,
+  // and every row sent is there for the next statement.
+  const auto small = [](std::size_t call, bool refuse) {
+    std::vector<std::string> statements(
+        100, "insert into t (interno, n) values ('S', " + std::to_string(call) + ")");
+    if (refuse) statements[40] = "insert into nope values (1)";
+    return statements;
+  };
+  for (const bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse);
+    run.BeginRun();
+    std::optional<connectors::Refused> refused;
+    for (std::size_t call = 0; call < 25 && !refused; ++call) {
+      refused = trips.SendWrites(small(call, refuse && call == 2));
+    }
+    if (!refused) refused = trips.FinishWrites();
+    ASSERT_EQ(refused.has_value(), refuse);
+    if (refuse) {
+      EXPECT_EQ(refused->index, 40u);
+      EXPECT_EQ(refused->failure.description(), missing);
+    } else {
+      EXPECT_EQ(Single("(select count(*) from t where interno = 'S')"), Variant::Long(2500));
+    }
+    run.RollbackRun();
+  }
 }
 
 TEST_P(ConnectionTest, RefusedStatementsCarryTheEnginesMessageAndTheSessionGoesOn) {

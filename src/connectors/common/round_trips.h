@@ -46,11 +46,11 @@ class RoundTrips {
 
   // Inside a run's transaction, where the connection pipelines: sends `statements` as RunWrites
   // does but returns once they are sent, so that the database runs them while the caller goes
-  // on. Their answers are read by the next SendWrites (all but the batch it sent last), by
-  // FinishWrites, or first thing by any other call on the connection, which then throws the
-  // failure of a refused one. Returns the first refused among the answers read meanwhile (its
-  // index counts within the call that sent it). Statements sent after a refused one fail with the
-  // transaction, which must then be rolled back. Elsewhere, RunWrites.
+  // on. Their answers are read by the next SendWrites (the oldest, once more than kMaxBatch
+  // statements are on their way), by FinishWrites, or first thing by any other call on the
+  // connection, which then throws the failure of a refused one. Returns the first refused among the
+  // answers read meanwhile (its index counts within the call that sent it). Statements sent after a
+  // refused one fail with the transaction, which must then be rolled back. Elsewhere, RunWrites.
   virtual std::optional<Refused> SendWrites(const std::vector<std::string>& statements) {
     return RunWrites(statements);
   }

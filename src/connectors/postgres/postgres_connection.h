@@ -159,6 +159,8 @@ class PostgresConnection : public HostConnection,
     std::size_t next = 0;  // the query whose answer is read next
     bool asked = false;    // queries asked ahead, whose refusals are their readers' business
   };
+  // The statements of the batches in sent_.
+  std::size_t StatementsInFlight() const;
   // Whether the session is in pipeline mode (entering it if not).
   bool EnterPipeline();
   // Sends statements [from, to) and a sync, and notes the batch in sent_.

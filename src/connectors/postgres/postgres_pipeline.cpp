@@ -176,9 +176,19 @@ std::optional<connectors::Refused> PostgresConnection::SendWrites(
   std::optional<connectors::Refused> refused;
   for (std::size_t from = 0; from < statements.size(); from += kMaxBatch) {
     SendBatch(statements, from, std::min(statements.size(), from + kMaxBatch));
-    while (sent_.size() > 1) ReadBatch(FirstRefused(refused));
+    // The server works through the batches in flight while the caller builds the next; the
+    // oldest are read once more than kMaxBatch statements are on their way.
+    while (sent_.size() > 1 && StatementsInFlight() > kMaxBatch) {
+      ReadBatch(FirstRefused(refused));
+    }
   }
   return refused;
+}
+
+std::size_t PostgresConnection::StatementsInFlight() const {
+  std::size_t count = 0;
+  for (const SentBatch& batch : sent_) count += batch.texts.size();
+  return count;
 }
 
 std::optional<connectors::Refused> PostgresConnection::FinishWrites() {
