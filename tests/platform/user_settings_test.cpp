@@ -5,6 +5,7 @@
 #include "platform/regional_settings.h"
 #include "platform/settings_store.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../host/test_support.h"
@@ -133,6 +135,37 @@ TEST_F(SettingsStoreTest, AProgramHoldingTheDamagedStoreOpenLeavesTheNewStoreWho
       &rows, nullptr);
   EXPECT_EQ(rows, 101);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 2);
+}
+
+// Set aside only while no program reads or writes it: one that reads, or writes, longer than the
+// store waits leaves it as it is, and the call says why it failed.
+TEST_F(SettingsStoreTest, ADamagedStoreInUseElsewhereIsLeftAsItIs) {
+  const std::filesystem::path file = folder_ / "settings.db";
+  std::ofstream(file) << "damaged";
+  // SQLite's locks as another program holds them: its shared bytes read-locked by a reader, its
+  // reserved byte write-locked by a writer. (An open-file lock conflicts with SQLite's own even in
+  // this process.)
+  for (const auto& [type, start, length] :
+       {std::tuple{F_RDLCK, 0x40000002, 510}, std::tuple{F_WRLCK, 0x40000001, 1}}) {
+    SCOPED_TRACE(type);
+    const int other = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(other, 0);
+    struct flock lock {};
+    lock.l_type = static_cast<short>(type);
+    lock.l_whence = SEEK_SET;
+    lock.l_start = start;
+    lock.l_len = length;
+    ASSERT_EQ(::fcntl(other, F_OFD_SETLK, &lock), 0);
+
+    const SettingsStore store(file, {std::chrono::milliseconds(200), [](const std::string&) {}});
+    const Failure failure = test::FailureOf([&] { store.Save("T", "P", "K", "SI"); });
+    EXPECT_NE(failure.description().find("in use by another program"), std::string::npos)
+        << failure.description();
+    std::ifstream kept(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "damaged");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+    ::close(other);
+  }
 }
 
 TEST_F(SettingsStoreTest, AFolderInTheStoresPlaceIsSetAsideWhole) {
