@@ -29,6 +29,15 @@ namespace {
 class SettingsStoreTest : public ::testing::Test {
  protected:
   SettingsStore Store() const { return SettingsStore(folder_ / "settings.db"); }
+  // Where a warning says the damaged file is kept.
+  static std::filesystem::path KeptAs(const std::string& warning) {
+    const std::size_t from = warning.find("kept as ") + 8;
+    return warning.substr(from, warning.find(", and", from) - from);
+  }
+  static std::string Contents(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
 
   test::TempFolder temp_;
   const std::filesystem::path folder_ = temp_.path();
@@ -103,6 +112,7 @@ TEST_F(SettingsStoreTest, AProgramHoldingTheDamagedStoreOpenLeavesTheNewStoreWho
                                    [&](const std::string& w) { warnings.push_back(w); }});
   store.Save("T", "P", "before", "SI");
   ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(Contents(KeptAs(warnings[0])), "damaged");
 
   // Another program is writing the new store, its journal live, when the early one reads.
   sqlite3* writer = nullptr;
@@ -161,8 +171,7 @@ TEST_F(SettingsStoreTest, ADamagedStoreInUseElsewhereIsLeftAsItIs) {
     const Failure failure = test::FailureOf([&] { store.Save("T", "P", "K", "SI"); });
     EXPECT_NE(failure.description().find("in use by another program"), std::string::npos)
         << failure.description();
-    std::ifstream kept(file);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "damaged");
+    EXPECT_EQ(Contents(file), "damaged");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
     ::close(other);
   }
@@ -178,9 +187,7 @@ TEST_F(SettingsStoreTest, AFolderInTheStoresPlaceIsSetAsideWhole) {
   store.Save("T", "P", "K", "SI");
   EXPECT_EQ(store.Get("T", "P", "K"), "SI");
   ASSERT_EQ(warnings.size(), 1u);
-  const std::string aside = warnings[0].substr(warnings[0].find("kept as ") + 8);
-  std::ifstream inside(aside.substr(0, aside.find(',')) + "/inside");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(inside), {}), "kept");
+  EXPECT_EQ(Contents(KeptAs(warnings[0]) / "inside"), "kept");
 }
 
 TEST(RegionalSettingsTest, TheSeparatorFollowsTheLocaleThatGovernsNumbers) {
