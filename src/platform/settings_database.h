@@ -26,6 +26,12 @@ struct DatabaseError {
   std::string message;
 };
 
+// An SQLite connection owned: closed when it goes.
+struct CloseSqlite {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using SqliteHandle = std::unique_ptr<sqlite3, CloseSqlite>;
+
 class SettingsStore::Database {
  public:
   // One prepared statement whose parameters are all texts.
@@ -94,10 +100,7 @@ class SettingsStore::Database {
   }
 
  private:
-  struct Close {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-  };
-  std::unique_ptr<sqlite3, Close> db_;
+  SqliteHandle db_;
 };
 
 }  // namespace oq

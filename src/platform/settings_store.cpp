@@ -105,7 +105,6 @@ class ExclusiveFile {
       file_ = nullptr;
       return;
     }
-    opened_ = true;
     const auto deadline = std::chrono::steady_clock::now() + wait;
     const auto waiting = [&deadline] {
       if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -132,7 +131,7 @@ class ExclusiveFile {
     if (file_ != nullptr) file_->pMethods->xUnlock(file_, SQLITE_LOCK_NONE);
   }
 
-  bool opened() const { return opened_; }
+  bool opened() const { return file_ != nullptr; }
   bool locked() const { return locked_; }
 
   // Writes the file's bytes to the new file `copy`, on disk before this returns.
@@ -159,12 +158,8 @@ class ExclusiveFile {
   }
 
  private:
-  struct Close {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-  };
-  std::unique_ptr<sqlite3, Close> db_;  // closed after the lock is dropped
-  sqlite3_file* file_ = nullptr;
-  bool opened_ = false;
+  SqliteHandle db_;               // closed after the lock is dropped
+  sqlite3_file* file_ = nullptr;  // null: not opened
   bool locked_ = false;
 };
 
